@@ -1,0 +1,19 @@
+// Window routines that the engines, the driver and start-up call. The windows themselves
+// are created by the UI host window; every routine first checks that its window exists,
+// computes and clamps what it must, and stops when there is no window.
+#pragma once
+
+#include <windows.h>
+
+// Place and repaint the letter box and the composition window after a key.
+void RelayoutComposition();
+// Repaint the status bar (InvalidateRect + UpdateWindow) if it exists.
+void RepaintStatusWindow();
+// Show or hide the composition window; showing clears the first-show flag.
+void ShowCompositionWindow(int show);
+// The five-stroke note ("wbclass"): created hidden when missing; returns its handle.
+HWND EnsureWubiNote();
+// End the user-phrase dialog if it is open (at detach and on mode switches).
+int EndOpenDialogs();
+// Register the module's window classes (process attach). Returns 1.
+int RegisterUiClasses();
