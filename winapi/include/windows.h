@@ -17,3 +17,5 @@
 #if __has_include("winapi/layouts.h")
 #include "winapi/layouts.h"   // GetVersionExA, keyboard layouts, ImmInstallIMEA
 #endif
+
+#include "imm.h"              // as Windows' own windows.h does
