@@ -1,0 +1,61 @@
+// Host-only hooks of the stand-in: what tests and host programs set or read that Windows
+// keeps to itself (home directory, key state, recorded beeps and events, in-memory
+// resources, the UI window of an input context). Never included by code built for Windows.
+#pragma once
+
+#include "winapi/base.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// QX_HOME: the environment's value at first use, else $HOME/.qx; created on demand.
+// winapiSetHome switches to another home (tests) and reloads the registry from it.
+const char* winapiHome();
+void winapiSetHome(const char* path);
+
+// Keyboard state answered by GetKeyState/GetAsyncKeyState/GetKeyboardState. Setting a
+// left or right Shift, Ctrl or Alt also updates the combined key, as Windows does.
+void winapiSetKeyState(int vk, BYTE state);
+void winapiSetKeyboardState(const BYTE* state256);
+
+// What the system did where a person would have seen or heard it. Beeps are kept apart;
+// other parts of the stand-in (message boxes, started programs, IME messages) log
+// events as a kind and a text.
+struct WinapiBeep {
+    bool messageBeep;   // MessageBeep (uType in type) or Beep (frequency, duration)
+    UINT type;
+    DWORD frequency;
+    DWORD duration;
+};
+struct WinapiEvent {
+    std::string kind;
+    std::string text;
+};
+std::vector<WinapiBeep> winapiBeeps();
+std::vector<WinapiEvent> winapiEvents();
+void winapiRecordEvent(const char* kind, const std::string& text);
+void winapiClearRecords();
+
+// Resources for code linked into the process: attaches a compiled .res blob (as
+// windres -O res writes it; the blob must outlive the module) to `module`, or to a new
+// in-process module when `module` is null. Returns the module, or null for a damaged blob.
+HMODULE winapiAttachResources(HMODULE module, const void* res, size_t size);
+
+// Every resource of a PE image or a .res blob in memory, for tests and the fuzzer.
+// Type and name are "#<id>" for numbered ones, else the name in GBK. Returns false
+// (and lists nothing) when the data is refused as damaged.
+struct WinapiResource {
+    std::string type;
+    std::string name;
+    WORD language;
+    const BYTE* data;
+    DWORD size;
+};
+bool winapiListPeResources(const void* image, size_t size, std::vector<WinapiResource>* out);
+bool winapiListResResources(const void* res, size_t size, std::vector<WinapiResource>* out);
+
+// The UI window and the messages of an input context: the window manager sends the
+// context's notifications (WM_IME_NOTIFY) to this window.
+void winapiImmSetUiWindow(HIMC context, HWND uiWindow);
+HWND winapiImmUiWindow(HIMC context);

@@ -1,0 +1,4 @@
+// Registry (being filled in).
+#include "internal.h"
+
+void registryHomeChanged() {}
