@@ -7,6 +7,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include <windows.h>
+
 namespace wintest {
 
 inline int passed = 0;
@@ -38,6 +40,13 @@ inline bool check(bool ok, const char* name, const char* detail = nullptr, ...)
     }
     std::printf("\n");
     return false;
+}
+
+// An export as the function type the caller knows it by (null when missing).
+template <class F>
+F proc(HMODULE module, const char* name)
+{
+    return module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
 // The closing line; the exit code also says whether anything failed.

@@ -1,0 +1,363 @@
+// The three installation tools against Wine's registry and Input Method Manager:
+//   installer_driver setup DIR    runs DIR\qxsetup.exe in the situations that matter
+//   installer_driver regqx DIR    calls regqx of DIR\imeqx.dll
+//   installer_driver regqx-nokey DIR   regqx without a layouts key (must end the process, code 1)
+//   installer_driver myins DIR IME     calls myins of DIR\imeinst.dll for IME and for a non-IME
+// Every run works in its own copy of the prefix, so the layouts and preload lists here are
+// rebuilt freely.
+#include "wintest.h"
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using wintest::check;
+
+const char kLayouts[] = "SYSTEM\\CurrentControlSet\\Control\\Keyboard Layouts";
+const char kPreload[] = "Keyboard Layout\\Preload";
+const char kSetupLayout[] = "SYSTEM\\CurrentControlSet\\Control\\Keyboard Layouts\\E0220804";
+
+// A value as stored: type, and the bytes with the length the writer gave.
+struct Value {
+    bool exists = false;
+    DWORD type = 0;
+    std::string bytes;
+};
+
+Value readValue(HKEY root, const char* path, const char* name)
+{
+    Value v;
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return v;
+    char data[512];
+    DWORD size = sizeof data;
+    if (RegQueryValueExA(key, name, nullptr, &v.type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS) {
+        v.exists = true;
+        v.bytes.assign(data, size);
+    }
+    RegCloseKey(key);
+    return v;
+}
+
+bool keyExists(HKEY root, const char* path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void setString(HKEY root, const char* path, const char* name, const char* text)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), DWORD(std::strlen(text) + 1));
+        RegCloseKey(key);
+    }
+}
+
+std::vector<std::string> subkeys(HKEY root, const char* path)
+{
+    std::vector<std::string> names;
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, size);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+std::string describe(const Value& v)
+{
+    if (!v.exists)
+        return "missing";
+    std::string out = "type " + std::to_string(v.type) + ", " + std::to_string(v.bytes.size()) + " bytes:";
+    for (unsigned char c : v.bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, " %02x", c);
+        out += hex;
+    }
+    return out;
+}
+
+// A REG_SZ holding exactly `bytes` (the length the writer passed, zero included or not).
+bool checkString(const char* name, HKEY root, const char* path, const char* value, const std::string& bytes)
+{
+    const Value v = readValue(root, path, value);
+    return check(v.exists && v.type == REG_SZ && v.bytes == bytes, name, "%s \"%s\": %s", path, value,
+        describe(v).c_str());
+}
+
+// Runs a program and waits for it; the exit code, or -1 when it cannot be started or hangs.
+int runProgram(const std::string& commandLine)
+{
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -1;
+    DWORD code = DWORD(-1);
+    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &code);
+    else
+        TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return int(code);
+}
+
+// What a call writes on the standard streams of this process (the libraries share the
+// C runtime's descriptors with us).
+std::string captureStream(int fd, const std::function<void()>& call)
+{
+    char path[MAX_PATH], dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    GetTempFileNameA(dir, "qxo", 0, path);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int saved = _dup(fd);
+    const int file = _open(path, _O_WRONLY | _O_TRUNC | _O_BINARY);
+    _dup2(file, fd);
+    _close(file);
+    call();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _dup2(saved, fd);
+    _close(saved);
+
+    std::string text;
+    if (FILE* f = std::fopen(path, "rb")) {
+        char buf[512];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+            text.append(buf, n);
+        std::fclose(f);
+    }
+    DeleteFileA(path);
+    return text;
+}
+
+// ---- qxsetup ----
+
+const std::string kSetupId("E0220804\0", 9);
+
+void resetPreload(std::initializer_list<const char*> entries)
+{
+    RegDeleteTreeA(HKEY_CURRENT_USER, kPreload);
+    int n = 1;
+    for (const char* id : entries)
+        setString(HKEY_CURRENT_USER, kPreload, std::to_string(n++).c_str(), id);
+}
+
+bool preloadHolds(const char* number, const std::string& id)
+{
+    const Value v = readValue(HKEY_CURRENT_USER, kPreload, number);
+    return v.exists && std::string(v.bytes.c_str()) == std::string(id.c_str());
+}
+
+void setupCases(const std::string& dir)
+{
+    const std::string setup = "\"" + dir + "\\qxsetup.exe\"";
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSetupLayout);
+    resetPreload({"00000804", "E0010804"});
+
+    check(runProgram(setup) == 0, "setup: install exits with 0");
+    checkString("setup: IME File with its zero", HKEY_LOCAL_MACHINE, kSetupLayout, "IME File",
+        std::string("winqx2.ime\0", 11));
+    checkString("setup: Layout File is the NT one", HKEY_LOCAL_MACHINE, kSetupLayout, "Layout File",
+        std::string("kbdus.dll\0", 10));
+    // "Tessel标准版" in GBK.
+    checkString("setup: Layout Text in GBK", HKEY_LOCAL_MACHINE, kSetupLayout, "Layout Text",
+        std::string("Tessel\xB1\xEA\xD7\xBC\xB0\xE6\0", 13));
+    check(preloadHolds("3", kSetupId), "setup: preload gets the first free number after 1 and 2",
+        "value 3: %s", describe(readValue(HKEY_CURRENT_USER, kPreload, "3")).c_str());
+    check(preloadHolds("1", "00000804") && preloadHolds("2", "E0010804"), "setup: other preload entries kept");
+
+    check(runProgram(setup) == 0, "setup: second install exits with 0");
+    check(preloadHolds("3", kSetupId) && !readValue(HKEY_CURRENT_USER, kPreload, "4").exists,
+        "setup: installing twice reuses the entry");
+
+    check(runProgram(setup + " -UNINST") == 0, "setup: -UNINST exits with 0");
+    check(!keyExists(HKEY_LOCAL_MACHINE, kSetupLayout), "setup: -UNINST removes the layout key");
+    check(!readValue(HKEY_CURRENT_USER, kPreload, "3").exists, "setup: -UNINST removes the preload entry");
+    check(preloadHolds("1", "00000804") && preloadHolds("2", "E0010804"),
+        "setup: uninstall keeps the other entries and their numbers");
+
+    // An entry in the middle of the list goes without renumbering the ones after it.
+    resetPreload({"00000804", "E0220804", "E0010804"});
+    check(runProgram(setup + " -uninst") == 0 && !readValue(HKEY_CURRENT_USER, kPreload, "2").exists
+            && preloadHolds("3", "E0010804"),
+        "setup: uninstall deletes only the entry that holds the layout");
+
+    // Uninstall still removes the layout key when the preload list has lost the entry.
+    resetPreload({"00000804"});
+    check(runProgram(setup + " /x") == 0 && keyExists(HKEY_LOCAL_MACHINE, kSetupLayout),
+        "setup: any other argument installs");
+    resetPreload({"00000804"});
+    check(runProgram(setup + " -uninst") == 0 && !keyExists(HKEY_LOCAL_MACHINE, kSetupLayout),
+        "setup: uninstall without a preload entry removes the layout key");
+}
+
+// ---- regqx ----
+
+using Export3 = int(WINAPI*)(DWORD, DWORD, DWORD);
+using Myins = int(WINAPI*)(DWORD, DWORD, LPCSTR);
+
+const char kMark[] = "\xA1\xBATessel\xA1\xBB"; // 『Tessel』 in GBK
+
+// The layouts key holding exactly these layouts, each with the given layout text.
+void resetLayouts(std::initializer_list<std::pair<const char*, const char*>> layouts)
+{
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kLayouts);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLayouts, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr)
+        == ERROR_SUCCESS)
+        RegCloseKey(key);
+    for (const auto& [name, text] : layouts)
+        setString(HKEY_LOCAL_MACHINE, (std::string(kLayouts) + "\\" + name).c_str(), "layout text", text);
+}
+
+std::string layoutPath(const char* name)
+{
+    return std::string(kLayouts) + "\\" + name;
+}
+
+bool callRegqx(Export3 regqx, const char* name)
+{
+    int rc = -1;
+    const std::string out = captureStream(1, [&] { rc = regqx(0, 0, 0); });
+    return check(rc == 0 && out == "ok\n", name, "returned %d, printed \"%s\"", rc, out.c_str());
+}
+
+void regqxCases(const std::string& dir)
+{
+    HMODULE lib = LoadLibraryA((dir + "\\imeqx.dll").c_str());
+    auto regqx = wintest::proc<Export3>(lib, "regqx");
+    if (!check(regqx != nullptr, "regqx: undecorated export found", "error %lu", GetLastError()))
+        return;
+
+    resetLayouts({{"E0010804", "A"}, {"E0020804", "B"}});
+    callRegqx(regqx, "regqx: first registration prints ok");
+    const std::string created = layoutPath("E0030804");
+    checkString("regqx: next identifier after E0020804", HKEY_LOCAL_MACHINE, created.c_str(), "IME file",
+        "qx.ime");
+    checkString("regqx: layout file without its zero", HKEY_LOCAL_MACHINE, created.c_str(), "layout file",
+        "kbdus.dll");
+    checkString("regqx: marked with the layout text", HKEY_LOCAL_MACHINE, created.c_str(), "layout text", kMark);
+    check(subkeys(HKEY_LOCAL_MACHINE, kLayouts).size() == 3, "regqx: exactly one layout added");
+
+    // A second run finds its mark and rewrites that key.
+    setString(HKEY_LOCAL_MACHINE, created.c_str(), "layout file", "other.dll");
+    callRegqx(regqx, "regqx: second registration prints ok");
+    check(subkeys(HKEY_LOCAL_MACHINE, kLayouts).size() == 3, "regqx: second run adds no layout");
+    checkString("regqx: second run rewrites its own key", HKEY_LOCAL_MACHINE, created.c_str(), "layout file",
+        "kbdus.dll");
+
+    // The mark is compared without regard to case.
+    resetLayouts({{"00000804", "Chinese"}, {"E0050804", "\xA1\xBATESSEL\xA1\xBB"}});
+    callRegqx(regqx, "regqx: marked key in other case prints ok");
+    check(subkeys(HKEY_LOCAL_MACHINE, kLayouts).size() == 2, "regqx: mark in other case is recognised");
+
+    resetLayouts({{"00000804", "Chinese"}});
+    callRegqx(regqx, "regqx: next to an ordinary layout prints ok");
+    checkString("regqx: after 00000804 the new key is 10804", HKEY_LOCAL_MACHINE, layoutPath("10804").c_str(),
+        "layout text", kMark);
+
+    // More layouts than the name table holds: no overflow, and still exactly one mark.
+    resetLayouts({});
+    for (int i = 1; i <= 300; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%08X", 0xE0000804 + (i << 16));
+        setString(HKEY_LOCAL_MACHINE, layoutPath(name).c_str(), "layout text", "other");
+    }
+    callRegqx(regqx, "regqx: 300 layouts print ok");
+    int marked = 0;
+    for (const auto& name : subkeys(HKEY_LOCAL_MACHINE, kLayouts))
+        marked += readValue(HKEY_LOCAL_MACHINE, layoutPath(name.c_str()).c_str(), "layout text").bytes == kMark;
+    check(marked == 1, "regqx: 300 layouts get one marked key", "%d marked", marked);
+}
+
+// The layouts key missing: regqx reports and ends this process with code 1, so the
+// runner checks the exit code and the message; the lines before tell how far it got.
+void regqxWithoutKey(const std::string& dir)
+{
+    HMODULE lib = LoadLibraryA((dir + "\\imeqx.dll").c_str());
+    auto regqx = wintest::proc<Export3>(lib, "regqx");
+    if (!check(regqx != nullptr, "regqx: undecorated export found"))
+        return;
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kLayouts);
+    check(!keyExists(HKEY_LOCAL_MACHINE, kLayouts), "regqx: layouts key removed");
+    std::printf("CALLING regqx\n");
+    regqx(0, 0, 0);
+    check(false, "regqx: returned although the layouts key is missing");
+}
+
+// ---- myins ----
+
+void myinsCases(const std::string& dir, const std::string& imePath)
+{
+    HMODULE lib = LoadLibraryA((dir + "\\imeinst.dll").c_str());
+    auto myins = wintest::proc<Myins>(lib, "myins");
+    if (!check(myins != nullptr, "myins: undecorated export found", "error %lu", GetLastError()))
+        return;
+
+    int rc = 0;
+    // A library without the IME exports is refused by the manager.
+    const std::string notIme = dir + "\\imeqx.dll";
+    std::string out = captureStream(1, [&] { rc = myins(0, 0, notIme.c_str()); });
+    check(rc == -1 && out == "Installation failed.\n", "myins: a file that is not an IME is refused",
+        "returned %d, printed \"%s\"", rc, out.c_str());
+
+    out = captureStream(1, [&] { rc = myins(0, 0, imePath.c_str()); });
+    const std::string expected = "Successfully installed Tessel(" + imePath + ").";
+    check(rc == 0 && out == expected, "myins: the module is installed", "returned %d, printed \"%s\"", rc,
+        out.c_str());
+
+    // The manager's registration names the module.
+    bool registered = false;
+    for (const auto& name : subkeys(HKEY_LOCAL_MACHINE, kLayouts)) {
+        const Value text = readValue(HKEY_LOCAL_MACHINE, layoutPath(name.c_str()).c_str(), "Layout Text");
+        if (text.exists && std::string(text.bytes.c_str()) == "Tessel")
+            registered = true;
+    }
+    check(registered, "myins: a layout with the text Tessel is registered");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    wintest::begin();
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const std::string dir = argc > 2 ? argv[2] : ".";
+    if (mode == "setup")
+        setupCases(dir);
+    else if (mode == "regqx")
+        regqxCases(dir);
+    else if (mode == "regqx-nokey")
+        regqxWithoutKey(dir);
+    else if (mode == "myins" && argc > 3)
+        myinsCases(dir, argv[3]);
+    else
+        check(false, "usage", "installer_driver setup|regqx|regqx-nokey DIR | myins DIR IME");
+    return wintest::finish();
+}
