@@ -14,19 +14,22 @@ bool lettersOnly(std::string_view s)
 
 bool loadFixedCodes(const std::string& path, std::vector<FixedCode>& out)
 {
-    bool ok = true;
-    bool read = readList(path, [&](const std::vector<std::string_view>& f) {
+    size_t badLine = 0;
+    bool read = readList(path, [&](size_t line, const std::vector<std::string_view>& f) {
         std::u32string text;
-        if (f.size() < 2 || !decodeUtf8(f[0], text) || text.size() != 1 || !lettersOnly(f[1]) ||
-            f[1].size() > 4 || (f.size() > 2 && !f[2].empty() && (!lettersOnly(f[2]) || f[2].size() > 4))) {
-            std::fprintf(stderr, "mkdata: %s: bad line starting \"%.*s\"\n", path.c_str(),
-                         static_cast<int>(f[0].size()), f[0].data());
-            ok = false;
+        bool good = f.size() >= 2 && decodeUtf8(f[0], text) && text.size() == 1 && lettersOnly(f[1]) &&
+                    f[1].size() <= 4 &&
+                    (f.size() < 3 || f[2].empty() || (lettersOnly(f[2]) && f[2].size() <= 4));
+        if (!good) {
+            badLine = badLine ? badLine : line;
             return;
         }
         out.push_back({text[0], std::string(f[1]), f.size() > 2 ? std::string(f[2]) : std::string()});
     });
-    return read && ok;
+    if (badLine)
+        std::fprintf(stderr, "mkdata: %s:%zu: not character<TAB>code[<TAB>code]\n", path.c_str(),
+                     badLine);
+    return read && !badLine;
 }
 
 }  // namespace

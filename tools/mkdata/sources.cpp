@@ -107,9 +107,11 @@ bool readUnihanField(const std::string& path, std::string_view field, const Unih
 
 bool readList(const std::string& path, const ListEntry& entry)
 {
+    size_t number = 0;
     return forEachLine(path, [&](std::string_view line) {
+        ++number;
         if (line.empty() || line[0] == '#')
             return;
-        entry(splitFields(line, '\t'));
+        entry(number, splitFields(line, '\t'));
     });
 }

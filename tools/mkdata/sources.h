@@ -17,7 +17,7 @@ using UnihanEntry = std::function<void(char32_t codePoint, std::string_view valu
 bool readUnihanField(const std::string& path, std::string_view field, const UnihanEntry& entry);
 
 // A hand-written list: tab-separated columns, '#' comments and empty lines ignored.
-using ListEntry = std::function<void(const std::vector<std::string_view>& columns)>;
+using ListEntry = std::function<void(size_t lineNumber, const std::vector<std::string_view>& columns)>;
 bool readList(const std::string& path, const ListEntry& entry);
 
 // Splits at every occurrence of the separator.
