@@ -9,3 +9,9 @@ foreach(group env installers imm parity)
       --host ${CMAKE_BINARY_DIR} ${group})
   set_tests_properties(wine_${group} PROPERTIES LABELS wine TIMEOUT 900)
 endforeach()
+
+# The tier's pictures as PNG, beside the host runner's.
+find_package(PNG REQUIRED)
+add_executable(wine-bmp2png ${CMAKE_CURRENT_LIST_DIR}/bmp2png.cpp)
+target_compile_options(wine-bmp2png PRIVATE ${QX_WARNINGS})
+target_link_libraries(wine-bmp2png PRIVATE PNG::PNG)
