@@ -6,3 +6,4 @@ int commandBuild(int argc, char** argv);
 int commandPe(int argc, char** argv);
 int commandDump(int argc, char** argv);
 int commandVerify(int argc, char** argv);
+int commandLookup(int argc, char** argv);
