@@ -1,0 +1,173 @@
+// Shared state of the window manager and GDI in the stand-in: windows, classes, the
+// message queue, GDI objects and the pixel surfaces they draw into. Single-threaded, as
+// the module's UI thread is.
+#pragma once
+
+#include <windows.h>
+#include <winapi_desktop.h>
+#include <winapi_host.h>
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace screen {
+
+// Pixels are 0x00RRGGBB, as a 32-bit DIB holds them in memory.
+struct Surface {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    Surface(int w, int h, uint32_t fill);
+    uint32_t* at(int x, int y) { return &pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+inline uint32_t pixelFromColor(COLORREF c) {
+    return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+inline COLORREF colorFromPixel(uint32_t p) {
+    return ((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16);
+}
+
+struct WindowClass {
+    std::string name;
+    UINT style = 0;
+    WNDPROC proc = nullptr;
+    int clsExtra = 0;
+    int wndExtra = 0;
+    HINSTANCE instance = nullptr;
+    HICON icon = nullptr;
+    HCURSOR cursor = nullptr;
+    HBRUSH background = nullptr;
+    std::string menuName;
+    ATOM atom = 0;
+};
+
+struct Window {
+    HWND handle = nullptr;
+    std::shared_ptr<WindowClass> cls;
+    WNDPROC proc = nullptr;
+    HINSTANCE instance = nullptr;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    std::string title;
+    HWND parent = nullptr;  // child windows only
+    HWND owner = nullptr;   // top-level windows only
+    LONG_PTR id = 0;        // child id (hMenu of CreateWindowEx)
+    LONG_PTR userData = 0;
+    RECT rect{};            // in the parent's client coordinates (screen for top level)
+    std::vector<unsigned char> extra;
+    std::shared_ptr<Surface> surface;
+    bool updatePending = false;
+    bool eraseNeeded = false;
+    RECT update{};          // client coordinates
+    bool destroying = false;
+    HFONT font = nullptr;   // WM_SETFONT, for the dialog controls
+};
+
+// All live windows by handle; top-level z-order bottom to top (topmost band last).
+std::map<uintptr_t, std::unique_ptr<Window>>& windows();
+std::vector<HWND>& zOrder();
+Window* findWindow(HWND hwnd);
+std::shared_ptr<WindowClass> findClass(LPCSTR name, HINSTANCE instance);
+uintptr_t newHandle();
+
+// Border width of the non-client frame, and the client origin inside the window.
+int borderOf(const Window& w);
+POINT clientOrigin(const Window& w);  // screen coordinates
+RECT screenRect(const Window& w);
+
+// Message queue and dispatch.
+struct QueuedMessage {
+    MSG msg;
+};
+std::deque<MSG>& queue();
+LRESULT sendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void invalidateAll(Window& w, bool erase);
+void removeQueuedFor(HWND hwnd);
+
+// Timers and the clock.
+DWORD now();
+void killTimersOf(HWND hwnd);
+bool nextTimerDue(DWORD& due);
+void postDueTimers();
+
+// Mouse capture and focus bookkeeping touched by DestroyWindow.
+void forgetWindow(HWND hwnd);
+
+// Desktop and screen.
+int desktopWidth();
+int desktopHeight();
+RECT workArea();
+std::shared_ptr<Surface> screenSurface();  // composed on demand
+void markScreenDirty();
+void composeScreen();
+
+// GDI objects.
+enum class Kind { Pen, Brush, Font, Bitmap, Dc };
+
+struct GdiObject {
+    explicit GdiObject(Kind k) : kind(k) {}
+    Kind kind;
+    bool stock = false;
+    COLORREF color = 0;
+    int penStyle = PS_SOLID;
+    int penWidth = 1;
+    bool nullBrush = false;
+    LOGFONTA font{};
+    std::shared_ptr<Surface> bitmap;
+    int bitsPixel = 32;
+    HDC selectedInto = nullptr;
+};
+
+enum class DcKind { Window, Memory, Screen };
+
+struct DeviceContext {
+    DcKind kind = DcKind::Memory;
+    HWND hwnd = nullptr;
+    std::shared_ptr<Surface> target;
+    POINT origin{};  // client origin inside the target
+    RECT clip{};     // in target coordinates
+    HGDIOBJ pen = nullptr;
+    HGDIOBJ brush = nullptr;
+    HGDIOBJ font = nullptr;
+    HGDIOBJ bitmap = nullptr;
+    COLORREF textColor = 0;
+    COLORREF bkColor = 0xFFFFFF;
+    int bkMode = OPAQUE;
+    int rop2 = R2_COPYPEN;
+    int charExtra = 0;
+    UINT textAlign = 0;
+    POINT current{};
+};
+
+GdiObject* findObject(HGDIOBJ h);
+DeviceContext* findDc(HDC hdc);
+HGDIOBJ addObject(GdiObject obj);
+HDC newWindowDc(HWND hwnd, bool wholeWindow);
+void dropDcsOf(HWND hwnd);
+
+// Pixel primitives in a context's client coordinates, clipped.
+void putPixel(DeviceContext& dc, int x, int y, uint32_t color, int rop2);
+void fillSolid(DeviceContext& dc, RECT r, uint32_t color);
+
+// Text: width of one byte of a font of cell height h; GBK text drawing.
+int fontCellHeight(const LOGFONTA& lf);
+int textWidth(const LOGFONTA& lf, const char* text, int length, int extra);
+void drawText(DeviceContext& dc, int x, int y, const char* text, int length, const INT* dx);
+
+// Tooltips: the built-in class and the subclass relay of TTF_SUBCLASS tools.
+void registerBuiltinClasses();
+void relayToSubclassingTips(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Resources read through FindResourceA; nullptr when missing.
+const unsigned char* resourceBytes(HINSTANCE instance, LPCSTR name, LPCSTR type, DWORD& size);
+
+// Event record (message boxes, programs started, menus tracked).
+void recordEvent(const char* kind, const std::string& text, const std::string& detail,
+                 long value);
+
+}  // namespace screen

@@ -1,0 +1,190 @@
+// Drawing GBK text: glyphs from FreeType, one-bit rendering as the Song face's bitmaps
+// look on Windows, each character centred in its fixed cell.
+#include "screen_state.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cstring>
+
+namespace screen {
+
+FT_Face songFace();
+int gbkCharLength(const char* text, int i, int length);
+unsigned long gbkToUnicode(const char* ch, int length);
+
+static const LOGFONTA& fontOf(DeviceContext& dc) {
+    static LOGFONTA fallback{};
+    GdiObject* f = findObject(dc.font);
+    return f && f->kind == Kind::Font ? f->font : fallback;
+}
+
+static void drawGlyph(DeviceContext& dc, unsigned long code, int cellX, int y, int cellWidth,
+                      int cell, uint32_t color, int weight) {
+    FT_Face face = songFace();
+    if (!face || !code) return;
+    // The Song face fills its cell: the em is the cell, the baseline 7/8 down.
+    FT_Set_Pixel_Sizes(face, 0, FT_UInt(cell));
+    FT_UInt index = FT_Get_Char_Index(face, code);
+    if (!index || FT_Load_Glyph(face, index, FT_LOAD_DEFAULT)) return;
+    FT_Matrix squeeze{0x10000, 0, 0, 0x10000};
+    long advance = face->glyph->advance.x >> 6;
+    if (advance > cellWidth && advance > 0) {
+        // Latin glyphs wider than a half cell are narrowed to fit it.
+        squeeze.xx = FT_Fixed(0x10000L * cellWidth / advance);
+        FT_Set_Transform(face, &squeeze, nullptr);
+        FT_Load_Glyph(face, index, FT_LOAD_DEFAULT);
+        FT_Set_Transform(face, nullptr, nullptr);
+        advance = cellWidth;
+    }
+    if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO)) return;
+    const FT_Bitmap& bm = face->glyph->bitmap;
+    int baseline = y + cell * 7 / 8;
+    int left = cellX + (cellWidth - int(advance)) / 2 + face->glyph->bitmap_left;
+    int top = baseline - face->glyph->bitmap_top;
+    for (unsigned row = 0; row < bm.rows; ++row)
+        for (unsigned col = 0; col < bm.width; ++col) {
+            const unsigned char* line = bm.buffer + long(row) * bm.pitch;
+            if (!(line[col >> 3] & (0x80 >> (col & 7)))) continue;
+            putPixel(dc, left + int(col), top + int(row), color, R2_COPYPEN);
+            if (weight >= FW_BOLD) putPixel(dc, left + int(col) + 1, top + int(row), color, R2_COPYPEN);
+        }
+}
+
+void drawText(DeviceContext& dc, int x, int y, const char* text, int length, const INT* dx) {
+    const LOGFONTA& lf = fontOf(dc);
+    int cell = fontCellHeight(lf), half = cell / 2;
+    uint32_t color = pixelFromColor(dc.textColor);
+    int pen = x;
+    int k = 0;
+    for (int i = 0; i < length; ++k) {
+        int n = gbkCharLength(text, i, length);
+        int width = n == 2 ? 2 * half : half;
+        drawGlyph(dc, gbkToUnicode(text + i, n), pen, y, width, cell, color, int(lf.lfWeight));
+        if (lf.lfUnderline)
+            for (int u = 0; u < width + dc.charExtra; ++u)
+                putPixel(dc, pen + u, y + cell - 1, color, R2_COPYPEN);
+        pen += dx ? dx[i] + (n == 2 ? dx[std::min(i + 1, length - 1)] : 0) : width + dc.charExtra;
+        i += n;
+    }
+}
+
+}  // namespace screen
+
+using namespace screen;
+
+BOOL WINAPI ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR text,
+                        UINT length, const INT* dx) {
+    DeviceContext* dc = findDc(hdc);
+    if (!dc) return FALSE;
+    if (!text) length = 0;
+    const LOGFONTA& lf = fontOf(*dc);
+    int cell = fontCellHeight(lf);
+    int width = 0;
+    if (dx) {
+        for (UINT i = 0; i < length; ++i) width += dx[i];
+    } else {
+        width = textWidth(lf, text, int(length), dc->charExtra);
+    }
+    if (dc->textAlign & TA_CENTER) {
+        if ((dc->textAlign & TA_CENTER) == TA_CENTER)
+            x -= width / 2;
+        else if (dc->textAlign & TA_RIGHT)
+            x -= width;
+    }
+    if ((dc->textAlign & TA_BASELINE) == TA_BASELINE)
+        y -= cell * 7 / 8;
+    else if (dc->textAlign & TA_BOTTOM)
+        y -= cell;
+    if ((dc->textAlign & TA_UPDATECP)) {
+        x = dc->current.x;
+        y = dc->current.y;
+        dc->current.x += width;
+    }
+    uint32_t bk = pixelFromColor(dc->bkColor);
+    if (rect && (options & ETO_OPAQUE)) fillSolid(*dc, *rect, bk);
+    DeviceContext drawn = *dc;
+    if (rect && (options & ETO_CLIPPED)) {
+        RECT r = *rect;
+        OffsetRect(&r, dc->origin.x, dc->origin.y);
+        IntersectRect(&drawn.clip, &drawn.clip, &r);
+    }
+    if (dc->bkMode == OPAQUE) fillSolid(drawn, RECT{x, y, x + width, y + cell}, bk);
+    drawText(drawn, x, y, text, int(length), dx);
+    return TRUE;
+}
+
+BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR text, int length) {
+    if (length < 0) return FALSE;
+    return ExtTextOutA(hdc, x, y, 0, nullptr, text, UINT(length), nullptr);
+}
+
+BOOL WINAPI GetTextExtentPoint32A(HDC hdc, LPCSTR text, int length, LPSIZE size) {
+    DeviceContext* dc = findDc(hdc);
+    if (!dc || !size || length < 0 || (!text && length)) return FALSE;
+    const LOGFONTA& lf = fontOf(*dc);
+    size->cx = textWidth(lf, text, length, dc->charExtra);
+    size->cy = fontCellHeight(lf);
+    return TRUE;
+}
+
+BOOL WINAPI GetTextMetricsA(HDC hdc, LPTEXTMETRICA tm) {
+    DeviceContext* dc = findDc(hdc);
+    if (!dc || !tm) return FALSE;
+    const LOGFONTA& lf = fontOf(*dc);
+    int cell = fontCellHeight(lf);
+    std::memset(tm, 0, sizeof *tm);
+    tm->tmHeight = cell;
+    tm->tmAscent = cell * 7 / 8;
+    tm->tmDescent = cell - tm->tmAscent;
+    tm->tmAveCharWidth = cell / 2;
+    tm->tmMaxCharWidth = cell;
+    tm->tmWeight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
+    tm->tmDigitizedAspectX = tm->tmDigitizedAspectY = 96;
+    tm->tmFirstChar = 0x20;
+    tm->tmLastChar = 0xFF;
+    tm->tmDefaultChar = 0x1F;
+    tm->tmBreakChar = 0x20;
+    tm->tmPitchAndFamily = FF_MODERN;  // the low bit clear means fixed pitch
+    tm->tmCharSet = GB2312_CHARSET;
+    return TRUE;
+}
+
+// One line at a time; words are not wrapped except on explicit line breaks.
+int WINAPI DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
+    DeviceContext* dc = findDc(hdc);
+    if (!dc || !text || !rect) return 0;
+    if (length < 0) length = int(std::strlen(text));
+    const LOGFONTA& lf = fontOf(*dc);
+    int cell = fontCellHeight(lf);
+    int y = rect->top, maxWidth = 0;
+    int start = 0;
+    while (start <= length) {
+        int end = start;
+        while (end < length && text[end] != '\n' && text[end] != '\r') end += gbkCharLength(text, end, length);
+        int width = textWidth(lf, text + start, end - start, dc->charExtra);
+        maxWidth = std::max(maxWidth, width);
+        if (!(format & DT_CALCRECT)) {
+            int x = rect->left;
+            if (format & DT_CENTER) x = (rect->left + rect->right - width) / 2;
+            if (format & DT_RIGHT) x = rect->right - width;
+            int ly = y;
+            if (format & DT_SINGLELINE) {
+                if (format & DT_VCENTER) ly = (rect->top + rect->bottom - cell) / 2;
+                if (format & DT_BOTTOM) ly = rect->bottom - cell;
+            }
+            UINT opts = (format & DT_NOCLIP) ? 0 : ETO_CLIPPED;
+            ExtTextOutA(hdc, x, ly, opts, rect, text + start, UINT(end - start), nullptr);
+        }
+        y += cell;
+        if (end >= length || (format & DT_SINGLELINE)) break;
+        start = end + 1;
+        if (start < length && text[end] == '\r' && text[start] == '\n') ++start;
+    }
+    if (format & DT_CALCRECT) {
+        rect->right = rect->left + maxWidth;
+        rect->bottom = y;
+    }
+    return y - rect->top;
+}
