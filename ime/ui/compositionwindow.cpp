@@ -1,0 +1,371 @@
+// The composition window: the code, the display line and the candidate line in the
+// shape-code modes; ten numbered rows in the pinyin and web-address modes.
+#include "ui/ui.h"
+#include "ui/uiwindows.h"
+
+#include "frontend/engine.h"
+
+#include <algorithm>
+#include <cstring>
+
+int compositionX, compositionY;
+int compositionWidth, compositionHeight;
+int32_t firstShowPending = 1;
+
+static int compositionDragging;
+static HWND compositionTip;
+
+static constexpr char ROW_DIGITS[] = "1234567890";
+static constexpr COLORREF KEY_CELL_RED = RGB(255, 0, 0);
+
+static RECT workArea() {
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
+static int fieldLength(const char* text, size_t size) {
+    return static_cast<int>(strnlen(text, size));
+}
+
+void CompositionSize(int* width, int* height) {
+    const int h = uiFontHeight;
+    if (webMode) {
+        *width = 4 * (4 * h + 40) + 83;
+        *height = 178;
+    } else if (pinyinMode) {
+        *width = 4 * h + 83;
+        *height = 178;
+    } else {
+        *width = 16 * h + 83;
+        *height = simpleWindow ? 28 : 48;
+    }
+}
+
+void CreateCompositionWindow() {
+    if (WindowExists(engineContext.compositionWindow)) return;
+    int width = 0, height = 0;
+    CompositionSize(&width, &height);
+    const RECT work = workArea();
+    if (compositionX == 0 && compositionY == 0) {
+        compositionX = work.right / 8;
+        compositionY = work.bottom - height;
+    }
+    if (compositionY + height > work.bottom) compositionY = work.bottom - height;
+    compositionWidth = width;
+    compositionHeight = height;
+    compositionDragging = 0;
+    engineContext.compositionWindow =
+        CreateWindowExA(WS_EX_LEFT, COMPOSITION_CLASS, "", WS_POPUP | WS_BORDER, compositionX, compositionY,
+                        width, height, uiHostWindow, nullptr, moduleInstance, nullptr);
+}
+
+void DestroyCompositionWindow() {
+    if (!WindowExists(engineContext.compositionWindow)) return;
+    DestroyWindow(engineContext.compositionWindow);
+    engineContext.compositionWindow = nullptr;
+}
+
+void ShowCompositionWindow(int show) {
+    if (!WindowExists(engineContext.compositionWindow)) return;
+    if (show) {
+        ShowWindow(engineContext.compositionWindow, SW_SHOWNA);
+        if (firstShowPending == 1) firstShowPending = 0;
+    } else {
+        ShowWindow(engineContext.compositionWindow, SW_HIDE);
+    }
+}
+
+void RelayoutComposition() {
+    PlaceLetterBox();
+    int width = 0, height = 0;
+    CompositionSize(&width, &height);
+    compositionWidth = width;
+    compositionHeight = height;
+    const RECT work = workArea();
+    if (compositionY + height > work.bottom) compositionY = work.bottom - height;
+    HWND window = engineContext.compositionWindow;
+    if (!WindowExists(window)) return;
+
+    const bool rows = pinyinMode || webMode;
+    const int displayLength = fieldLength(engineContext.displayLine, sizeof engineContext.displayLine);
+    int simpleLimit = 108;
+    if (!rows && simpleWindow && displayLength >= 5) simpleLimit = 7 * displayLength + 108;
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    SetWindowPos(window, nullptr, compositionX, compositionY, 0, 0, flags | SWP_NOSIZE);
+    int shownWidth = width;
+    if (!rows && simpleWindow) shownWidth = std::min(width, simpleLimit);
+    SetWindowPos(window, nullptr, 0, 0, shownWidth, height, flags | SWP_NOMOVE);
+    ShowCompositionWindow(1);
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+}
+
+void FollowCaret(int x, int y) {
+    if (!engineContext.caretFollow) return;
+    const RECT work = workArea();
+    int width = 0, height = 0;
+    CompositionSize(&width, &height);
+    if (y < 7 * work.bottom / 8)
+        y += work.bottom / 8;
+    else
+        y -= work.bottom / 8;
+    x = std::max<int>(x, work.left);
+    y = std::max<int>(y, work.top);
+    if (y + height > work.bottom) y = work.bottom - height;
+    if (x + width > work.right) x = work.right - width;
+    x = std::max<int>(x, letterBoxWidth);  // the letter box must fit on its left
+    compositionX = x;
+    compositionY = y;
+    if (!pinyinMode && !webMode) {
+        if (WindowExists(engineContext.compositionWindow))
+            SetWindowPos(engineContext.compositionWindow, nullptr, x, y, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    if (WindowExists(letterBoxWindow)) InvalidateRect(letterBoxWindow, nullptr, FALSE);
+    RelayoutComposition();
+}
+
+// Draws text at (x, y) and returns the x after it.
+static int drawText(HDC dc, int x, int y, const char* text, int length) {
+    if (length <= 0) return x;
+    TextOutA(dc, x, y, text, length);
+    return x + TextWidth(dc, text, length);
+}
+
+// The display line: cells of two bytes; " k" is a key cell (red), "k~" a filler cell.
+// Fillers show as a blank while nothing is typed and vanish while a code is typed.
+static void drawDisplayCells(HDC dc, bool composing) {
+    const char* line = engineContext.displayLine;
+    const int length = fieldLength(line, sizeof engineContext.displayLine);
+    const int half = std::clamp<int>(displayHalf, 0, 1);
+    const COLORREF text = GetSysColor(COLOR_BTNTEXT);
+    int x = drawText(dc, 50, 5, " ", 1);
+    for (int cell = 11 * half; cell < 10 * half + 12 && 2 * cell < length; ++cell) {
+        char pair[2] = {line[2 * cell], 2 * cell + 1 < length ? line[2 * cell + 1] : ' '};
+        if (pair[1] == '~') {
+            if (composing) continue;
+            pair[1] = ' ';
+        }
+        SetTextColor(dc, pair[0] == ' ' ? KEY_CELL_RED : text);
+        x = drawText(dc, x, 5, pair, 2);
+    }
+    SetTextColor(dc, text);
+    drawText(dc, x, 5, " ", 1);
+}
+
+// With no display line yet, the candidates of the page become it, up to the first cell
+// that is not a plain candidate (empty, a key cell, a hint or the page marker).
+static void buildDisplayLine() {
+    EngineContext& c = engineContext;
+    const int last = std::min<int>(c.lastCell, 14);
+    for (int i = 1; i <= last; ++i) {
+        const char* cell = c.cells[i];
+        if (cell[0] == '\0' || cell[0] == ' ' || cell[1] == ' ') break;
+        if (std::memcmp(cell, "\xA1\xF0", 2) == 0) break;  // ○
+        appendText(c.displayLine, sizeof c.displayLine, cell);
+    }
+}
+
+void PaintComposition(HDC dc, const RECT& client) {
+    EngineContext& c = engineContext;
+    const int L = client.left, T = client.top, R = client.right, B = client.bottom;
+    const bool rows = pinyinMode || webMode;
+    const int mid = (T + B) / 2;
+    const COLORREF dark = GetSysColor(COLOR_3DDKSHADOW);
+    const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
+
+    FillFace(dc, client);
+    DrawRaisedFrame(dc, L, T, R, B);
+    if (!rows && !simpleWindow) {
+        DrawLine(dc, L + 1, mid - 1, R - 1, mid - 1, dark);
+        DrawLine(dc, L + 1, mid, R - 1, mid, light);
+        DrawLine(dc, 49, T + 1, 49, mid, dark);
+        DrawLine(dc, 50, T + 1, 50, mid, light);
+    } else if (!rows) {
+        DrawLine(dc, 49, T + 1, 49, B - 1, dark);
+        DrawLine(dc, 50, T + 1, 50, B - 1, light);
+    } else if (!webMode) {
+        DrawLine(dc, L + 3, T + 3, R - 3, T + 3, light);
+        DrawLine(dc, L + 3, B - 3, R - 3, B - 3, light);
+        DrawLine(dc, L + 3, T + 3, L + 3, B - 3, light);
+        DrawLine(dc, R - 3, T + 3, R - 3, B - 3, light);
+    }
+
+    HFONT font = CreateUiFont();
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    SetTextCharacterExtra(dc, 1);
+    SetBkMode(dc, TRANSPARENT);
+    const COLORREF text = GetSysColor(COLOR_BTNTEXT);
+    SetTextColor(dc, text);
+
+    const int codeLength = std::clamp<int>(c.codeLength, 0, fieldLength(c.code, sizeof c.code));
+    if (!rows) drawText(dc, 5, 5, c.code, codeLength);
+
+    const int messageLength = fieldLength(messageLine, sizeof messageLine);
+    if (!simpleWindow && messageLength > 0) {
+        if (!rows && c.codeLength == 0) drawText(dc, 5, 25, messageLine, messageLength);
+        if (repeatArmed == 1) drawText(dc, 5, 25, messageLine, messageLength);
+    }
+
+    if (pinyinMode && !webMode) {
+        for (int k = 0; k < 10; ++k) {
+            const int y = 5 + 17 * k;
+            const int length = fieldLength(c.rowText[k], sizeof c.rowText[k]);
+            if (length == 0) continue;
+            SetTextColor(dc, RGB(0, 0, 0));
+            drawText(dc, 5, y, &ROW_DIGITS[k], 1);
+            drawText(dc, 15, y, c.rowText[k], length);
+            SetTextColor(dc, RGB(80, 80, 80));
+            drawText(dc, 115, y, &c.rowLabels[3 * k], fieldLength(&c.rowLabels[3 * k], 2));
+        }
+    } else if (webMode) {
+        if (c.modeInput[0] == '\0')
+            drawText(dc, 5, 5, "ESC\xCD\xCB\xB3\xF6\xD6\xD0\xCE\xC4\xCD\xF8\xD6\xB7,E-mail\xB5\xD8\xD6\xB7!", 27);
+        SetTextColor(dc, RGB(0, 0, 0));
+        for (int k = 0; k < 10; ++k) {
+            const int y = 5 + 17 * k;
+            const int noteLength = fieldLength(c.rowNote[k], sizeof c.rowNote[k]);
+            if (noteLength == 0) continue;
+            const int mark = c.rowFirst + k;
+            const bool frequent = mark < 0 || mark >= 200 ||
+                                  static_cast<uint32_t>(c.webMarks[mark]) >= static_cast<uint32_t>(c.webState[1]);
+            if (frequent) {
+                SetBkMode(dc, TRANSPARENT);
+            } else {
+                SetBkMode(dc, OPAQUE);
+                SetBkColor(dc, RGB(255, 255, 255));
+            }
+            drawText(dc, 5, y, &ROW_DIGITS[k], 1);
+            drawText(dc, 15, y, c.rowNote[k], noteLength);
+            drawText(dc, 165, y, c.rowText[k], fieldLength(c.rowText[k], sizeof c.rowText[k]));
+        }
+        SetBkMode(dc, TRANSPARENT);
+    }
+
+    if (!rows) {
+        const bool displayEmpty = c.displayLine[0] == '\0';
+        if (c.codeLength == 0) {
+            if (!displayEmpty) drawDisplayCells(dc, false);
+        } else {
+            messageLine[0] = '\0';
+            SetBkMode(dc, OPAQUE);
+            SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+            SetTextColor(dc, text);
+            if (!displayEmpty) {
+                drawDisplayCells(dc, true);
+            } else if (c.lastCell > 0) {
+                buildDisplayLine();
+                int x = drawText(dc, 50, 5, " ", 1);
+                x = drawText(dc, x, 5, c.displayLine, fieldLength(c.displayLine, sizeof c.displayLine));
+                drawText(dc, x, 5, " ", 1);
+            }
+            SetBkMode(dc, TRANSPARENT);
+            if (!simpleWindow) {
+                const int offset = std::clamp<int>(c.hintOffset, 0, codeLength);
+                const int length = std::clamp<int>(c.hintLength, 0, codeLength - offset);
+                drawText(dc, 5 + TextWidth(dc, c.code, offset), 5, c.code + offset, length);
+            }
+        }
+
+        if (c.codeLength > 0 && !simpleWindow && c.lastCell > 0) {
+            const int last = std::min<int>(c.lastCell, 16);
+            int x = 5;
+            for (int i = 0; i <= last; ++i) {
+                const int length = fieldLength(c.cells[i], sizeof c.cells[i]);
+                const int width = TextWidth(dc, c.cells[i], length);
+                if (i == last) x += 10;  // the page marker stands apart
+                if (x + width > R) break;
+                drawText(dc, x, 25, c.cells[i], length);
+                x += width;
+            }
+        }
+    }
+
+    SelectObject(dc, oldFont);
+    DeleteObject(font);
+}
+
+static void compositionCaret(HWND window) {
+    if (pinyinMode || webMode) return;
+    const EngineContext& c = engineContext;
+    const int length = std::clamp<int>(c.caret, 0, fieldLength(c.code, sizeof c.code));
+    HDC dc = GetDC(window);
+    if (dc == nullptr) return;
+    HFONT font = CreateUiFont();
+    HGDIOBJ old = SelectObject(dc, font);
+    SetTextCharacterExtra(dc, 1);  // measured as the code is drawn
+    const int width = TextWidth(dc, c.code, length);
+    RECT client{};
+    GetClientRect(window, &client);
+    const int bottom = simpleWindow ? client.bottom - 2 : (client.bottom - 3) / 2 - 1;
+    RECT caret{width + 4, 5, width + 5, bottom};
+    InvertRect(dc, &caret);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(window, dc);
+}
+
+// Row under a client y: rows are 17 pixels apart and 18 tall, the upper one wins.
+int CompositionRowAt(int y) {
+    for (int i = 0; i < 10; ++i)
+        if (5 + 17 * i <= y && y <= 22 + 17 * i) return i;
+    return -1;
+}
+
+LRESULT CALLBACK CompositionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    RelayTipMouse(compositionTip, window, message, wParam, lParam);
+    const int x = static_cast<short>(LOWORD(lParam));
+    const int y = static_cast<short>(HIWORD(lParam));
+    switch (message) {
+    case WM_CREATE:
+        compositionTip = CreateTipControl(window);
+        SetTimer(window, COMPOSITION_CARET_TIMER, 400, nullptr);
+        return 0;
+    case WM_DESTROY:
+        KillTimer(window, COMPOSITION_CARET_TIMER);
+        if (compositionTip != nullptr) DestroyWindow(compositionTip);
+        compositionTip = nullptr;
+        if (window == engineContext.compositionWindow) engineContext.compositionWindow = nullptr;
+        return 0;
+    case WM_SIZE:
+        SetSingleTool(compositionTip, window, COMPOSITION_TOOL);
+        return 0;
+    case WM_PAINT:
+        PaintBuffered(window, compositionWidth, compositionHeight, PaintComposition);
+        return 0;
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE;
+    case WM_TIMER:
+        compositionCaret(window);
+        return 0;
+    case WM_LBUTTONDOWN: {
+        const int row = CompositionRowAt(y);
+        if (pinyinMode && !webMode && row >= 0) {
+            // As if the row's digit had been typed: no virtual key, the digit as character.
+            engineRequest(ZOZ_KEY, static_cast<uint32_t>(static_cast<unsigned char>(ROW_DIGITS[row])) << 8);
+        }
+        compositionDragging = 1;
+        BeginDragMove(window, x, y);
+        return 0;
+    }
+    case WM_MOUSEMOVE:
+        if (compositionDragging) TrackDragMove(window, x, y);
+        return 0;
+    case WM_LBUTTONUP:
+        if (compositionDragging) {
+            POINT dropped{};
+            EndDragMove(window, x, y, &dropped);
+            compositionX = std::max<int>(dropped.x, letterBoxWidth);
+            compositionY = dropped.y;
+            if (WindowExists(letterBoxWindow))
+                SetWindowPos(letterBoxWindow, nullptr, compositionX - letterBoxWidth, compositionY, 0, 0,
+                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        compositionDragging = 0;
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,162 @@
+// The letter box: the one-line box left of the composition window that shows the letters
+// typed in the pinyin and web-address modes, with a blinking caret.
+#include "ui/uiwindows.h"
+
+#include "frontend/engine.h"
+
+#include <algorithm>
+#include <cstring>
+
+int32_t letterBoxWidth;
+
+static int letterBoxDragging;
+static HWND letterBoxTip;
+
+static int modeInputWidth() {
+    return 10 * static_cast<int>(strnlen(engineContext.modeInput, sizeof engineContext.modeInput));
+}
+
+void CreateLetterBox() {
+    if (WindowExists(letterBoxWindow)) return;
+    int width = letterBoxWidth;
+    if (pinyinMode || webMode) {
+        width = modeInputWidth() + 40;
+        letterBoxWidth = width;
+    }
+    letterBoxDragging = 0;
+    letterBoxWindow = CreateWindowExA(WS_EX_LEFT, LETTERBOX_CLASS, "", WS_POPUP | WS_BORDER, compositionX,
+                                      compositionY, width, 25, uiHostWindow, nullptr, moduleInstance,
+                                      nullptr);
+}
+
+void DestroyLetterBox() {
+    if (!WindowExists(letterBoxWindow)) return;
+    DestroyWindow(letterBoxWindow);
+    letterBoxWindow = nullptr;
+}
+
+void ShowLetterBox(int show) {
+    if (!WindowExists(letterBoxWindow)) return;
+    ShowWindow(letterBoxWindow, show ? SW_SHOWNA : SW_HIDE);
+}
+
+void PlaceLetterBox() {
+    if (!WindowExists(letterBoxWindow)) return;
+    if (!pinyinMode && !webMode) {
+        ShowWindow(letterBoxWindow, SW_HIDE);
+        return;
+    }
+    const int width = modeInputWidth() + 20;
+    letterBoxWidth = width;
+    // Keep the box on the screen: push the composition window right instead.
+    if (compositionX < width) compositionX = width;
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+    SetWindowPos(letterBoxWindow, nullptr, compositionX - width, compositionY, 0, 0, flags | SWP_NOSIZE);
+    if (WindowExists(engineContext.compositionWindow))
+        SetWindowPos(engineContext.compositionWindow, nullptr, compositionX, compositionY, 0, 0,
+                     flags | SWP_NOSIZE);
+    SetWindowPos(letterBoxWindow, nullptr, 0, 0, width, 25, flags | SWP_NOMOVE);
+
+    HDC dc = GetDC(letterBoxWindow);
+    if (dc != nullptr) {
+        RECT client{};
+        GetClientRect(letterBoxWindow, &client);
+        PaintLetterBox(dc, client);
+        ReleaseDC(letterBoxWindow, dc);
+    }
+    InvalidateRect(letterBoxWindow, nullptr, FALSE);
+    ShowWindow(letterBoxWindow, SW_SHOWNA);
+    UpdateWindow(letterBoxWindow);
+}
+
+void PaintLetterBox(HDC dc, const RECT& client) {
+    FillFace(dc, client);
+    DrawRaisedFrame(dc, client.left, client.top, client.right, client.bottom);
+    HFONT font = CreateUiFont();
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    const EngineContext& c = engineContext;
+    const int inputLength = static_cast<int>(strnlen(c.modeInput, sizeof c.modeInput));
+    if (webMode) {
+        if (inputLength > 0) TextOutA(dc, 5, 5, c.modeInput, inputLength);
+    } else if (pinyinMode) {
+        const char* spelling = c.syllables[15];
+        const int spellingLength = static_cast<int>(strnlen(spelling, sizeof c.syllables[15]));
+        if (spellingLength > 0 && inputLength > 0)
+            TextOutA(dc, 5, 5, spelling, spellingLength);
+        else if (inputLength > 0)  // never past the letters actually typed
+            TextOutA(dc, 5, 5, c.modeInput, std::clamp<int>(c.codeLength, 0, inputLength));
+    }
+    SelectObject(dc, old);
+    DeleteObject(font);
+}
+
+// One caret step: inverts a one-pixel column after the letters before the caret.
+static void letterBoxCaret(HWND window) {
+    if (!pinyinMode && !webMode) return;
+    if (engineContext.webState[2] == engineContext.webState[3]) return;
+    const EngineContext& c = engineContext;
+    const char* text = c.modeInput;
+    size_t size = sizeof c.modeInput;
+    if (pinyinMode && c.syllables[15][0] != '\0') {
+        text = c.syllables[15];
+        size = sizeof c.syllables[15];
+    }
+    const int length = std::clamp<int>(c.caret, 0, static_cast<int>(strnlen(text, size)));
+    HDC dc = GetDC(window);
+    if (dc == nullptr) return;
+    HFONT font = CreateUiFont();
+    HGDIOBJ old = SelectObject(dc, font);
+    const int width = TextWidth(dc, text, length);
+    RECT client{};
+    GetClientRect(window, &client);
+    RECT caret{width + 5, 5, width + 6, client.bottom - 4};
+    InvertRect(dc, &caret);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(window, dc);
+}
+
+LRESULT CALLBACK LetterBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    RelayTipMouse(letterBoxTip, window, message, wParam, lParam);
+    const int x = static_cast<short>(LOWORD(lParam));
+    const int y = static_cast<short>(HIWORD(lParam));
+    switch (message) {
+    case WM_CREATE:
+        letterBoxTip = CreateTipControl(window);
+        SetTimer(window, LETTERBOX_CARET_TIMER, 300, nullptr);
+        return 0;
+    case WM_DESTROY:
+        KillTimer(window, LETTERBOX_CARET_TIMER);
+        if (letterBoxTip != nullptr) DestroyWindow(letterBoxTip);
+        letterBoxTip = nullptr;
+        if (window == letterBoxWindow) letterBoxWindow = nullptr;
+        return 0;
+    case WM_SIZE:
+        SetSingleTool(letterBoxTip, window, LETTERBOX_TOOL);
+        return 0;
+    case WM_PAINT:
+        PaintBuffered(window, letterBoxWidth, 25, PaintLetterBox);
+        return 0;
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE;
+    case WM_TIMER:
+        letterBoxCaret(window);
+        return 0;
+    case WM_LBUTTONDOWN:
+        letterBoxDragging = 1;
+        BeginDragMove(window, x, y);
+        return 0;
+    case WM_MOUSEMOVE:
+        if (letterBoxDragging) TrackDragMove(window, x, y);
+        return 0;
+    case WM_LBUTTONUP:
+        // The dropped position is not kept: the next relayout puts the box back.
+        if (letterBoxDragging) EndDragMove(window, x, y, nullptr);
+        letterBoxDragging = 0;
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,86 @@
+// The full-size picture windows: the five-stroke note and the two pictures of the
+// introduction, which ends by opening the status menu.
+#include "ui/ui.h"
+#include "ui/uiwindows.h"
+
+#include "frontend/engine.h"
+
+int32_t introPending = 1;
+int pictureWidth = 366, pictureHeight = 405;
+
+HWND CreatePictureWindow(const char* className) {
+    return CreateWindowExA(0, className, "", WS_POPUP, 230, 80, pictureWidth, pictureHeight, uiHostWindow,
+                           nullptr, moduleInstance, nullptr);
+}
+
+HWND EnsureWubiNote() {
+    if (!WindowExists(wubiNoteWindow)) wubiNoteWindow = CreatePictureWindow(WUBI_NOTE_CLASS);
+    return wubiNoteWindow;
+}
+
+static void paintPicture(HDC dc, const RECT& client, int id) {
+    FillFace(dc, client);
+    HANDLE picture = LoadImageA(moduleInstance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
+    if (picture == nullptr) return;
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(memory, static_cast<HGDIOBJ>(picture));
+    BitBlt(dc, 0, 0, 366, 405, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(static_cast<HGDIOBJ>(picture));
+}
+
+static void paintIntro(HDC dc, const RECT& client) { paintPicture(dc, client, 222); }
+static void paintIntro2(HDC dc, const RECT& client) { paintPicture(dc, client, 237); }
+static void paintWubiNote(HDC dc, const RECT& client) { paintPicture(dc, client, 234); }
+
+// What the three pictures share; returns true when the message was handled.
+static bool pictureMessage(HWND window, UINT message, void (*painter)(HDC, const RECT&), LRESULT* result) {
+    switch (message) {
+    case WM_PAINT:
+        PaintBuffered(window, 366, 405, painter);
+        *result = 0;
+        return true;
+    case WM_MOUSEACTIVATE:
+        *result = MA_NOACTIVATE;
+        return true;
+    case WM_KEYDOWN:
+    case WM_LBUTTONDOWN:
+        DestroyWindow(window);
+        *result = 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
+LRESULT CALLBACK IntroProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (pictureMessage(window, message, paintIntro, &result)) return result;
+    if (message == WM_DESTROY) {
+        if (window == introWindow) introWindow = nullptr;
+        Beep(200, 200);
+        if (WindowExists(introWindow2)) ShowWindow(introWindow2, SW_SHOWNA);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK Intro2Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (pictureMessage(window, message, paintIntro2, &result)) return result;
+    if (message == WM_DESTROY) {
+        if (window == introWindow2) introWindow2 = nullptr;
+        if (menuAutoShow == 0 && WindowExists(engineContext.statusWindow))
+            OpenStatusMenu(engineContext.statusWindow, 1);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK WubiNoteProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (pictureMessage(window, message, paintWubiNote, &result)) return result;
+    if (message == WM_DESTROY && window == wubiNoteWindow) wubiNoteWindow = nullptr;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
