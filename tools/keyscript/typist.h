@@ -1,0 +1,78 @@
+// The typist: types script keys through an input method's ImeProcessKey and ImeToAsciiEx
+// as the Input Method Manager would, and applies what comes back to the text of one edit
+// field as an edit control with the default IME handling would. Only Win32 calls that
+// Windows has are used, so the same typist drives the module on both systems.
+#pragma once
+
+#include "keyscript.h"
+
+#include <windows.h>
+#include "frontend/imedev.h"
+
+#include <string>
+#include <vector>
+
+using ImeProcessKeyProc = BOOL(WINAPI*)(HIMC, UINT, LPARAM, BYTE*);
+using ImeToAsciiExProc = UINT(WINAPI*)(UINT, UINT, BYTE*, LPTRANSMSGLIST, UINT, HIMC);
+
+struct TypistHooks {
+    ImeProcessKeyProc processKey = nullptr;
+    ImeToAsciiExProc toAsciiEx = nullptr;
+    void (*click)(int x, int y) = nullptr;     // a left click at a screen point
+    void (*tick)(unsigned milliseconds) = nullptr; // time passing
+    void (*pump)() = nullptr;                  // dispatch posted messages after each key
+};
+
+struct TypedMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// One key-down offered to the input method.
+struct KeyEvent {
+    uint8_t vk = 0;
+    unsigned scan = 0;
+    UINT keyWord = 0;   // what ImeToAsciiEx received: vk, character in bits 8-15
+    bool taken = false;
+    std::vector<TypedMessage> messages;
+};
+
+// The application's edit field: GBK text and a caret at a character boundary.
+struct EditField {
+    std::string text;
+    size_t caret = 0;
+
+    void insert(const std::string& bytes);
+    void character(unsigned char ch);  // a WM_CHAR byte
+    void backspace();
+    void deleteForward();
+    void left();
+    void right();
+    void home();
+    void end();
+    void up();
+    void down();
+};
+
+class Typist {
+public:
+    Typist(HIMC context, const TypistHooks& hooks);
+    // Types one script key; returns the key-downs it offered, in order.
+    std::vector<KeyEvent> type(const ScriptKey& key);
+    const std::string& text() const { return field_.text; }
+    bool capsLock() const { return capsLock_; }
+
+private:
+    KeyEvent keyDown(uint8_t vk, unsigned scan, bool rightShift);
+    void applyMessages(const std::vector<TypedMessage>& messages, uint8_t vk);
+    void applicationKeyDown(uint8_t vk);
+    std::string resultString();
+    char translatedCharacter(uint8_t vk) const;
+
+    HIMC context_;
+    TypistHooks hooks_;
+    EditField field_;
+    BYTE keyState_[256] = {};
+    bool capsLock_ = false;
+};
