@@ -43,12 +43,13 @@ static std::string toolText(const TOOLINFOA& ti) {
     return ti.lpszText;
 }
 
-// Tool records up to lpszText are what the control reads; a smaller cbSize is refused.
+// Callers pass the 44 bytes of the first version's record as 32-bit Windows counts them;
+// the fields up to the text are read whatever the pointer width, smaller sizes refused.
 static bool readToolInfo(LPARAM lParam, TOOLINFOA& out) {
     auto* ti = reinterpret_cast<const TOOLINFOA*>(lParam);
-    if (!ti || ti->cbSize < offsetof(TOOLINFOA, lpszText) + sizeof(LPSTR)) return false;
+    if (!ti || ti->cbSize < 44) return false;
     std::memset(&out, 0, sizeof out);
-    std::memcpy(&out, ti, std::min<size_t>(ti->cbSize, sizeof out));
+    std::memcpy(&out, ti, offsetof(TOOLINFOA, lParam));
     return true;
 }
 

@@ -1,0 +1,182 @@
+// Drawing of the stand-in, checked pixel by pixel.
+#include <windows.h>
+#include <winapi_desktop.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr COLORREF kRed = RGB(255, 0, 0);
+
+// A memory context over a fresh bitmap filled with one colour.
+struct Canvas {
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ old;
+    Canvas(int w, int h, COLORREF fill) {
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateCompatibleBitmap(dc, w, h);
+        old = SelectObject(dc, bitmap);
+        RECT r{0, 0, w, h};
+        HBRUSH b = CreateSolidBrush(fill);
+        FillRect(dc, &r, b);
+        DeleteObject(b);
+    }
+    ~Canvas() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    int count(COLORREF c, RECT r) const {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) n += GetPixel(dc, x, y) == c;
+        return n;
+    }
+};
+
+void line(HDC dc, int x1, int y1, int x2, int y2, COLORREF c) {
+    HPEN pen = CreatePen(PS_SOLID, 1, c);
+    HGDIOBJ old = SelectObject(dc, pen);
+    MoveToEx(dc, x1, y1, nullptr);
+    LineTo(dc, x2, y2);
+    SelectObject(dc, old);
+    DeleteObject(pen);
+}
+
+TEST(Gdi, LineLeavesItsEndPointUnpainted) {
+    Canvas c(20, 20, RGB(255, 255, 255));
+    line(c.dc, 2, 5, 10, 5, kRed);
+    EXPECT_EQ(c.count(kRed, RECT{0, 0, 20, 20}), 8);
+    EXPECT_EQ(GetPixel(c.dc, 2, 5), kRed);
+    EXPECT_EQ(GetPixel(c.dc, 9, 5), kRed);
+    EXPECT_EQ(GetPixel(c.dc, 10, 5), RGB(255, 255, 255));
+    line(c.dc, 15, 10, 15, 2, kRed);  // upward: (15, 2) is the end, not painted
+    EXPECT_EQ(GetPixel(c.dc, 15, 10), kRed);
+    EXPECT_EQ(GetPixel(c.dc, 15, 3), kRed);
+    EXPECT_EQ(GetPixel(c.dc, 15, 2), RGB(255, 255, 255));
+    line(c.dc, 0, 0, 4, 4, kRed);  // diagonal: four pixels
+    EXPECT_EQ(c.count(kRed, RECT{0, 0, 5, 5}), 4);
+}
+
+TEST(Gdi, XorPenTwiceAndInvertTwiceRestoreThePixels) {
+    Canvas c(16, 16, RGB(192, 192, 192));
+    SetROP2(c.dc, R2_XORPEN);
+    line(c.dc, 0, 3, 16, 3, RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(c.dc, 4, 3), RGB(63, 63, 63));
+    line(c.dc, 0, 3, 16, 3, RGB(255, 255, 255));
+    EXPECT_EQ(c.count(RGB(192, 192, 192), RECT{0, 0, 16, 16}), 256);
+
+    SetROP2(c.dc, R2_COPYPEN);
+    RECT r{2, 2, 6, 12};
+    InvertRect(c.dc, &r);
+    EXPECT_EQ(c.count(RGB(63, 63, 63), RECT{0, 0, 16, 16}), 40);
+    EXPECT_EQ(GetPixel(c.dc, 6, 2), RGB(192, 192, 192));
+    InvertRect(c.dc, &r);
+    EXPECT_EQ(c.count(RGB(192, 192, 192), RECT{0, 0, 16, 16}), 256);
+}
+
+TEST(Gdi, FocusRectangleIsADottedOutlineThatADrawingAtTheSamePlaceRemoves) {
+    Canvas c(30, 30, RGB(0, 0, 0));
+    RECT r{5, 5, 25, 15};
+    DrawFocusRect(c.dc, &r);
+    int lit = c.count(RGB(255, 255, 255), RECT{0, 0, 30, 30});
+    EXPECT_GT(lit, 20);
+    EXPECT_LT(lit, 2 * 20 + 2 * 8);                        // dotted, not solid
+    EXPECT_EQ(c.count(RGB(255, 255, 255), RECT{6, 6, 24, 14}), 0);  // hollow
+    EXPECT_EQ(c.count(RGB(255, 255, 255), RECT{25, 0, 30, 30}), 0);  // right edge excluded
+    DrawFocusRect(c.dc, &r);
+    EXPECT_EQ(c.count(RGB(0, 0, 0), RECT{0, 0, 30, 30}), 900);
+}
+
+TEST(Gdi, FillRectTakesBrushesAndSystemColourIndexesAndRectangleFramesWithThePen) {
+    Canvas c(10, 10, RGB(255, 255, 255));
+    RECT r{1, 1, 4, 3};
+    FillRect(c.dc, &r, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    EXPECT_EQ(c.count(GetSysColor(COLOR_BTNFACE), RECT{0, 0, 10, 10}), 6);
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), RGB(192, 192, 192));
+    EXPECT_EQ(GetSysColor(COLOR_3DDKSHADOW), RGB(0, 0, 0));
+    EXPECT_EQ(GetSysColor(COLOR_BTNHIGHLIGHT), RGB(255, 255, 255));
+    EXPECT_EQ(GetSysColor(COLOR_BTNSHADOW), RGB(128, 128, 128));
+
+    Canvas d(10, 10, RGB(255, 255, 255));
+    HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+    HGDIOBJ oldBrush = SelectObject(d.dc, blue);
+    Rectangle(d.dc, 2, 2, 7, 6);  // outline black pen, inside blue, right/bottom exclusive
+    EXPECT_EQ(GetPixel(d.dc, 2, 2), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(d.dc, 6, 5), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(d.dc, 7, 5), RGB(255, 255, 255));
+    EXPECT_EQ(d.count(RGB(0, 0, 255), RECT{0, 0, 10, 10}), 3 * 2);
+    SelectObject(d.dc, oldBrush);
+    DeleteObject(blue);
+}
+
+TEST(Gdi, SelectedBitmapCannotBeDeletedAndBitBltCopiesBetweenContexts) {
+    Canvas src(8, 8, RGB(1, 2, 3));
+    EXPECT_FALSE(DeleteObject(src.bitmap));
+    BITMAP bm{};
+    ASSERT_EQ(GetObjectA(src.bitmap, sizeof bm, &bm), int(sizeof bm));
+    EXPECT_EQ(bm.bmWidth, 8);
+    Canvas dst(10, 10, RGB(255, 255, 255));
+    BitBlt(dst.dc, 6, 6, 8, 8, src.dc, 0, 0, SRCCOPY);  // clipped at the bitmap's edge
+    EXPECT_EQ(dst.count(RGB(1, 2, 3), RECT{0, 0, 10, 10}), 16);
+    EXPECT_EQ(GetPixel(dst.dc, 5, 5), RGB(255, 255, 255));
+}
+
+LRESULT CALLBACK plainProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
+
+HWND borderedWindow(int x, int y, int w, int h) {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = plainProc;
+        wc.lpszClassName = "GDITEST";
+        RegisterClassA(&wc);
+        registered = true;
+    }
+    return CreateWindowExA(0, "GDITEST", "", WS_POPUP | WS_BORDER, x, y, w, h, nullptr, nullptr,
+                           nullptr, nullptr);
+}
+
+TEST(Gdi, WindowContextDrawsInsideTheClientAreaAndShowsOnTheScreen) {
+    winapiResetDesktop();
+    HWND w = borderedWindow(100, 100, 20, 10);
+    ShowWindow(w, SW_SHOWNA);
+    winapiPumpMessages();
+    HDC dc = GetDC(w);
+    RECT all{-5, -5, 50, 50};
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    FillRect(dc, &all, green);
+    DeleteObject(green);
+    ReleaseDC(w, dc);
+    EXPECT_EQ(winapiWindowPixel(w, 0, 0), RGB(0, 0, 0));  // the border stays
+    EXPECT_EQ(winapiWindowPixel(w, 1, 1), RGB(0, 255, 0));
+    EXPECT_EQ(winapiWindowPixel(w, 18, 8), RGB(0, 255, 0));
+    EXPECT_EQ(winapiWindowPixel(w, 19, 9), RGB(0, 0, 0));
+    EXPECT_EQ(winapiScreenPixel(101, 101), RGB(0, 255, 0));
+    EXPECT_EQ(winapiScreenPixel(99, 101), GetSysColor(COLOR_DESKTOP));
+    EXPECT_EQ(winapiScreenPixel(5, 767), GetSysColor(COLOR_BTNFACE));  // the taskbar
+    ShowWindow(w, SW_HIDE);
+    EXPECT_EQ(winapiScreenPixel(101, 101), GetSysColor(COLOR_DESKTOP));
+}
+
+TEST(Gdi, XorOutlineOnTheScreenIsGoneAfterASecondDrawing) {
+    winapiResetDesktop();
+    HWND w = borderedWindow(10, 10, 50, 50);
+    ShowWindow(w, SW_SHOWNA);
+    winapiPumpMessages();
+    COLORREF before = winapiScreenPixel(20, 20);
+    RECT r{20, 20, 80, 60};
+    HDC screen = GetDC(nullptr);
+    SetROP2(screen, R2_XORPEN);
+    DrawFocusRect(screen, &r);
+    ReleaseDC(nullptr, screen);
+    EXPECT_NE(winapiScreenPixel(20, 20), before);
+    screen = GetDC(nullptr);
+    DrawFocusRect(screen, &r);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(winapiScreenPixel(20, 20), before);
+    EXPECT_EQ(winapiScreenPixel(70, 20), GetSysColor(COLOR_DESKTOP));
+}
+
+}  // namespace
