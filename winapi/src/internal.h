@@ -15,6 +15,9 @@ void registryHomeChanged();
 // After an input context's status changes the manager tells the IME and its UI window.
 // The window manager's definition replaces the empty default in imm.cpp.
 void winapiImmNotify(HIMC context, DWORD imnCode);
+// ImmGenerateMessage hands each message of a context's buffer to its window; the
+// window manager's definition replaces the default, which only records the message.
+void winapiImmSendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // ASCII case folding of GBK text: a byte after a lead byte is never folded.
 int compareNoCase(const std::string& a, const std::string& b);
