@@ -1,2 +1,43 @@
-# Extra test tiers that live in their own folders.
-include(${CMAKE_CURRENT_SOURCE_DIR}/wine/wine.cmake OPTIONAL)
+# Fixtures of the PE reader's tests: the same resource script compiled by the MinGW-w64
+# tools into a PE32+ library, a PE32 library and a .res file, and into a host library
+# that carries the .res blob, so the reader is checked against files it did not write.
+find_program(QX_WINDRES64 x86_64-w64-mingw32-windres REQUIRED)
+find_program(QX_WINDRES32 i686-w64-mingw32-windres REQUIRED)
+find_program(QX_MINGW_CC64 x86_64-w64-mingw32-gcc REQUIRED)
+find_program(QX_MINGW_CC32 i686-w64-mingw32-gcc REQUIRED)
+
+set(pe_src ${CMAKE_CURRENT_SOURCE_DIR}/pe)
+set(pe_out ${CMAKE_BINARY_DIR}/pe)
+file(MAKE_DIRECTORY ${pe_out})
+set(pe_inputs ${pe_src}/fixture.rc ${pe_src}/mbdata.bin ${pe_src}/entry.c)
+
+add_custom_command(OUTPUT ${pe_out}/fixture64.dll
+  COMMAND ${QX_WINDRES64} -I${pe_src} ${pe_src}/fixture.rc -O coff -o ${pe_out}/fixture64.o
+  COMMAND ${QX_MINGW_CC64} -shared -nostdlib -o ${pe_out}/fixture64.dll ${pe_src}/entry.c
+          ${pe_out}/fixture64.o
+  DEPENDS ${pe_inputs} VERBATIM)
+add_custom_command(OUTPUT ${pe_out}/fixture32.dll
+  COMMAND ${QX_WINDRES32} -I${pe_src} ${pe_src}/fixture.rc -O coff -o ${pe_out}/fixture32.o
+  COMMAND ${QX_MINGW_CC32} -shared -nostdlib -Wl,-e,_DllMainCRTStartup@12
+          -o ${pe_out}/fixture32.dll ${pe_src}/entry.c ${pe_out}/fixture32.o
+  DEPENDS ${pe_inputs} VERBATIM)
+add_custom_command(OUTPUT ${pe_out}/fixture.res ${pe_out}/fixture_res.cpp
+  COMMAND ${QX_WINDRES64} -I${pe_src} ${pe_src}/fixture.rc -O res -o ${pe_out}/fixture.res
+  COMMAND ${CMAKE_COMMAND} -DINPUT=${pe_out}/fixture.res -DOUTPUT=${pe_out}/fixture_res.cpp
+          -P ${pe_src}/embed.cmake
+  DEPENDS ${pe_inputs} ${pe_src}/embed.cmake VERBATIM)
+add_custom_target(pe_fixtures DEPENDS ${pe_out}/fixture64.dll ${pe_out}/fixture32.dll
+  ${pe_out}/fixture.res)
+
+add_library(pefixturehost MODULE ${pe_src}/hostlib.cpp ${pe_out}/fixture_res.cpp)
+target_link_libraries(pefixturehost PRIVATE winapi)
+set_target_properties(pefixturehost PROPERTIES PREFIX "" SUFFIX ".dll"
+  LIBRARY_OUTPUT_DIRECTORY ${pe_out})
+
+if(TARGET pe_resources_test)
+  add_dependencies(pe_resources_test pe_fixtures pefixturehost)
+  target_compile_definitions(pe_resources_test PRIVATE QX_PE_DIR="${pe_out}")
+endif()
+if(TARGET registry_test)
+  add_dependencies(registry_test qxreg)
+endif()
