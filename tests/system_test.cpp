@@ -1,0 +1,100 @@
+// Kernel odds and ends: key state, beeps, the system directory and the string routines.
+#include <windows.h>
+#include <winapi_host.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+TEST(KeyState, HeldAndToggledBitsAndCombinedModifiers) {
+    winapiSetKeyboardState(nullptr);
+    EXPECT_EQ(GetKeyState(VK_SHIFT), 0);
+    winapiSetKeyState(VK_LSHIFT, 0x80);
+    EXPECT_LT(GetKeyState(VK_SHIFT), 0);   // the combined key follows the left one
+    EXPECT_LT(GetKeyState(VK_LSHIFT), 0);
+    EXPECT_EQ(static_cast<USHORT>(GetAsyncKeyState(VK_SHIFT)), 0x8000);
+    winapiSetKeyState(VK_RSHIFT, 0x80);
+    winapiSetKeyState(VK_LSHIFT, 0);
+    EXPECT_LT(GetKeyState(VK_SHIFT), 0);   // still held on the right
+    winapiSetKeyState(VK_RSHIFT, 0);
+    EXPECT_EQ(GetKeyState(VK_SHIFT), 0);
+
+    winapiSetKeyState(VK_CAPITAL, 0x01);
+    EXPECT_EQ(GetKeyState(VK_CAPITAL), 1);   // toggled, not held
+    winapiSetKeyState(VK_CAPITAL, 0x81);
+    EXPECT_EQ(static_cast<USHORT>(GetKeyState(VK_CAPITAL)), 0xFF81);
+    BYTE state[256];
+    ASSERT_TRUE(GetKeyboardState(state));
+    EXPECT_EQ(state[VK_CAPITAL], 0x81);
+    EXPECT_EQ(GetKeyState(-1), 0);
+    EXPECT_EQ(GetKeyState(256), 0);
+    winapiSetKeyboardState(nullptr);
+}
+
+TEST(Records, BeepsAndEventsInOrderUntilCleared) {
+    winapiClearRecords();
+    MessageBeep(0xFFFFFFFF);
+    Beep(200, 500);
+    winapiRecordEvent("messagebox", "text");
+    auto beeps = winapiBeeps();
+    ASSERT_EQ(beeps.size(), 2u);
+    EXPECT_TRUE(beeps[0].messageBeep);
+    EXPECT_EQ(beeps[0].type, 0xFFFFFFFFu);
+    EXPECT_FALSE(beeps[1].messageBeep);
+    EXPECT_EQ(beeps[1].frequency, 200u);
+    EXPECT_EQ(beeps[1].duration, 500u);
+    ASSERT_EQ(winapiEvents().size(), 1u);
+    EXPECT_EQ(winapiEvents()[0].kind, "messagebox");
+    winapiClearRecords();
+    EXPECT_TRUE(winapiBeeps().empty());
+    EXPECT_TRUE(winapiEvents().empty());
+}
+
+TEST(SystemDirectory, LivesUnderHomeAndReportsSizesAsWindows) {
+    char pattern[] = "/tmp/qxsysXXXXXX";
+    std::string home = mkdtemp(pattern);
+    winapiSetHome((home + "/").c_str());
+    std::string expected = home + "/system";
+    char path[MAX_PATH];
+    EXPECT_EQ(GetSystemDirectoryA(path, sizeof path), expected.size());
+    EXPECT_EQ(std::string(path), expected);
+    struct stat st;
+    EXPECT_EQ(stat(expected.c_str(), &st), 0);   // made on demand
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    char small[4] = {'x', 'x', 'x', 'x'};
+    // Too small: the size needed counting the zero, and nothing written.
+    EXPECT_EQ(GetSystemDirectoryA(small, sizeof small), expected.size() + 1);
+    EXPECT_EQ(small[0], 'x');
+    EXPECT_EQ(GetSystemDirectoryA(path, static_cast<UINT>(expected.size())), expected.size() + 1);
+    EXPECT_STREQ(winapiHome(), home.c_str());
+}
+
+TEST(Strings, FormatterFollowsWindows) {
+    char out[1100];
+    EXPECT_EQ(wsprintfA(out, "%d|%5d|%-4d|%05d|%u|%x|%X|%ld", -7, 42, 3, -12, 4000000000u, 255,
+                        255, -1),
+              39);
+    EXPECT_STREQ(out, "-7|   42|3   |-0012|4000000000|ff|FF|-1");
+    wsprintfA(out, "%s|%.2s|%4s|%c|%%|%s", "ab", "xyz", "q", 'Z', static_cast<char*>(nullptr));
+    EXPECT_STREQ(out, "ab|xy|   q|Z|%|(null)");
+    std::string longText(2000, 'a');
+    EXPECT_EQ(wsprintfA(out, "%s", longText.c_str()), 1023);   // Windows' 1024-byte limit
+    EXPECT_EQ(strlen(out), 1023u);
+}
+
+TEST(Strings, CaseFoldingLeavesGbkTrailBytesAlone) {
+    EXPECT_EQ(lstrcmpiA("Software", "SOFTWARE"), 0);
+    EXPECT_NE(lstrcmpiA("\x81\x41", "\x81\x61"), 0);
+    EXPECT_EQ(lstrcmpiA("a\x81\x41z", "A\x81\x41Z"), 0);
+    EXPECT_LT(lstrcmpiA("abc", "abd"), 0);
+    char buffer[4];
+    lstrcpynA(buffer, "abcdef", sizeof buffer);
+    EXPECT_STREQ(buffer, "abc");
+    EXPECT_EQ(lstrlenA(nullptr), 0);
+}
+
+}  // namespace
