@@ -1,3 +1,6 @@
+# Extra test tiers that live in their own folders.
+include(${CMAKE_CURRENT_SOURCE_DIR}/wine/wine.cmake OPTIONAL)
+
 # Fixtures of the PE reader's tests: the same resource script compiled by the MinGW-w64
 # tools into a PE32+ library, a PE32 library and a .res file, and into a host library
 # that carries the .res blob, so the reader is checked against files it did not write.
