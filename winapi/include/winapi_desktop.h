@@ -70,6 +70,11 @@ std::vector<WinapiTool> winapiTooltipTools(HWND tip = nullptr);
 // Text of the tooltip on show, empty when none is shown.
 std::string winapiShownTooltip();
 
+// The IME whose NotifyIME the manager calls when a context's status changes (null for
+// none); the host binds the loaded module's export, tests may bind their own.
+typedef BOOL(WINAPI* WinapiNotifyIme)(HIMC context, DWORD action, DWORD index, DWORD value);
+void winapiImmBindIme(WinapiNotifyIme notifyIme);
+
 // Destroys every window and clears the queue, timers, capture, answers and events:
 // a fresh desktop for the next test.
 void winapiResetDesktop();

@@ -374,10 +374,12 @@ int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
         }
     }
     recordEvent("messagebox", text ? text : "", caption ? caption : "", answer);
+    winapiRecordEvent("messagebox", text ? text : "");
     return answer;
 }
 
 UINT WINAPI WinExec(LPCSTR commandLine, UINT show) {
     recordEvent("winexec", commandLine ? commandLine : "", "", long(show));
+    winapiRecordEvent("winexec", commandLine ? commandLine : "");
     return 33;  // what Windows answers for a started program
 }
