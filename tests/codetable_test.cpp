@@ -264,3 +264,14 @@ TEST_F(CodeTableTest, FixedTableBucketsAndMisses) {
     fixed("bc");
     EXPECT_EQ(gbk("子"), exact);
 }
+
+TEST_F(CodeTableTest, FixedRecordsThatAreNoCharacterAreLeftOut) {
+    useFixed("ab\t工\nab\t了\nabc\t子\nabd\t中\n");
+    // First record's character becomes "\0\xA4"; third record's next letter becomes NUL.
+    table[TABLE_HEADER_SIZE + 4] = 0;
+    table[TABLE_HEADER_SIZE + 12 + 2] = 0;
+    int half = fixed("ab");
+    EXPECT_EQ(gbk("了"), exact);
+    EXPECT_EQ(gbk(" d中"), completions);
+    EXPECT_EQ(2, half);
+}

@@ -40,6 +40,7 @@ struct ListWriter {
             return false;
         }
         for (std::string_view part : {a, b, c}) {
+            if (part.empty()) continue;
             std::memcpy(text + length, part.data(), part.size());
             length += part.size();
         }
@@ -214,11 +215,16 @@ int lookupGbk(const char* code, char* completionList, char* exactList) {
         while (recordLength < 4 && record[recordLength] != ' ') ++recordLength;
         std::string_view recordCode(reinterpret_cast<const char*>(record), recordLength);
         std::string_view character(reinterpret_cast<const char*>(record + 4), 2);
+        // The character is stored as it is: a pair that is no GBK character (a NUL above
+        // all) would cut or garble the list it went into.
+        if (record[4] < 0x81 || record[4] == 0xFF || record[5] < 0x40 || record[5] == 0x7F || record[5] == 0xFF)
+            continue;
         if (recordCode == std::string_view(typed, length)) {
             ++exactCount;
             if (exactCount == 1) exact.append(character);
             else if (exactCount <= kGbkExactMax) exact.append(" ", kGbkLabels[exactCount - 2], character);
-        } else if (length < recordLength && recordCode.substr(0, length) == std::string_view(typed, length)) {
+        } else if (length < recordLength && recordCode.substr(0, length) == std::string_view(typed, length) &&
+                   codeBucket(static_cast<char>(record[length])) >= 0) {
             char letter[2] = {static_cast<char>(record[length]), '\0'};
             completions.append(" ", letter, character);
         }
