@@ -275,3 +275,11 @@ TEST_F(CodeTableTest, FixedRecordsThatAreNoCharacterAreLeftOut) {
     EXPECT_EQ(gbk(" d中"), completions);
     EXPECT_EQ(2, half);
 }
+
+TEST_F(CodeTableTest, PhraseHeaderCutByTheTableEndStopsTheScan) {
+    // The last bucket's final record claims to be a phrase but only four bytes remain.
+    std::vector<uint8_t> bytes = packedWithBucketA({0x00, 0x00, 0x39, 0x24, 0x00, 0x20, 0x36, 0x21});
+    usePackedBytes(bytes);
+    packed("a");
+    EXPECT_EQ(gbk("工"), exact);
+}

@@ -90,7 +90,9 @@ void scanPackedBucket(const CodeTable* table, const char* code, size_t length, L
         if (end - recordStart < 4) break;
         cursor = readBytes(cursor, pq, 2);
         bool phrase = pq[1] & 0x20;
+        if (phrase && end - recordStart < 6) break;
         cursor = readBytes(cursor, text, phrase ? 4 : 2);
+        if (cursor.failed) break;
         size_t characters = 1;
         if (phrase) {
             characters = ((text[0] >> 7) << 3) | ((text[1] >> 7) << 2) | ((text[2] >> 7) << 1) | (text[3] >> 7);
@@ -98,22 +100,29 @@ void scanPackedBucket(const CodeTable* table, const char* code, size_t length, L
             // the six bytes read, never read with a negative length.
             if (characters < 2) continue;
             if (recordStart + 2 + 2 * characters > end) break;
-            cursor = readBytes(cursor, text + 4, static_cast<uint32_t>(2 * characters - 4));
         }
-        if (cursor.failed || cursor.offset > end) break;
-        for (size_t i = 0; i < 2 * characters; ++i) text[i] |= 0x80;
-        std::string_view entry(reinterpret_cast<const char*>(text), 2 * characters);
-
         char c2 = packedLetter(pq[0] & 0x1F);
         char c3 = packedLetter(pq[1] & 0x1F);
         char c4 = packedLetter(((pq[0] >> 5) << 2) | (pq[1] >> 6));
         char hint;
+        bool match;
         switch (length) {
-        case 1: hint = c2; break;
-        case 2: if (code[1] != c2) continue; hint = c3; break;
-        case 3: if (code[1] != c2 || code[2] != c3) continue; hint = c4; break;
-        default: if (code[1] != c2 || code[2] != c3 || code[3] != c4) continue; hint = '\0'; break;
+        case 1: match = true, hint = c2; break;
+        case 2: match = code[1] == c2, hint = c3; break;
+        case 3: match = code[1] == c2 && code[2] == c3, hint = c4; break;
+        default: match = code[1] == c2 && code[2] == c3 && code[3] == c4, hint = '\0'; break;
         }
+        // Most records of a bucket do not match: step over their text unread.
+        uint32_t rest = static_cast<uint32_t>(2 * characters - (phrase ? 4 : 2));
+        if (!match) {
+            cursor = tableAt(table, cursor.offset + rest);
+            continue;
+        }
+        if (rest) cursor = readBytes(cursor, text + 4, rest);
+        if (cursor.failed || cursor.offset > end) break;
+        for (size_t i = 0; i < 2 * characters; ++i) text[i] |= 0x80;
+        std::string_view entry(reinterpret_cast<const char*>(text), 2 * characters);
+
         if (hint != '\0') {
             char letter[2] = {hint, '\0'};
             completions.append(" ", letter, entry);
