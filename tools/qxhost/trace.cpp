@@ -1,0 +1,121 @@
+// The trace lines of qxhost --trace.
+#include "trace.h"
+
+#include "encoding.h"
+
+#include <winapi_desktop.h>
+#include <winapi_host.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char* messageName(UINT message) {
+    switch (message) {
+    case WM_KEYDOWN: return "WM_KEYDOWN";
+    case WM_KEYUP: return "WM_KEYUP";
+    case WM_CHAR: return "WM_CHAR";
+    case WM_IME_STARTCOMPOSITION: return "WM_IME_STARTCOMPOSITION";
+    case WM_IME_ENDCOMPOSITION: return "WM_IME_ENDCOMPOSITION";
+    case WM_IME_COMPOSITION: return "WM_IME_COMPOSITION";
+    case WM_IME_CHAR: return "WM_IME_CHAR";
+    default: return nullptr;
+    }
+}
+
+std::string field(const char* text, size_t size) { return std::string(text, strnlen(text, size)); }
+
+std::string number(long long value) { return std::to_string(value); }
+
+}  // namespace
+
+std::string jsonString(const std::string& gbk) {
+    const std::string utf8 = gbkToUtf8(gbk);
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+TraceMarks traceMarks() { return TraceMarks{winapiBeeps().size(), winapiDesktopEvents().size()}; }
+
+std::string traceLine(const HostSession& session, const ScriptKey& key, const std::vector<KeyEvent>& events,
+                      const TraceMarks& before) {
+    std::string line = "{\"key\":" + jsonString(key.text);
+    const bool taken = !events.empty() && events.back().taken;
+    line += std::string(",\"taken\":") + (taken ? "true" : "false");
+    line += ",\"messages\":[";
+    bool first = true;
+    for (const KeyEvent& event : events) {
+        for (const TypedMessage& m : event.messages) {
+            if (!first) line += ',';
+            first = false;
+            const char* name = messageName(m.message);
+            line += "{\"message\":" + (name ? std::string("\"") + name + "\"" : number(m.message)) +
+                    ",\"wParam\":" + number(static_cast<long long>(m.wParam)) +
+                    ",\"lParam\":" + number(static_cast<long long>(m.lParam)) + "}";
+        }
+    }
+    line += "]";
+
+    if (const EngineContext* c = session.engine) {
+        line += ",\"code\":" + jsonString(field(c->code, sizeof c->code));
+        line += ",\"displayLine\":" + jsonString(field(c->displayLine, sizeof c->displayLine));
+        line += ",\"cells\":[";
+        const int last = c->lastCell < 0 ? 0 : (c->lastCell > 16 ? 16 : c->lastCell);
+        for (int i = 0; i <= last; ++i) {
+            if (i > 0) line += ',';
+            line += jsonString(field(c->cells[i], sizeof c->cells[i]));
+        }
+        line += "]";
+        if (session.messageLine != nullptr) line += ",\"messageLine\":" + jsonString(field(session.messageLine, 60));
+        line += ",\"rows\":[";
+        for (int k = 0; k < 10; ++k) {
+            if (k > 0) line += ',';
+            line += "[" + jsonString(field(c->rowText[k], sizeof c->rowText[k])) + "," +
+                    jsonString(field(c->rowNote[k], sizeof c->rowNote[k])) + "]";
+        }
+        line += "]";
+        line += ",\"modeInput\":" + jsonString(field(c->modeInput, sizeof c->modeInput));
+        line += ",\"chineseMode\":" + number(c->chineseMode);
+    }
+    line += ",\"visible\":[";
+    first = true;
+    for (const std::string& name : visibleModuleWindows()) {
+        if (!first) line += ',';
+        first = false;
+        line += jsonString(name);
+    }
+    line += "]";
+
+    line += ",\"beeps\":[";
+    const std::vector<WinapiBeep> beeps = winapiBeeps();
+    for (size_t i = before.beeps; i < beeps.size(); ++i) {
+        if (i > before.beeps) line += ',';
+        const WinapiBeep& b = beeps[i];
+        line += b.messageBeep ? "{\"messageBeep\":" + number(static_cast<long long>(b.type)) + "}"
+                              : "{\"frequency\":" + number(b.frequency) + ",\"duration\":" + number(b.duration) + "}";
+    }
+    line += "]";
+    std::string boxes, programs;
+    const std::vector<WinapiDesktopEvent>& events2 = winapiDesktopEvents();
+    for (size_t i = before.desktopEvents; i < events2.size(); ++i) {
+        const WinapiDesktopEvent& e = events2[i];
+        if (e.kind == "messagebox") boxes += (boxes.empty() ? "" : ",") + jsonString(e.text);
+        if (e.kind == "winexec") programs += (programs.empty() ? "" : ",") + jsonString(e.text);
+    }
+    line += ",\"messageBoxes\":[" + boxes + "],\"programs\":[" + programs + "]";
+    line += ",\"text\":" + jsonString(session.typist ? session.typist->text() : std::string());
+    return line + "}";
+}
