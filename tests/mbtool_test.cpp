@@ -3,8 +3,10 @@
 #include "tablebuilder.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -202,6 +204,23 @@ TEST(MbtoolLookup, AnswersForEveryFormat) {
     ASSERT_EQ(0, runMbtool("lookup " + scratch("PYCZ.dll") + " PYCZ \"zh g\"", &out));
     EXPECT_EQ("\n中国 中国人 诸国 \n", out);
     EXPECT_EQ(1, runMbtool("lookup " + scratch("PYCZ.dll") + " NOSUCH a", &out));
+}
+
+TEST(MbtoolLibrary, LoadsThroughTheLibraryLoaderForBothMachines) {
+    for (const char* machine : {"x64", "x86"}) {
+        std::string dll = library("packed", "XCZMB", kPacked, machine);
+        std::vector<uint8_t> table = tablebuilder::readFile(scratch("XCZMB.bin"));
+        HMODULE module = LoadLibraryA(dll.c_str());
+        ASSERT_NE(nullptr, module) << machine;
+        HRSRC resource = FindResourceA(module, "XCZMB", "mb");
+        ASSERT_NE(nullptr, resource) << machine;
+        const void* data = LockResource(LoadResource(module, resource));
+        ASSERT_EQ(table.size(), SizeofResource(module, resource));
+        EXPECT_EQ(0, std::memcmp(table.data(), data, table.size())) << machine;
+        EXPECT_NE(nullptr, FindResourceA(module, "QX_40", "Ver")) << machine;
+        EXPECT_EQ(nullptr, FindResourceA(module, "MB4", "mb")) << machine;
+        FreeLibrary(module);
+    }
 }
 
 // The data libraries as the build makes them, when they have been built.

@@ -9,8 +9,9 @@
 #include "pymbformat.h"
 #include "tableformat.h"
 
+#include <windows.h>
+
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -41,26 +42,24 @@ bool decodeTable(TableFormat format, std::span<const uint8_t> table, std::vector
 
 }  // namespace
 
-// Shared with the lookup command.
-bool loadTableResource(const std::string& library, const std::string& name, std::vector<uint8_t>& file,
-                       std::span<const uint8_t>& table) {
-    if (!readWholeFile(library, file)) {
-        std::fprintf(stderr, "mbtool: cannot read %s\n", library.c_str());
+// Shared with the lookup command: the table as the module gets it, through the system's
+// library loader (winapi on the host).
+bool loadTableResource(const std::string& library, const std::string& name, std::span<const uint8_t>& table) {
+    HMODULE module = LoadLibraryA(library.c_str());
+    if (!module) {
+        std::fprintf(stderr, "mbtool: cannot load %s\n", library.c_str());
         return false;
     }
-    std::vector<PeFileResource> resources;
-    std::string error;
-    if (!readPeResources(file, resources, error)) {
-        std::fprintf(stderr, "mbtool: %s: %s\n", library.c_str(), error.c_str());
+    HRSRC resource = FindResourceA(module, name.c_str(), "mb");
+    HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data) {
+        std::fprintf(stderr, "mbtool: %s has no table %s\n", library.c_str(), name.c_str());
         return false;
     }
-    for (const PeFileResource& r : resources)
-        if (r.type == "MB" && strcasecmp(r.name.c_str(), name.c_str()) == 0) {
-            table = r.data;
-            return true;
-        }
-    std::fprintf(stderr, "mbtool: %s has no table %s\n", library.c_str(), name.c_str());
-    return false;
+    // The library stays loaded for the rest of the run, as the module keeps its tables.
+    table = {static_cast<const uint8_t*>(data), SizeofResource(module, resource)};
+    return true;
 }
 
 int commandBuild(int argc, char** argv) {
@@ -167,9 +166,8 @@ int commandDump(int argc, char** argv) {
         std::fprintf(stderr, "usage: mbtool dump LIBRARY NAME\n");
         return 2;
     }
-    std::vector<uint8_t> file;
     std::span<const uint8_t> table;
-    if (!loadTableResource(argv[0], argv[1], file, table)) return 1;
+    if (!loadTableResource(argv[0], argv[1], table)) return 1;
     std::vector<TableEntry> entries;
     TableFault fault;
     if (!decodeTable(formatOfResource(argv[1]), table, entries, fault)) {

@@ -15,8 +15,7 @@
 #include <string>
 #include <vector>
 
-bool loadTableResource(const std::string& library, const std::string& name, std::vector<uint8_t>& file,
-                       std::span<const uint8_t>& table);
+bool loadTableResource(const std::string& library, const std::string& name, std::span<const uint8_t>& table);
 
 namespace {
 
@@ -55,9 +54,8 @@ int commandLookup(int argc, char** argv) {
     }
     std::string name = argv[1];
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    std::vector<uint8_t> file;
     std::span<const uint8_t> table;
-    if (!loadTableResource(argv[0], name, file, table)) return 1;
+    if (!loadTableResource(argv[0], name, table)) return 1;
     TableFormat format = formatOfResource(name);
 
     std::string exact, completions;
