@@ -1,0 +1,23 @@
+// The key translation driver behind ImeToAsciiEx and the switches it shares.
+#pragma once
+
+#include "frontend/engine.h"
+
+#include <imm.h>
+#include "frontend/imedev.h"
+
+#include <cstddef>
+
+// The longest result the engines produce (47 bytes) plus its zero: the composition-string
+// block is made to hold this much after its header before a result is written.
+constexpr DWORD RESULT_CAPACITY = 48;
+
+void toggleChinese(HIMC hIMC);
+// Writes WM_IME_CHAR with the full-width form of ch; returns the messages written.
+UINT fullWidthChar(UINT ch, LPTRANSMSGLIST list);
+// Clears code, lists and the pinyin and web-address input (mode switches).
+void clearInput();
+// Shows a GBK text one character per cell; lastCell becomes characters - 1.
+void showCellMessage(const char* text);
+// userPhraseFile = system directory + "\" + name.
+void setUserPhraseFile(const char* name);

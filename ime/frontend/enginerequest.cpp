@@ -1,0 +1,48 @@
+// The engine call: how the driver and start-up reach whichever engine owns the key.
+#include "frontend/engine.h"
+
+#include "shapecode/shapecode.h"
+#include "ui/ui.h"
+
+#include <cstring>
+
+void engineReset(EngineContext* context) {
+    // clearComposition also leaves a GBK lookup that the setting does not keep on.
+    clearComposition(context);
+    for (auto& cell : context->cells) cell[0] = '\0';
+    completionUnits = 0;
+    nextPageStart = 0;
+    context->result[0] = '\0';
+    context->resultFlags = 0;
+    inputPhase = 1;
+    quoteAlternation = 1;
+}
+
+// Each engine may switch the mode flags and hand the same key on to the next one, so
+// the flags are read again before every step.
+static void dispatchKey(uint32_t key, EngineContext* context) {
+    const uint32_t ch = (key >> 8) & 0xFF;
+    // The pinyin engine takes the key here first while pinyinMode is on and webMode off.
+    // The web-address engine takes it here while webMode is on.
+    if (!pinyinMode && !webMode) processShapeCodeKey(key, ch, context);
+}
+
+int engineCall(uint32_t command, EngineRequest* request) {
+    currentRequest = request;
+    if (!request || !request->context) return 0;
+    switch (command) {
+    case ZOZ_RESET:
+        engineReset(request->context);
+        return 1;
+    case ZOZ_KEY:
+        dispatchKey(request->key, request->context);
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+int engineRequest(uint32_t command, uint32_t key) {
+    EngineRequest request{key, static_cast<uint32_t>(sizeof(EngineContext)), &engineContext};
+    return engineCall(command, &request);
+}

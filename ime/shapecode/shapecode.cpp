@@ -1,0 +1,468 @@
+// The shape-code engine. Characters are chosen only from the exact list; the candidate
+// page shows completions with the next code letter as a hint, so the user learns codes.
+#include "shapecode/shapecode.h"
+
+#include "shapecode/punctuation.h"
+#include "ui/ui.h"
+
+#include <algorithm>
+#include <cstring>
+
+char completionList[COMPLETION_LIST_SIZE];
+char exactList[EXACT_LIST_SIZE];
+int16_t completionUnits;
+int16_t nextPageStart;
+uint8_t previousKey;
+uint8_t currentKey;
+char heldCommit[48];
+
+namespace {
+
+constexpr int MAX_CODE = 6;
+constexpr int HALF_STEP = 22;     // display half 1 starts here
+constexpr int HALF_WINDOW = 25;   // positions a label search looks at
+constexpr int DISPLAY_LAST = 47;  // an entry is never read beyond this position
+
+// "对不起，您打错了！"
+const char wrongKeyMessage[] = "\xB6\xD4\xB2\xBB\xC6\xF0\xA3\xAC\xC4\xFA\xB4\xF2\xB4\xED\xC1\xCB\xA3\xA1";
+// " 退出GBK大字库! "
+const char leaveGbkMessage[] = " \xCD\xCB\xB3\xF6GBK\xB4\xF3\xD7\xD6\xBF\xE2! ";
+// "Dalvo精简中文网址" / "Dalvo精简个人网址" / "正在加载简中文网址"
+const char publicListTitle[] = "Dalvo\xBE\xAB\xBC\xF2\xD6\xD0\xCE\xC4\xCD\xF8\xD6\xB7";
+const char personalListTitle[] = "Dalvo\xBE\xAB\xBC\xF2\xB8\xF6\xC8\xCB\xCD\xF8\xD6\xB7";
+const char loadingListTitle[] = "\xD5\xFD\xD4\xDA\xBC\xD3\xD4\xD8\xBC\xF2\xD6\xD0\xCE\xC4\xCD\xF8\xD6\xB7";
+const char ellipsis[] = "\xA1\xAD";       // …
+const char lastPageMarker[] = "\xA1\xF0";  // ○
+const char morePageMarker[] = "\xA1\xFA";  // →
+
+bool isCodeLetter(uint32_t c) { return (c >= 'a' && c <= 'z') || c == ';' || c == '/'; }
+
+void refresh() { RelayoutComposition(); }
+
+bool isHintUnit(int unit) {
+    if (unit < 0 || 2 * unit >= static_cast<int>(COMPLETION_LIST_SIZE)) return false;
+    return completionList[2 * unit] == ' ';
+}
+
+void emptyCells(EngineContext* context) {
+    for (auto& cell : context->cells) cell[0] = '\0';
+}
+
+// Lookup step: what the code would find with key inserted (key 0 looks up the code as is).
+// Returns true when something was found.
+bool lookupWith(EngineContext* context, char key) {
+    completionList[0] = '\0';
+    exactList[0] = '\0';
+    if (key)
+        prepareLookupCode(context, key);
+    else
+        copyText(context->codeCopy, sizeof context->codeCopy, context->code);
+    int units = gbkLookup ? lookupGbk(context->codeCopy, completionList, exactList)
+                          : lookupPacked(context->codeCopy, completionList, exactList);
+    completionUnits = static_cast<int16_t>(std::clamp(units, 0, static_cast<int>(COMPLETION_LIST_SIZE / 2)));
+    return completionUnits > 0 || exactList[0] != '\0';
+}
+
+void showStep(EngineContext* context, char key) {
+    context->result[0] = '\0';
+    copyText(context->displayLine, sizeof context->displayLine, exactList);
+    appendCodeKey(context, key);
+}
+
+void commit(EngineContext* context) {
+    clearComposition(context);
+    context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
+    inputPhase = 1;
+    refresh();
+}
+
+void startPaging(EngineContext* context) {
+    inputPhase = 3;
+    nextPageStart = 0;
+    fillCandidatePage(context);
+}
+
+void wrongKey(EngineContext* context, char w) {
+    if (repeatKeys[1] == w && repeatKeys[2] == w) {
+        clearComposition(context);
+        refresh();
+        if (!gbkLookup && context->statusWindow)
+            SendMessageA(context->statusWindow, WM_COMMAND, COMMAND_USER_PHRASES, 0);
+    } else if (repeatKeys[2] == w) {
+        copyText(messageLine, sizeof messageLine, wrongKeyMessage);
+        repeatArmed = 1;
+        context->lastCell = 0;
+        refresh();
+    }
+    repeatKeys[0] = repeatKeys[1];
+    repeatKeys[1] = repeatKeys[2];
+    repeatKeys[2] = w;
+    MessageBeep(0xFFFFFFFF);
+}
+
+// The entry starting at position start of displayLine, up to a space or the end.
+void copyEntry(EngineContext* context, int start, char* destination, size_t size) {
+    char entry[sizeof context->displayLine] = {};
+    int n = 0;
+    for (int p = start; p <= DISPLAY_LAST && context->displayLine[p] && context->displayLine[p] != ' '; ++p)
+        entry[n++] = context->displayLine[p];
+    copyText(destination, size, entry);
+}
+
+// Searches the current display half for label; the last occurrence wins.
+bool takeLabel(EngineContext* context, char label) {
+    const int start = HALF_STEP * displayHalf;
+    const int length = static_cast<int>(strnlen(context->displayLine, sizeof context->displayLine));
+    bool found = false;
+    for (int p = start; p < start + HALF_WINDOW && p < length; ++p) {
+        if (context->displayLine[p] != label) continue;
+        copyEntry(context, p + 1, context->result, sizeof context->result);
+        found = true;
+    }
+    return found;
+}
+
+bool severalEntries(const EngineContext* context) {
+    return std::memchr(context->displayLine, ',', strnlen(context->displayLine, sizeof context->displayLine)) != nullptr;
+}
+
+// What follows a successful lookup that found only exact matches. Several entries wait
+// for a label key; a single entry of a full four-letter code commits at once.
+void onlyExact(EngineContext* context, bool severalIsWrong, char w) {
+    emptyCells(context);
+    context->lastCell = 0;
+    copyText(context->result, sizeof context->result, context->displayLine);
+    bool several = severalEntries(context);
+    if (several || context->codeLength != 4) {
+        if (several && severalIsWrong) wrongKey(context, w);
+        inputPhase = 3;
+        nextPageStart = 0;
+        context->resultFlags = RF_REFRESH;
+        refresh();
+    } else {
+        commit(context);
+    }
+}
+
+void showWebTitle(EngineContext* context, char bracket, const char* title) {
+    clearComposition(context);
+    appendCodeKey(context, bracket);
+    char line[2] = {bracket, '\0'};
+    copyText(context->displayLine, sizeof context->displayLine, line);
+    context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
+    copyText(completionList, sizeof completionList, webListsLoaded ? title : loadingListTitle);
+    completionUnits = static_cast<int16_t>((std::strlen(completionList) + 1) / 2);
+    inputPhase = 2;
+    nextPageStart = 0;
+    fillCandidatePage(context);
+    refresh();
+}
+
+// A code letter in the idle phase.
+void idleCodeLetter(EngineContext* context, char key) {
+    if (!lookupWith(context, key)) {  // a first letter that finds nothing is ignored
+        refresh();
+        return;
+    }
+    showStep(context, key);
+    if (completionUnits > 0) {
+        startPaging(context);
+        refresh();
+    } else {
+        onlyExact(context, false, key);
+    }
+}
+
+void idlePhase(uint32_t vk, uint32_t ch, EngineContext* context) {
+    if (vk == VK_SHIFT && context->code[0] == '\0') {
+        showShiftTip(context);
+        return;
+    }
+    if (shiftLetterSymbol(ch, context)) return;
+    if ((ch == ';' && (wubiMode || phoneticEdition == 1)) || (ch == '/' && phoneticEdition == 1)) {
+        deliverSemicolonSlash(ch, context);
+        return;
+    }
+    if (!isCodeLetter(ch)) {
+        if (context->chinesePunct)
+            mapPunctuation(ch, context);
+        else
+            context->resultFlags = RF_PASS;
+        refresh();
+        return;
+    }
+    idleCodeLetter(context, static_cast<char>(ch));
+}
+
+void backspace(EngineContext* context, uint32_t ch) {
+    if (context->caret <= 0) {
+        refresh();
+        return;
+    }
+    char* code = context->code;
+    std::memmove(code + context->caret - 1, code + context->caret, MAX_CODE + 1 - context->caret);
+    code[MAX_CODE] = '\0';
+    --context->caret;
+    --context->codeLength;
+    context->resultFlags = RF_REFRESH | RF_LISTS;
+    completionList[0] = '\0';
+    exactList[0] = '\0';
+    if (context->caret == 0) {
+        inputPhase = 1;
+        clearComposition(context);
+    }
+    if (code[0] == '\0') {
+        refresh();
+        return;
+    }
+    bool found = lookupWith(context, 0);
+    copyText(context->displayLine, sizeof context->displayLine, exactList);
+    if (completionUnits > 0) {
+        startPaging(context);
+    } else if (!found) {
+        wrongKey(context, static_cast<char>(ch));
+    } else {
+        onlyExact(context, false, 0);
+        return;
+    }
+    refresh();
+}
+
+void pageBack(EngineContext* context) {
+    if (nextPageStart < PAGE_UNITS + 1) return;
+    // The previous page may have been shorter than 16 units; never go before the list.
+    int start = std::max(0, nextPageStart - PAGE_UNITS - context->lastCell);
+    if (!isHintUnit(start)) {
+        for (int unit = start; unit < start + PAGE_UNITS + 1 && unit < completionUnits; ++unit) {
+            const char* u = completionList + 2 * unit;
+            if (u[0] == ' ' || u[1] == ' ') {
+                start = unit;
+                break;
+            }
+        }
+    }
+    nextPageStart = static_cast<int16_t>(start);
+    fillCandidatePage(context);
+}
+
+void composingPhase(uint32_t vk, uint32_t ch, EngineContext* context) {
+    const int lineLength = static_cast<int>(strnlen(context->displayLine, sizeof context->displayLine));
+    if (ch == '{' || ch == '}') {
+        int want = ch == '{' ? 0 : 1;
+        if (lineLength > 18 && displayHalf != want) {
+            displayHalf = want;
+            context->resultFlags = RF_REFRESH | RF_LISTS;
+        }
+        return;
+    }
+    if (vk == VK_ESCAPE || vk == VK_RETURN) {
+        clearComposition(context);
+        context->result[0] = '\0';
+        context->resultFlags = RF_REFRESH | RF_LISTS;
+        inputPhase = 1;
+        context->displayLine[0] = '\0';
+        refresh();
+        return;
+    }
+    if (vk == VK_SPACE) {
+        if (displayHalf == 0) {
+            copyEntry(context, 0, context->result, sizeof context->result);
+            commit(context);
+        } else if (takeLabel(context, '~')) {
+            commit(context);
+        } else {
+            wrongKey(context, static_cast<char>(ch));
+        }
+        return;
+    }
+    if (ch == '\'' || ch == ',' || ch == '.' || ch == '5' || ch == '6') {
+        if (takeLabel(context, static_cast<char>(ch)))
+            commit(context);
+        else
+            wrongKey(context, static_cast<char>(ch));
+        return;
+    }
+    if (isCodeLetter(ch)) {
+        const char key = static_cast<char>(ch);
+        if (context->codeLength == 4) {
+            // A fifth letter commits the first exact entry and starts the next code.
+            copyEntry(context, 0, heldCommit, sizeof heldCommit);
+            copyText(context->result, sizeof context->result, heldCommit);
+            clearComposition(context);
+            context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
+            if (!lookupWith(context, key)) {
+                inputPhase = 1;
+                MessageBeep(0xFFFFFFFF);
+                refresh();
+                return;
+            }
+            showStep(context, key);
+            startPaging(context);
+            context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
+            copyText(context->result, sizeof context->result, heldCommit);
+            refresh();
+            return;
+        }
+        if (!lookupWith(context, key)) {
+            wrongKey(context, key);
+            return;
+        }
+        showStep(context, key);
+        if (completionUnits > 0) {
+            startPaging(context);
+            refresh();
+        } else {
+            onlyExact(context, true, key);
+        }
+        return;
+    }
+    if (vk == VK_BACK) {
+        backspace(context, ch);
+        return;
+    }
+    if (ch == '=' || ch == ']') {
+        if (nextPageStart < completionUnits) fillCandidatePage(context);
+        refresh();
+        return;
+    }
+    if (ch == '-' || ch == '[') {
+        pageBack(context);
+        refresh();
+        return;
+    }
+    refresh();
+}
+
+}  // namespace
+
+void clearComposition(EngineContext* context) {
+    context->code[0] = '\0';
+    context->codeCopy[0] = '\0';
+    context->codeLength = 0;
+    context->caret = 0;
+    context->hintOffset = 0;
+    context->hintLength = 0;
+    context->lastCell = 0;
+    displayHalf = 0;
+    phraseLibraryMode = 0;
+    if (gbkLookup && !gbkSetting) {
+        copyText(messageLine, sizeof messageLine, leaveGbkMessage);
+        refresh();
+        gbkLookup = 0;
+    }
+}
+
+void appendCodeKey(EngineContext* context, char key) {
+    const int length = std::clamp<int>(context->codeLength, 0, MAX_CODE);
+    if (length >= MAX_CODE) {
+        MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    const int caret = std::clamp<int>(context->caret, 0, length);
+    char* code = context->code;
+    std::memmove(code + caret + 1, code + caret, length - caret);
+    code[caret] = key;
+    code[length + 1] = '\0';
+    context->caret = static_cast<int16_t>(caret + 1);
+    context->codeLength = static_cast<int16_t>(length + 1);
+    context->resultFlags = RF_REFRESH;
+}
+
+void prepareLookupCode(EngineContext* context, char key) {
+    copyText(context->codeCopy, sizeof context->codeCopy, context->code);
+    const int length = static_cast<int>(std::strlen(context->codeCopy));
+    if (context->codeLength >= MAX_CODE || length >= MAX_CODE) return;
+    const int caret = std::clamp<int>(context->caret, 0, length);
+    char* copy = context->codeCopy;
+    std::memmove(copy + caret + 1, copy + caret, length - caret);
+    copy[caret] = key;
+    copy[length + 1] = '\0';
+}
+
+void fillCandidatePage(EngineContext* context) {
+    const int remaining = std::max(0, completionUnits - nextPageStart);
+    int last = std::min(remaining, PAGE_UNITS);
+    for (int i = 0; i < last; ++i) {
+        const char* unit = completionList + 2 * (nextPageStart + i);
+        context->cells[i][0] = unit[0];
+        context->cells[i][1] = unit[0] ? unit[1] : '\0';
+        context->cells[i][2] = '\0';
+    }
+    if (remaining <= PAGE_UNITS) {
+        copyText(context->cells[last], sizeof context->cells[last], lastPageMarker);
+    } else {
+        if (!isHintUnit(nextPageStart + PAGE_UNITS)) {
+            // Cut back so that the entry running over the edge starts the next page.
+            int cut = last;
+            while (cut > 0 && context->cells[cut][0] != ' ') --cut;
+            // An entry longer than a page cannot move: show it cut rather than stall.
+            if (cut > 0) last = cut;
+        }
+        copyText(context->cells[last], sizeof context->cells[last], morePageMarker);
+    }
+    context->lastCell = static_cast<int16_t>(last);
+    context->hintOffset = 0;
+    context->hintLength = context->codeLength;
+    context->code[std::clamp<int>(context->codeLength, 0, MAX_CODE)] = '\0';
+    context->resultFlags = RF_REFRESH | RF_LISTS;
+    nextPageStart = static_cast<int16_t>(nextPageStart + last);
+}
+
+void processShapeCodeKey(uint32_t virtualKey, uint32_t character, EngineContext* context) {
+    const uint32_t vk = virtualKey & 0xFF;
+    const uint32_t ch = character & 0xFF;
+    context->resultFlags = 0;
+    previousKey = currentKey;
+    currentKey = static_cast<uint8_t>(vk);
+
+    if (context->code[0] == '\0' && !phraseLibraryMode && !gbkLookup) {
+        if (ch == '[') {
+            showWebTitle(context, '[', publicListTitle);
+            return;
+        }
+        if (ch == ']') {
+            showWebTitle(context, ']', personalListTitle);
+            return;
+        }
+    }
+    if (wubiMode) {
+        if (ch == 'z' && context->code[0] == '\0') {
+            clearComposition(context);
+            appendCodeKey(context, 'z');
+            copyText(context->displayLine, sizeof context->displayLine, ellipsis);
+            context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
+            return;
+        }
+        if (vk == VK_RETURN && context->code[0] == 'z') {
+            clearComposition(context);
+            context->result[0] = '\0';
+            context->resultFlags = RF_REFRESH;
+            inputPhase = 1;
+            context->displayLine[0] = '\0';
+            return;
+        }
+    }
+    switch (inputPhase) {
+    case 1:
+        idlePhase(vk, ch, context);
+        break;
+    case 2:
+        if (vk != VK_SPACE) break;
+        if (!lookupWith(context, ' ')) {
+            MessageBeep(0xFFFFFFFF);
+            refresh();
+            break;
+        }
+        showStep(context, ' ');
+        if (completionUnits > 0) {
+            startPaging(context);
+            refresh();
+        } else {
+            onlyExact(context, false, ' ');
+        }
+        break;
+    default:
+        composingPhase(vk, ch, context);
+        break;
+    }
+}
