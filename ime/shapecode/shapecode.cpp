@@ -150,7 +150,7 @@ void showWebTitle(EngineContext* context, char bracket, const char* title) {
     char line[2] = {bracket, '\0'};
     copyText(context->displayLine, sizeof context->displayLine, line);
     context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
-    copyText(completionList, sizeof completionList, webListsLoaded ? title : loadingListTitle);
+    copyText(completionList, sizeof completionList, context->webListsLoaded ? title : loadingListTitle);
     completionUnits = static_cast<int16_t>((std::strlen(completionList) + 1) / 2);
     inputPhase = 2;
     nextPageStart = 0;
