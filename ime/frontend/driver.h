@@ -4,7 +4,7 @@
 #include "frontend/engine.h"
 
 #include <imm.h>
-#include "frontend/imedev.h"
+#include "frontend/imeexports.h"
 
 #include <cstddef>
 

@@ -4,7 +4,7 @@
 
 #include <imm.h>
 #include <commctrl.h>
-#include "frontend/imedev.h"
+#include "frontend/imeexports.h"
 #include "ui/ui.h"
 
 #include <cstring>

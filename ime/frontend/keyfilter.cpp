@@ -3,7 +3,7 @@
 #include "frontend/engine.h"
 
 #include <imm.h>
-#include "frontend/imedev.h"
+#include "frontend/imeexports.h"
 #include "ui/ui.h"
 
 #include <cstring>

@@ -222,3 +222,31 @@ CodeTable libraryTable(const char* library, const char* name) {
     if (!data) return {nullptr, 0};
     return {static_cast<const unsigned char*>(data), static_cast<uint32_t>(SizeofResource(module, resource))};
 }
+
+std::string cellText() {
+    std::string text;
+    for (int i = 0; i <= engineContext.lastCell && i < 17; ++i) text += engineContext.cells[i];
+    return text;
+}
+
+bool installSmallTables() {
+    static CodeTable mb4, mb1, wbmb, xgbk;
+    static bool built = false;
+    if (built) {
+        tableMB4 = mb4, tableMB1 = mb1, tableWBMB = wbmb, tableXGBK = xgbk;
+        return mb4.data && mb1.data && wbmb.data && xgbk.data;
+    }
+    built = true;
+    tableMB4 = buildTable(
+        "a\t工\nab\t甲\nab\t乙\nab\t丙\nabc\t丁\nabcd\t戊\nabce\t己\nabce\t庚\n"
+        "abf\t中华人民共和国万岁\nabfg\t中华人民共和国万岁万万岁\ni\t一\n"
+        "pa\t天\npb\t地\npc\t玄\npd\t黄\npe\t日\npf\t月\npg\t盈\nph\t宇宙洪荒\n"
+        "pi\t昃\npj\t辰\npk\t宿\npl\t列\npm\t张\npn\t寒\n;a\t来\n/a\t暑\n");
+    tableMB1 = buildTable("v\t女\ni\t一\na\t阿\nab\t啊\n");
+    tableWBMB = buildTable("a\t工\ni\t一\nkhk\t中\nkhk\t口\nggll\t五\n");
+    tableXGBK = buildTable("gg\t甲\ngg\t乙\ngg\t丙\ngg\t丁\ngg\t戊\ngg\t己\ngg\t庚\ngg\t辛\n"
+                           "gg\t壬\ngg\t癸\ngg\t子\ngg\t丑\ngg\t寅\nggh\t卯\n",
+                           "fixed");
+    mb4 = tableMB4, mb1 = tableMB1, wbmb = tableWBMB, xgbk = tableXGBK;
+    return mb4.data && mb1.data && wbmb.data && xgbk.data;
+}

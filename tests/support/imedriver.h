@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <imm.h>
 #include "frontend/engine.h"
-#include "frontend/imedev.h"
+#include "frontend/imeexports.h"
 
 #include <string>
 #include <vector>
@@ -63,6 +63,14 @@ private:
 // The state a freshly selected input method has: Chinese mode, Chinese punctuation,
 // the shape-code edition, no tables, an empty wrong-key history.
 void resetEngineForTest();
+
+// The cells 0 to lastCell joined: what a cell message or a candidate page shows (GBK).
+std::string cellText();
+
+// Small tables for the three shape modes (MB4, MB1, WBMB, XGBK) built with the table
+// compiler; installs them in the table slots. Returns false when a table could not be
+// built.
+bool installSmallTables();
 
 // UTF-8 <-> GBK through iconv, for writing expectations in readable text.
 std::string gbk(const std::string& utf8);

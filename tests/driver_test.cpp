@@ -1,0 +1,286 @@
+// The key translation driver: mode switches, full width, pass-through, the commit into
+// the composition-string block and the engine dispatch, through the IME interface.
+#include "imedriver.h"
+
+#include "frontend/driver.h"
+#include "shapecode/shapecode.h"
+
+#include <gtest/gtest.h>
+#include <winapi_host.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+class Driver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetEngineForTest();
+        ASSERT_TRUE(installSmallTables());
+        winapiClearRecords();
+    }
+    std::string typed(const std::string& keys) { return utf8(ime.type(keys)); }
+    DWORD conversion() {
+        DWORD conv = 0, sentence = 0;
+        ImmGetConversionStatus(ime.context(), &conv, &sentence);
+        return conv;
+    }
+    UINT translate(UINT vk, unsigned char ch, TRANSMSG* out, UINT room = 8) {
+        std::vector<unsigned char> buffer(sizeof(TRANSMSGLIST) + room * sizeof(TRANSMSG));
+        auto* list = reinterpret_cast<TRANSMSGLIST*>(buffer.data());
+        list->uMsgCount = room;
+        UINT n = ImeToAsciiEx(vk | (ch << 8), 0, ime.keyState, list, 0, ime.context());
+        for (UINT i = 0; i < n && i < room; ++i) out[i] = list->TransMsg[i];
+        return n;
+    }
+
+    ImeDriver ime;
+    EngineContext& c = engineContext;
+};
+
+TEST_F(Driver, CtrlSwitchesLanguageInTheShapeCodeEdition) {
+    const DWORD before = conversion();
+    KeyOutcome o = ime.ctrl();
+    EXPECT_TRUE(o.taken);
+    EXPECT_EQ(c.chineseMode, 0);
+    EXPECT_EQ(utf8(cellText()), "按CTRL键切换回中文状态！");
+    EXPECT_EQ(c.lastCell, 11);
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ((conversion() ^ before) & IME_CMODE_NATIVE, static_cast<DWORD>(IME_CMODE_NATIVE));
+    EXPECT_EQ(typed("a"), "a");  // English: letters go back to the application
+    ime.ctrl();
+    EXPECT_EQ(c.chineseMode, 1);
+    EXPECT_EQ(utf8(cellText()), "按CTRL键切换回英文状态！");
+    EXPECT_EQ(typed("ab{Space}"), "甲");
+}
+
+TEST_F(Driver, PhoneticEditionSwitchesWithThePrefixNotCtrl) {
+    phoneticEdition = 1;
+    KeyOutcome o = ime.ctrl();
+    EXPECT_EQ(c.chineseMode, 1);
+    ASSERT_EQ(o.messages.size(), 2u);  // the engine leaves Ctrl to the application
+    EXPECT_EQ(o.messages[0].message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(o.messages[0].wParam, static_cast<WPARAM>(VK_CONTROL));
+
+    ime.type("v");
+    ASSERT_EQ(std::string(c.code), "v");
+    o = ime.typeChar('a');
+    EXPECT_EQ(c.chineseMode, 0);
+    EXPECT_EQ(utf8(cellText()), "按回车键切换回中文状态！");
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(c.code[0], '\0');
+    ASSERT_EQ(o.messages.size(), 2u);
+    EXPECT_EQ(o.messages[0].message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(o.messages[0].wParam, static_cast<WPARAM>('A'));
+    EXPECT_EQ(o.messages[1].message, static_cast<UINT>(WM_KEYUP));
+
+    // Enter brings Chinese back, with a beep.
+    winapiClearRecords();
+    o = ime.enter();
+    EXPECT_TRUE(o.taken);
+    EXPECT_EQ(c.chineseMode, 1);
+    EXPECT_EQ(inputPhase, 1);
+    EXPECT_FALSE(winapiBeeps().empty());
+    EXPECT_EQ(typed("ab{Space}"), "啊");
+}
+
+TEST_F(Driver, LoneBracketTypesItselfOnSpaceOrOpensAddressMode) {
+    ime.typeChar('[');
+    KeyOutcome o = ime.space();
+    ASSERT_EQ(o.count, 3u);
+    EXPECT_EQ(o.messages[0].message, static_cast<UINT>(WM_CHAR));
+    EXPECT_EQ(o.messages[0].wParam, static_cast<WPARAM>('['));
+    EXPECT_EQ(o.messages[1].message, static_cast<UINT>(WM_IME_STARTCOMPOSITION));
+    EXPECT_EQ(o.messages[2].message, static_cast<UINT>(WM_IME_ENDCOMPOSITION));
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(c.result[0], '\0');
+
+    ime.typeChar('[');
+    ime.typeChar('a');
+    EXPECT_EQ(webMode, 1);
+    EXPECT_EQ(webListIndex, 0);
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(c.code[0], '\0');  // the letter went to the address engine, not into the code
+
+    resetEngineForTest();
+    installSmallTables();
+    ime.typeChar(']');
+    ime.typeChar('b');
+    EXPECT_EQ(webMode, 1);
+    EXPECT_EQ(webListIndex, 1);
+}
+
+TEST_F(Driver, FullWidthCharacters) {
+    c.fullWidth = 8;
+    c.chineseMode = 0;
+    KeyOutcome o = ime.typeChar('A');
+    ASSERT_EQ(o.count, 3u);
+    EXPECT_EQ(o.messages[0].message, static_cast<UINT>(WM_IME_CHAR));
+    EXPECT_EQ(o.messages[0].wParam, static_cast<WPARAM>(0xA3C1));
+    EXPECT_EQ(o.messages[1].message, static_cast<UINT>(WM_IME_STARTCOMPOSITION));
+    EXPECT_EQ(o.messages[2].message, static_cast<UINT>(WM_IME_ENDCOMPOSITION));
+    EXPECT_EQ(utf8(o.text), "Ａ");
+    EXPECT_EQ(ime.typeChar('~').messages.at(0).wParam, static_cast<WPARAM>(0xA1AB));
+    // A key without a printable character goes to the application unchanged.
+    TRANSMSG m[8];
+    ASSERT_EQ(translate(VK_F1, 0, m), 2u);
+    EXPECT_EQ(m[0].message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(m[0].wParam, static_cast<WPARAM>(VK_F1));
+
+    // In Chinese mode only digits typed while idle are widened.
+    c.chineseMode = 1;
+    EXPECT_EQ(typed("1"), "１");
+    EXPECT_EQ(typed("ab{Space}"), "甲");
+}
+
+TEST_F(Driver, PassThroughKeyUpCarriesScanAndExtendedBits) {
+    c.chineseMode = 0;
+    const LPARAM keyData = 0x21590003;  // repeat 3, scan 0x59, extended, context bit
+    ASSERT_TRUE(ImeProcessKey(ime.context(), 'Q', keyData, ime.keyState));
+    TRANSMSG m[8];
+    ASSERT_EQ(translate('Q', 'q', m), 2u);
+    EXPECT_EQ(m[0].message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(static_cast<uint32_t>(m[0].lParam), 0x21590003u);
+    EXPECT_EQ(m[1].message, static_cast<UINT>(WM_KEYUP));
+    EXPECT_EQ(static_cast<uint32_t>(m[1].lParam), 0xC1590001u);
+}
+
+TEST_F(Driver, ResultBlockIsResizedToHoldTheWholeResult) {
+    INPUTCONTEXT* imc = ImmLockIMC(ime.context());
+    ASSERT_NE(imc, nullptr);
+    const DWORD sizeBefore = ImmGetIMCCSize(imc->hCompStr);
+    ImmUnlockIMC(ime.context());
+    EXPECT_LT(sizeBefore, sizeof(COMPOSITIONSTRING) + RESULT_CAPACITY);
+
+    EXPECT_EQ(typed("abfg"), "中华人民共和国万岁万万岁");  // 24 bytes, committed by the fourth letter
+    EXPECT_EQ(typed("abf{Space}"), "中华人民共和国万岁");
+
+    imc = ImmLockIMC(ime.context());
+    ASSERT_NE(imc, nullptr);
+    EXPECT_GE(ImmGetIMCCSize(imc->hCompStr), sizeof(COMPOSITIONSTRING) + RESULT_CAPACITY);
+    auto* block = static_cast<COMPOSITIONSTRING*>(ImmLockIMCC(imc->hCompStr));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->dwResultStrLen, 18u);
+    EXPECT_EQ(reinterpret_cast<char*>(block)[block->dwResultStrOffset + 18], '\0');
+    EXPECT_EQ(block->dwCompStrLen, 0u);  // nothing else of the block is touched
+    ImmUnlockIMCC(imc->hCompStr);
+    ImmUnlockIMC(ime.context());
+}
+
+TEST_F(Driver, EditionSwitchTogglesEditionAndPhraseFile) {
+    KeyOutcome o;
+    ime.type("i");
+    o = ime.typeChar('9');
+    EXPECT_EQ(o.count, 0u);
+    EXPECT_EQ(phoneticEdition, 1);
+    EXPECT_TRUE(endsWith(userPhraseFile, "\\fread.rt")) << userPhraseFile;
+    std::ifstream created(userPhraseFile);
+    EXPECT_TRUE(created.good()) << "the phrase file of the edition is created empty";
+    EXPECT_EQ(utf8(cellText()), "切换《音形版》、《形码版》！");
+    EXPECT_EQ(c.lastCell, 13);
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(inputPhase, 1);
+
+    ime.type("i9");
+    EXPECT_EQ(phoneticEdition, 0);
+    EXPECT_TRUE(endsWith(userPhraseFile, "\\freadx.rt")) << userPhraseFile;
+
+    // From five-stroke mode the switch always lands in the phonetic-shape edition.
+    wubiMode = 1;
+    phoneticEdition = 1;
+    gbkSetting = 1;
+    ime.type("i9");
+    EXPECT_EQ(wubiMode, 0);
+    EXPECT_EQ(phoneticEdition, 1);
+    EXPECT_EQ(gbkLookup, 1);
+    EXPECT_TRUE(endsWith(userPhraseFile, "\\fread.rt")) << userPhraseFile;
+}
+
+TEST_F(Driver, FiveStrokeAndPinyinSwitches) {
+    ime.type("i5");
+    EXPECT_EQ(wubiMode, 1);
+    EXPECT_TRUE(endsWith(userPhraseFile, "\\WBCZ.rt")) << userPhraseFile;
+    auto beeps = winapiBeeps();
+    EXPECT_TRUE(std::any_of(beeps.begin(), beeps.end(),
+                            [](const WinapiBeep& b) { return !b.messageBeep && b.frequency == 200 && b.duration == 500; }));
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(typed("khk{Space}"), "中");
+
+    ime.type("i6");
+    EXPECT_EQ(pinyinMode, 1);
+    EXPECT_EQ(pinyinStartFlag, 1);
+    EXPECT_EQ(wubiMode, 0);
+    EXPECT_TRUE(endsWith(userPhraseFile, "\\PYCZ.rt")) << userPhraseFile;
+    // Keys now belong to the pinyin engine: the shape-code engine sees none of them.
+    ime.type("a");
+    EXPECT_EQ(c.codeLength, 0);
+
+    copyText(c.modeInput, sizeof c.modeInput, "i");
+    ime.typeChar('9');
+    EXPECT_EQ(pinyinMode, 0);
+    EXPECT_EQ(c.modeInput[0], '\0');
+    EXPECT_TRUE(endsWith(userPhraseFile, "\\freadx.rt")) << userPhraseFile;
+    EXPECT_EQ(typed("ab{Space}"), "甲");
+}
+
+TEST_F(Driver, DispatchFollowsTheModeFlags) {
+    EngineRequest request{0, sizeof(EngineContext), &c};
+    EXPECT_EQ(engineCall(0x47494D03, &request), 0);
+    EXPECT_EQ(engineCall(ZOZ_KEY, &request), 1);
+
+    ime.type("ab");
+    EXPECT_EQ(engineRequest(ZOZ_RESET, 0), 1);
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(inputPhase, 1);
+
+    webMode = 1;  // the address engine owns the keys, whatever pinyinMode says
+    pinyinMode = 1;
+    engineRequest(ZOZ_KEY, 'A' | ('a' << 8));
+    EXPECT_EQ(c.codeLength, 0);
+    webMode = pinyinMode = 0;
+    engineRequest(ZOZ_KEY, 'A' | ('a' << 8));
+    EXPECT_EQ(std::string(c.code), "a");
+}
+
+TEST_F(Driver, CtrlAltSSwallowsTheNextKey) {
+    // The filter arms the swallow; the translation of that same key then produces nothing.
+    KeyOutcome o = ime.press('S', 0x13, false, true, true);
+    EXPECT_TRUE(o.taken);
+    EXPECT_EQ(o.count, 0u);
+    EXPECT_TRUE(o.messages.empty());
+    EXPECT_EQ(swallowNextKey, 0);
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(typed("a{Space}"), "工");
+}
+
+TEST_F(Driver, NoContextNoMessages) {
+    std::vector<unsigned char> buffer(sizeof(TRANSMSGLIST) + 8 * sizeof(TRANSMSG));
+    auto* list = reinterpret_cast<TRANSMSGLIST*>(buffer.data());
+    list->uMsgCount = 8;
+    EXPECT_EQ(ImeToAsciiEx('A' | ('a' << 8), 0, ime.keyState, list, 0, nullptr), 0u);
+    EXPECT_EQ(c.codeLength, 0);
+}
+
+TEST_F(Driver, FiveStrokeWithTheRealTable) {
+    tableWBMB = libraryTable("Dede.dll", "WBMB");
+    if (!tableWBMB.data) GTEST_SKIP() << "Dede.dll is not built next to the tests";
+    wubiMode = 1;
+    // A unique four-letter code commits itself; otherwise Space takes the first entry.
+    auto choose = [&](const char* code) {
+        std::string text = ime.type(code);
+        if (c.codeLength > 0) text += ime.space().text;
+        return utf8(text);
+    };
+    EXPECT_EQ(choose("khk"), "中");
+    EXPECT_EQ(choose("wqiy"), "你");
+    EXPECT_EQ(choose("rqyy"), "的");
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+// Punctuation, left-Shift symbols and Shift tips, typed through the IME interface.
+#include "imedriver.h"
+
+#include "shapecode/punctuation.h"
+
+#include <gtest/gtest.h>
+#include <winapi_host.h>
+
+namespace {
+
+class Punctuation : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetEngineForTest();
+        ASSERT_TRUE(installSmallTables());
+    }
+    std::string typed(const std::string& keys) { return utf8(ime.type(keys)); }
+    KeyOutcome shiftLetter(char capital) { return ime.press(static_cast<UINT>(capital), capital, true); }
+
+    ImeDriver ime;
+};
+
+TEST_F(Punctuation, TextsAreTheSystemsGbkTexts) {
+    EXPECT_EQ(utf8(shiftLetterSymbols), "÷＄℃－【＋＝％’§※＃‰№（）『】×〖‘￥』—〗．");
+    EXPECT_EQ(utf8(shiftTips[0]), "  方便的左SHIFT＋字母输入中文标点！");
+    EXPECT_EQ(utf8(shiftTips[2]), "  Y〗    U‘    I’    O（    P）  ");
+    EXPECT_EQ(utf8(shiftTips[4]), "  H％    J§    K※    L＃\t   Z．  ");
+    EXPECT_EQ(utf8(shiftTips[5]), "  X—   C℃  V￥  B＄  N№    M‰  ");
+    EXPECT_EQ(utf8(rightShiftMessage), " 按住右SHIFT输入英文字母!");
+}
+
+TEST_F(Punctuation, ChinesePunctuationUnlessAfterADigit) {
+    EXPECT_EQ(typed("3.5"), "3.5");
+    EXPECT_EQ(typed("a{Space}."), "工。");
+    // Each sign on its own: Shift+1 itself counts as a digit key for the next sign.
+    for (const char* sign : {"!", ",", ":", "?"}) {
+        resetEngineForTest();
+        installSmallTables();
+        EXPECT_EQ(typed(sign), utf8(gbk(std::string(sign) == "!"   ? "！"
+                                         : std::string(sign) == "," ? "，"
+                                         : std::string(sign) == ":" ? "："
+                                                                    : "？")))
+            << sign;
+    }
+    EXPECT_EQ(typed("1!2,3:4?"), "1!2,3:4?");
+    EXPECT_EQ(typed("^"), "……");
+    EXPECT_EQ(typed("-\\"), "-\\");
+    EXPECT_EQ(typed("@"), "@");  // no mapping: the application gets the key
+}
+
+TEST_F(Punctuation, QuotesShareOneAlternation) {
+    EXPECT_EQ(typed("\"\""), "“”");
+    EXPECT_EQ(typed("\"'\""), "“’“");
+    EXPECT_EQ(typed("'"), "’");
+    // After a digit a single quote stays ASCII and leaves the alternation alone.
+    EXPECT_EQ(typed("5'\""), "5'“");
+    engineRequest(ZOZ_RESET, 1);
+    EXPECT_EQ(typed("'"), "‘");
+}
+
+TEST_F(Punctuation, PunctuationOffPassesKeysThrough) {
+    engineContext.chinesePunct = 0;
+    KeyOutcome o = ime.typeChar('.');
+    ASSERT_EQ(o.messages.size(), 2u);
+    EXPECT_EQ(o.messages[0].message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(o.messages[1].message, static_cast<UINT>(WM_KEYUP));
+    EXPECT_EQ(o.text, ".");
+}
+
+TEST_F(Punctuation, LeftShiftLettersGiveSymbols) {
+    ime.leftShift();
+    EXPECT_EQ(utf8(shiftLetter('A').text), "÷");
+    EXPECT_EQ(utf8(shiftLetter('Z').text), "．");
+    EXPECT_EQ(utf8(shiftLetter('Q').text), "『");
+    // With the right Shift the capital letter goes to the application.
+    ime.rightShift();
+    KeyOutcome o = shiftLetter('A');
+    EXPECT_EQ(o.text, "A");
+    ASSERT_EQ(o.messages.size(), 2u);
+    EXPECT_EQ(o.messages[0].message, static_cast<UINT>(WM_KEYDOWN));
+}
+
+TEST_F(Punctuation, ShiftAloneCyclesTheTips) {
+    for (int i = 0; i < 7; ++i) {
+        ime.leftShift();
+        EXPECT_EQ(std::string(messageLine), std::string(shiftTips[i % SHIFT_TIP_COUNT])) << i;
+        EXPECT_EQ(engineContext.lastCell, 20);
+    }
+    ime.rightShift();
+    EXPECT_EQ(utf8(messageLine), " 按住右SHIFT输入英文字母!");
+}
+
+}  // namespace

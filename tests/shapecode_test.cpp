@@ -1,0 +1,256 @@
+// The shape-code engine driven through the IME interface with small tables.
+#include "imedriver.h"
+
+#include "shapecode/shapecode.h"
+
+#include <gtest/gtest.h>
+#include <winapi_host.h>
+
+#include <algorithm>
+
+namespace {
+
+int messageBeeps() {
+    auto beeps = winapiBeeps();
+    return static_cast<int>(std::count_if(beeps.begin(), beeps.end(), [](const WinapiBeep& b) { return b.messageBeep; }));
+}
+
+class ShapeCode : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetEngineForTest();
+        ASSERT_TRUE(installSmallTables()) << "the table compiler could not build the test tables";
+        winapiClearRecords();
+    }
+    std::string typed(const std::string& keys) { return utf8(ime.type(keys)); }
+    std::string shown(const char* field) { return utf8(field); }
+
+    ImeDriver ime;
+    EngineContext& c = engineContext;
+};
+
+TEST_F(ShapeCode, SpaceAndLabelKeysChooseFromTheExactList) {
+    EXPECT_EQ(typed("a"), "");
+    EXPECT_EQ(shown(c.displayLine), "工");
+    EXPECT_EQ(std::string(c.code), "a");
+    EXPECT_EQ(inputPhase, 3);
+    EXPECT_EQ(typed("b"), "");
+    EXPECT_EQ(shown(c.displayLine), "甲 ,乙 .丙");
+    EXPECT_EQ(typed("{Space}"), "甲");
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(typed("ab,"), "乙");
+    EXPECT_EQ(typed("ab."), "丙");
+    EXPECT_EQ(typed("ab'"), "");  // no fourth entry: a wrong key, the code stays
+    EXPECT_EQ(std::string(c.code), "ab");
+    EXPECT_EQ(messageBeeps(), 1);
+}
+
+TEST_F(ShapeCode, CommittedTextReachesTheApplicationAsResultString) {
+    KeyOutcome last;
+    ime.type("ab");
+    last = ime.space();
+    ASSERT_EQ(last.messages.size(), 2u);
+    EXPECT_EQ(last.messages[0].message, static_cast<UINT>(WM_IME_COMPOSITION));
+    EXPECT_EQ(last.messages[0].lParam, GCS_RESULTSTR);
+    EXPECT_EQ(last.messages[1].message, static_cast<UINT>(WM_IME_ENDCOMPOSITION));
+    EXPECT_EQ(utf8(last.result), "甲");
+    EXPECT_EQ(utf8(c.lastResult), "甲");
+    EXPECT_EQ(c.result[0], '\0');
+}
+
+TEST_F(ShapeCode, FourLetterCodes) {
+    // One exact match and nothing longer: committed by the fourth letter itself.
+    EXPECT_EQ(typed("abcd"), "戊");
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(inputPhase, 1);
+    // Two exact matches: a beep, and the user picks.
+    EXPECT_EQ(typed("abce"), "");
+    EXPECT_EQ(messageBeeps(), 1);
+    EXPECT_EQ(shown(c.displayLine), "己 ,庚");
+    EXPECT_EQ(typed(","), "庚");
+}
+
+TEST_F(ShapeCode, FifthLetterCommitsTheFirstEntryAndStartsTheNextCode) {
+    EXPECT_EQ(typed("abcea"), "己");
+    EXPECT_EQ(std::string(c.code), "a");
+    EXPECT_EQ(shown(c.displayLine), "工");
+    EXPECT_EQ(typed("{Space}"), "工");
+    // A fifth letter that finds nothing still commits; the letter is dropped.
+    EXPECT_EQ(typed("abcez"), "己");
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(inputPhase, 1);
+}
+
+TEST_F(ShapeCode, EnterEscAndEmptySpaceDiscardTheCode) {
+    for (const char* key : {"{Enter}", "{Esc}"}) {
+        ime.type("ab");
+        KeyOutcome o = std::string(key) == "{Enter}" ? ime.enter() : ime.escape();
+        EXPECT_TRUE(o.messages.empty()) << key;
+        EXPECT_EQ(c.codeLength, 0) << key;
+        EXPECT_EQ(c.displayLine[0], '\0') << key;
+        EXPECT_EQ(inputPhase, 1) << key;
+    }
+    // Only completions shown: Space ends the composition with an empty result.
+    ime.type("p");
+    ASSERT_EQ(c.displayLine[0], '\0');
+    KeyOutcome o = ime.space();
+    EXPECT_EQ(o.result, "");
+    EXPECT_EQ(c.codeLength, 0);
+}
+
+TEST_F(ShapeCode, FirstLetterThatFindsNothingIsIgnored) {
+    EXPECT_EQ(typed("q"), "");
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(messageBeeps(), 0);
+}
+
+TEST_F(ShapeCode, WrongKeyHistory) {
+    ime.type("ab");
+    ime.type("z");
+    EXPECT_EQ(messageLine[0], '\0');
+    EXPECT_EQ(repeatArmed, 0);
+    ime.type("z");
+    EXPECT_EQ(utf8(messageLine), "对不起，您打错了！");
+    EXPECT_EQ(repeatArmed, 1);
+    EXPECT_EQ(std::string(c.code), "ab");
+    ime.type("z");  // third time: the composition is dropped
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(messageBeeps(), 3);
+
+    // A different key disarms the history before it is counted.
+    ime.type("ab");
+    ime.type("zz");
+    ASSERT_EQ(repeatArmed, 1);
+    ime.type("x");
+    EXPECT_EQ(repeatArmed, 0);
+    EXPECT_EQ(std::string(repeatKeys, 3), "^^x");
+}
+
+TEST_F(ShapeCode, BackspaceShortensTheCodeAndLooksItUpAgain) {
+    ime.type("abc");
+    EXPECT_EQ(shown(c.displayLine), "丁");
+    ime.backspace();
+    EXPECT_EQ(std::string(c.code), "ab");
+    EXPECT_EQ(shown(c.displayLine), "甲 ,乙 .丙");
+    EXPECT_EQ(typed("{Back}{Back}"), "");
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(inputPhase, 1);
+    // With an empty code the key filter leaves Backspace to the application.
+    EXPECT_FALSE(ime.backspace().taken);
+}
+
+TEST_F(ShapeCode, CandidatePagesNeverSplitAnEntry) {
+    ime.type("p");
+    // Seven characters fill units 0-13; the phrase's hint is unit 14 and would cross
+    // the page edge, so it opens the next page.
+    EXPECT_EQ(c.lastCell, 14);
+    EXPECT_EQ(utf8(cellText()), " a天 b地 c玄 d黄 e日 f月 g盈→");
+    EXPECT_EQ(typed("="), "");
+    EXPECT_EQ(c.lastCell, 15);
+    EXPECT_EQ(utf8(cellText()), " h宇宙洪荒 i昃 j辰 k宿 l列 m张→");
+    ime.type("=");
+    EXPECT_EQ(utf8(cellText()), " n寒○");
+    ime.type("=");  // nothing after the last page
+    EXPECT_EQ(utf8(cellText()), " n寒○");
+    ime.type("-");
+    EXPECT_EQ(utf8(cellText()), " h宇宙洪荒 i昃 j辰 k宿 l列 m张→");
+    ime.type("-");
+    EXPECT_EQ(utf8(cellText()), " a天 b地 c玄 d黄 e日 f月 g盈→");
+    EXPECT_EQ(c.hintLength, 1);
+    EXPECT_EQ(c.hintOffset, 0);
+}
+
+TEST_F(ShapeCode, DisplayHalvesOfALongGbkList) {
+    gbkSetting = gbkLookup = 1;
+    ime.type("gg");
+    // Twelve exact entries fill 46 bytes; the thirteenth is not listed.
+    EXPECT_EQ(shown(c.displayLine), "甲 ,乙 .丙 '丁 5戊 6己 ~庚 ,辛 .壬 '癸 5子 6丑");
+    EXPECT_EQ(typed(","), "乙");
+    ime.type("gg}");
+    EXPECT_EQ(displayHalf, 1);
+    EXPECT_EQ(typed(","), "辛");
+    ime.type("gg}");
+    EXPECT_EQ(typed("{Space}"), "庚");
+    ime.type("gg}{");
+    EXPECT_EQ(displayHalf, 0);
+    EXPECT_EQ(typed("{Space}"), "甲");
+}
+
+TEST_F(ShapeCode, CodeHoldsAtMostSixCharacters) {
+    for (char k : std::string("abcdef")) appendCodeKey(&c, k);
+    EXPECT_EQ(std::string(c.code), "abcdef");
+    winapiClearRecords();
+    appendCodeKey(&c, 'g');
+    EXPECT_EQ(std::string(c.code), "abcdef");
+    EXPECT_EQ(c.codeLength, 6);
+    EXPECT_EQ(messageBeeps(), 1);
+    prepareLookupCode(&c, 'g');
+    EXPECT_EQ(std::string(c.codeCopy), "abcdef");
+}
+
+TEST_F(ShapeCode, FiveStrokeMode) {
+    wubiMode = 1;
+    EXPECT_EQ(typed("khk{Space}"), "中");
+    EXPECT_EQ(typed("khk,"), "口");
+    EXPECT_EQ(typed(";"), "；");
+    // "z" first: the ellipsis waits for Space, which types it as two characters.
+    ime.type("z");
+    EXPECT_EQ(shown(c.displayLine), "…");
+    KeyOutcome o = ime.space();
+    ASSERT_EQ(o.messages.size(), 4u);
+    EXPECT_EQ(o.messages[0].message, static_cast<UINT>(WM_CHAR));
+    EXPECT_EQ(o.messages[2].message, static_cast<UINT>(WM_IME_STARTCOMPOSITION));
+    EXPECT_EQ(o.messages[3].message, static_cast<UINT>(WM_IME_ENDCOMPOSITION));
+    EXPECT_EQ(utf8(o.text), "…");
+    EXPECT_EQ(o.count, 4u);
+    // Enter after "z" forgets it.
+    ime.type("z");
+    ime.enter();
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(c.displayLine[0], '\0');
+}
+
+TEST_F(ShapeCode, SemicolonAndSlashByEdition) {
+    EXPECT_EQ(typed(";a{Space}"), "来");  // code letters in the shape-code edition
+    EXPECT_EQ(typed("/a{Space}"), "暑");
+    phoneticEdition = 1;
+    EXPECT_EQ(typed(";"), "；");
+    EXPECT_EQ(typed("/"), "/");
+    c.chinesePunct = 0;
+    EXPECT_EQ(typed(";"), ";");
+}
+
+TEST_F(ShapeCode, BracketFirstShowsTheAddressTitle) {
+    ime.type("[");
+    EXPECT_EQ(inputPhase, 2);
+    EXPECT_EQ(std::string(c.displayLine), "[");
+    EXPECT_EQ(utf8(cellText()), "正在加载简中文网址○");
+    resetEngineForTest();
+    installSmallTables();
+    c.webListsLoaded = 1;
+    ime.type("]");
+    EXPECT_EQ(utf8(cellText()), "Dalvo精简个人网址○");
+    // While the GBK set is searched, a bracket is an ordinary key for the application.
+    resetEngineForTest();
+    installSmallTables();
+    gbkSetting = gbkLookup = 1;
+    KeyOutcome o = ime.typeChar('[');
+    EXPECT_EQ(o.text, "[");
+    EXPECT_EQ(inputPhase, 1);
+}
+
+TEST_F(ShapeCode, LeavingTheGbkSetOnClearShowsTheMessage) {
+    gbkLookup = 1;  // switched on for one composition only
+    clearComposition(&c);
+    EXPECT_EQ(gbkLookup, 0);
+    EXPECT_EQ(utf8(messageLine), " 退出GBK大字库! ");
+    gbkSetting = gbkLookup = 1;
+    messageLine[0] = '\0';
+    clearComposition(&c);
+    EXPECT_EQ(gbkLookup, 1);
+    EXPECT_EQ(messageLine[0], '\0');
+}
+
+}  // namespace
