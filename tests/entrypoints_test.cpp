@@ -62,7 +62,7 @@ TEST(EntryPoints, ModuleExportsTheInterfaceByName) {
                              "ImeEnumRegisterWord", "ImeSetCompositionString"})
         EXPECT_NE(GetProcAddress(module, name), nullptr) << name;
     using Inquire = BOOL(WINAPI*)(LPIMEINFO, LPSTR, DWORD);
-    auto inquire = reinterpret_cast<Inquire>(GetProcAddress(module, "ImeInquire"));
+    auto inquire = reinterpret_cast<Inquire>(reinterpret_cast<void*>(GetProcAddress(module, "ImeInquire")));
     ASSERT_NE(inquire, nullptr);
     IMEINFO info{};
     char uiClass[32] = {};
