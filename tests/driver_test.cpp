@@ -260,6 +260,22 @@ TEST_F(Driver, CtrlAltSSwallowsTheNextKey) {
     EXPECT_EQ(typed("a{Space}"), "工");
 }
 
+TEST_F(Driver, IntroductionWindowSwallowsKeys) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "QxTestIntro";
+    RegisterClassA(&wc);
+    introWindow = CreateWindowExA(0, "QxTestIntro", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(introWindow, nullptr);
+    KeyOutcome o = ime.typeChar('a');
+    EXPECT_TRUE(o.taken);
+    EXPECT_EQ(o.count, 0u);
+    EXPECT_EQ(c.codeLength, 0);
+    DestroyWindow(introWindow);
+    EXPECT_EQ(typed("a{Space}"), "工");  // a destroyed window no longer swallows
+    introWindow = nullptr;
+}
+
 TEST_F(Driver, NoContextNoMessages) {
     std::vector<unsigned char> buffer(sizeof(TRANSMSGLIST) + 8 * sizeof(TRANSMSG));
     auto* list = reinterpret_cast<TRANSMSGLIST*>(buffer.data());

@@ -119,6 +119,23 @@ TEST_F(KeyFilter, EnterKey) {
     EXPECT_EQ(c.webState[2], 0);
 }
 
+TEST_F(KeyFilter, KeywordDialogInAddressModeTakesNothing) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "QxTestKeyword";
+    RegisterClassA(&wc);
+    keywordDialog = CreateWindowExA(0, "QxTestKeyword", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(keywordDialog, nullptr);
+    webMode = 1;
+    copyText(c.modeInput, sizeof c.modeInput, "ab");
+    EXPECT_FALSE(take('A'));
+    EXPECT_FALSE(take(VK_SHIFT));
+    webMode = 0;
+    EXPECT_TRUE(take('A'));
+    DestroyWindow(keywordDialog);
+    keywordDialog = nullptr;
+}
+
 TEST_F(KeyFilter, NavigationKeys) {
     for (UINT vk : {VK_PRIOR, VK_NEXT, VK_END, VK_HOME, VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN}) {
         c.codeLength = 3;

@@ -99,6 +99,42 @@ TEST_F(ShapeCode, EnterEscAndEmptySpaceDiscardTheCode) {
     EXPECT_EQ(c.codeLength, 0);
 }
 
+// Stands in for the status window: counts the commands it receives.
+int userPhraseCommands = 0;
+LRESULT CALLBACK statusSink(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_COMMAND && LOWORD(wParam) == COMMAND_USER_PHRASES) ++userPhraseCommands;
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+HWND createStatusSink() {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = statusSink;
+        wc.lpszClassName = "QxTestStatusSink";
+        RegisterClassA(&wc);
+        registered = true;
+    }
+    return CreateWindowExA(0, "QxTestStatusSink", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+}
+
+TEST_F(ShapeCode, ThirdSameWrongKeyAsksForTheUserPhraseDialog) {
+    c.statusWindow = createStatusSink();
+    ASSERT_NE(c.statusWindow, nullptr);
+    userPhraseCommands = 0;
+    ime.type("abzz");
+    EXPECT_EQ(userPhraseCommands, 0);
+    ime.type("z");
+    EXPECT_EQ(userPhraseCommands, 1);
+    // Not while the GBK set is searched.
+    gbkSetting = gbkLookup = 1;
+    ime.type("ggxxx");
+    EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(userPhraseCommands, 1);
+    DestroyWindow(c.statusWindow);
+    c.statusWindow = nullptr;
+}
+
 TEST_F(ShapeCode, FirstLetterThatFindsNothingIsIgnored) {
     EXPECT_EQ(typed("q"), "");
     EXPECT_EQ(c.codeLength, 0);
