@@ -2,6 +2,8 @@
 // messages, timers, the mouse and tooltips.
 #include <windows.h>
 #include <commctrl.h>
+#include <imm.h>
+#include <winapi_host.h>
 #include <winapi_desktop.h>
 
 #include <gtest/gtest.h>
@@ -334,6 +336,49 @@ TEST_F(WindowTest, TooltipShowsItsToolTextAfterTheInitialDelayAndForgetsDeletedT
     EXPECT_FALSE(SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)));
     DestroyWindow(w);
     EXPECT_FALSE(IsWindow(tip));  // owned by the window
+}
+
+std::vector<std::string> imeCalls;
+
+BOOL WINAPI fakeNotifyIme(HIMC, DWORD action, DWORD index, DWORD value) {
+    imeCalls.push_back("NotifyIME " + std::to_string(action) + " " + std::to_string(index) + " " +
+                       std::to_string(value));
+    return TRUE;
+}
+
+LRESULT CALLBACK uiProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_IME_NOTIFY) imeCalls.push_back("WM_IME_NOTIFY " + std::to_string(wParam));
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+TEST_F(WindowTest, StatusChangesTellTheImeFirstThenItsUiWindow) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = uiProc;
+    wc.cbWndExtra = 8;
+    wc.lpszClassName = "UITEST";
+    RegisterClassA(&wc);
+    HWND ui = CreateWindowExA(0, "UITEST", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    HIMC context = ImmCreateContext();
+    winapiImmSetUiWindow(context, ui);
+    winapiImmBindIme(fakeNotifyIme);
+    imeCalls.clear();
+    DWORD conversion, sentence;
+    ImmGetConversionStatus(context, &conversion, &sentence);
+    ImmSetConversionStatus(context, conversion ^ IME_CMODE_SYMBOL, sentence);
+    ImmSetConversionStatus(context, conversion ^ IME_CMODE_SYMBOL, sentence);  // no change
+    ImmSetOpenStatus(context, !ImmGetOpenStatus(context));
+    std::vector<std::string> expected{
+        "NotifyIME " + std::to_string(NI_CONTEXTUPDATED) + " 0 " + std::to_string(IMC_SETCONVERSIONMODE),
+        "WM_IME_NOTIFY " + std::to_string(IMN_SETCONVERSIONMODE),
+        "NotifyIME " + std::to_string(NI_CONTEXTUPDATED) + " 0 " + std::to_string(IMC_SETOPENSTATUS),
+        "WM_IME_NOTIFY " + std::to_string(IMN_SETOPENSTATUS)};
+    EXPECT_EQ(imeCalls, expected);
+    winapiImmBindIme(nullptr);
+    DestroyWindow(ui);
+    imeCalls.clear();
+    ImmSetOpenStatus(context, !ImmGetOpenStatus(context));  // no window, no IME: nothing
+    EXPECT_TRUE(imeCalls.empty());
+    ImmDestroyContext(context);
 }
 
 }  // namespace

@@ -7,18 +7,10 @@
 #include <cstdio>
 #include <cstring>
 
-// The resource reader is the library part of the stand-in; until it is linked in, the
-// window code still links and finds no resources.
-#pragma weak FindResourceA
-#pragma weak LoadResource
-#pragma weak LockResource
-#pragma weak SizeofResource
-
 namespace screen {
 
 const unsigned char* resourceBytes(HINSTANCE instance, LPCSTR name, LPCSTR type, DWORD& size) {
     size = 0;
-    if (!FindResourceA || !LoadResource || !LockResource || !SizeofResource) return nullptr;
     HRSRC info = FindResourceA(instance, name, type);
     if (!info) return nullptr;
     HGLOBAL data = LoadResource(instance, info);
