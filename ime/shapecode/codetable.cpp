@@ -11,8 +11,8 @@
 
 namespace {
 
-// "牛" is kept out of third place in the exact list: the third label key is the one
-// most often typed by mistake there.
+// A single "牛" never takes the third place of the exact list (label "."); the entry
+// after it moves up instead.
 constexpr char kNiu[] = "\xC5\xA3";
 
 // Labels of exact entries 2, 3 and 4+ in the packed and user-phrase lookups.
