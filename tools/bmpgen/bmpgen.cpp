@@ -277,12 +277,15 @@ int main(int argc, char** argv) {
         int height, x, y;
     } status[] = {
         {102, "中", kRed, 16, 3, 1},     {104, "英", kRed, 16, 3, 1},
-        {103, ",.", kRed, 12, 6, 3},     {105, "，。", kNavy, 16, -3, 0},
+        {103, ",.", kRed, 12, 6, 3},     {105, "，", kNavy, 16, 0, -2},
         {106, "全", kRed, 16, 3, 1},     {107, "半", kBlack, 16, 3, 1},
     };
     for (auto& s : status) {
         Picture p(22, 17);
         statusPicture(p, s.text, s.color, s.height, s.x, s.y);
+        // The Chinese full stop shares the picture with the comma: both sit low in their
+        // cells, so the stop is drawn half a cell to the right of the comma.
+        if (s.id == 105) statusPicture(p, "。", s.color, 16, 9, -2);
         save(p, 16, s.id);
     }
     {
