@@ -263,8 +263,8 @@ TEST_F(WindowTest, ClickAsksForActivationAndSetsTheClassCursor) {
     seen.clear();
     winapiClick(110, 105);
     auto got = messagesTo(bar);
-    std::vector<UINT> expected{WM_MOUSEACTIVATE, WM_SETCURSOR, WM_LBUTTONDOWN, WM_SETCURSOR,
-                               WM_LBUTTONUP};
+    std::vector<UINT> expected{WM_NCHITTEST, WM_MOUSEACTIVATE, WM_SETCURSOR, WM_LBUTTONDOWN,
+                               WM_NCHITTEST, WM_SETCURSOR, WM_LBUTTONUP};
     EXPECT_EQ(got, expected);
     EXPECT_EQ(GetActiveWindow(), app);
     EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_SIZEALL));

@@ -428,13 +428,17 @@ static HWND childFromPoint(HWND parent, POINT pt) {
     return parent;
 }
 
+// Windows that answer HTTRANSPARENT (tooltips) let the point through to those below.
 HWND WINAPI WindowFromPoint(POINT pt) {
-    auto& z = zOrder();
-    for (auto it = z.rbegin(); it != z.rend(); ++it) {
-        Window* w = findWindow(*it);
+    std::vector<HWND> order(zOrder().rbegin(), zOrder().rend());
+    for (HWND h : order) {
+        Window* w = findWindow(h);
         if (!w || !(w->style & WS_VISIBLE)) continue;
         RECT r = screenRect(*w);
-        if (PtInRect(&r, pt)) return childFromPoint(w->handle, pt);
+        if (!PtInRect(&r, pt)) continue;
+        if (sendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(WORD(pt.x), WORD(pt.y))) == HTTRANSPARENT)
+            continue;
+        if (findWindow(h)) return childFromPoint(h, pt);
     }
     return nullptr;
 }
