@@ -79,6 +79,34 @@ void tick(unsigned milliseconds)
     pump();
 }
 
+// The host runner's desktop answers every menu and message box at once when no answer is
+// scripted: menus are dismissed, message boxes get OK. Under Wine those are modal loops
+// that would wait for a person, so a watcher answers them the same way.
+volatile LONG watching = 1;
+
+DWORD WINAPI answerModalLoops(LPVOID)
+{
+    const DWORD self = GetCurrentProcessId();
+    while (InterlockedCompareExchange(&watching, 1, 1)) {
+        for (const bool menu : {true, false}) {
+            HWND window = FindWindowA(menu ? "#32768" : "#32770", nullptr);
+            DWORD owner = 0;
+            if (!window || !IsWindowVisible(window))
+                continue;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != self)
+                continue;
+            std::printf(menu ? "ANSWER menu dismissed\n" : "ANSWER message box OK\n");
+            if (menu)
+                PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+            else
+                PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
 struct Session {
     HMODULE module = nullptr;
     HIMC context = nullptr;
@@ -123,8 +151,15 @@ bool openSession(Session& s)
     s.context = ImmCreateContext();
     if (!check(s.appWindow && s.context, "application window and input context"))
         return false;
+    // Wine's own input method has already set the new context's conversion mode (full
+    // shape among others); the module's selection keeps such bits, so start from a clean
+    // mode as a manager without an input method of its own hands it over.
+    DWORD conversion = 0, sentence = 0;
+    ImmGetConversionStatus(s.context, &conversion, &sentence);
+    std::printf("CONTEXT conversion %lx sentence %lx from Wine\n", conversion, sentence);
     if (LPINPUTCONTEXT locked = ImmLockIMC(s.context)) {
         locked->hWnd = s.appWindow;
+        locked->fdwConversion = 0;
         ImmUnlockIMC(s.context);
     }
 
@@ -134,9 +169,13 @@ bool openSession(Session& s)
         return false;
     SetWindowLongPtrA(s.uiWindow, IMMGWLP_IMC, reinterpret_cast<LONG_PTR>(s.context));
     uiWindowOfApp = s.uiWindow;
+    // Progress lines: under Wine a hang shows only as the last step printed.
+    std::printf("STEP select\n");
     SendMessageA(s.uiWindow, WM_IME_SELECT, TRUE, 0);
+    std::printf("STEP activate\n");
     SendMessageA(s.uiWindow, WM_IME_SETCONTEXT, TRUE, static_cast<LPARAM>(ISC_SHOWUIALL));
     pump();
+    std::printf("STEP typing\n");
     s.typist = std::make_unique<Typist>(s.context, hooks);
     return true;
 }
@@ -338,6 +377,7 @@ int main(int argc, char** argv)
         return wintest::finish();
 
     freshSettings(settings);
+    HANDLE watcher = CreateThread(nullptr, 0, answerModalLoops, nullptr, 0, nullptr);
     // The desktop the host runner models: the screen less a 28-pixel taskbar, so that
     // windows placed against the work area land on the same points.
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) - 28};
@@ -346,8 +386,10 @@ int main(int argc, char** argv)
     Session s;
     if (!openSession(s))
         return wintest::finish();
-    if (!keepPictures)
+    if (!keepPictures) {
+        std::printf("STEP pictures\n");
         closePictures();
+    }
     for (const ScriptKey& key : keys) {
         const std::vector<KeyEvent> events = s.typist->type(key);
         if (trace)
@@ -370,5 +412,10 @@ int main(int argc, char** argv)
     DestroyWindow(s.appWindow);
     ImmDestroyContext(s.context);
     FreeLibrary(s.module);
+    InterlockedExchange(&watching, 0);
+    if (watcher) {
+        WaitForSingleObject(watcher, 2000);
+        CloseHandle(watcher);
+    }
     return wintest::finish();
 }
