@@ -268,4 +268,27 @@ TEST_F(DataLibraries, SyllableTableListsTheMostFrequentCharacterFirst)
     EXPECT_EQ(table.find("11i"), std::string::npos);  // no syllable begins with i
 }
 
+// A few GB2312 radicals (冫, 辶, 疒...) are missing from the pinyin dictionary but must
+// still be typable in pinyin mode.
+TEST_F(DataLibraries, SyllableTableCoversEveryGb2312Ideograph)
+{
+    std::set<std::string> found;
+    const unsigned char* p = tablePYMB.data;
+    const unsigned char* end = p + tablePYMB.size;
+    while (p + 2 <= end && *p != '3') {
+        if (*p == '1') {
+            p += 10;  // the header unit and the padded syllable
+            continue;
+        }
+        found.emplace(reinterpret_cast<const char*>(p), 2);
+        p += 2;
+    }
+    ASSERT_LT(p, end) << "the table has no end unit";
+    size_t missing = 0;
+    for (const std::string& c : gb2312Ideographs())
+        missing += !found.count(c);
+    EXPECT_EQ(missing, 0u);
+    EXPECT_TRUE(found.count(gbk("辶")));
+}
+
 }  // namespace
