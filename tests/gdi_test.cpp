@@ -15,7 +15,9 @@ struct Canvas {
     HGDIOBJ old;
     Canvas(int w, int h, COLORREF fill) {
         dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateCompatibleBitmap(dc, w, h);
+        HDC screen = GetDC(nullptr);  // colour, as the screen is
+        bitmap = CreateCompatibleBitmap(screen, w, h);
+        ReleaseDC(nullptr, screen);
         old = SelectObject(dc, bitmap);
         RECT r{0, 0, w, h};
         HBRUSH b = CreateSolidBrush(fill);
@@ -121,6 +123,31 @@ TEST(Gdi, SelectedBitmapCannotBeDeletedAndBitBltCopiesBetweenContexts) {
     BitBlt(dst.dc, 6, 6, 8, 8, src.dc, 0, 0, SRCCOPY);  // clipped at the bitmap's edge
     EXPECT_EQ(dst.count(RGB(1, 2, 3), RECT{0, 0, 10, 10}), 16);
     EXPECT_EQ(GetPixel(dst.dc, 5, 5), RGB(255, 255, 255));
+}
+
+TEST(Gdi, BitmapCompatibleWithAFreshMemoryContextIsMonochromeAsOnWindows) {
+    HDC memory = CreateCompatibleDC(nullptr);
+    HBITMAP mono = CreateCompatibleBitmap(memory, 4, 4);
+    BITMAP bm{};
+    GetObjectA(mono, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmBitsPixel, 1);
+    HGDIOBJ old = SelectObject(memory, mono);
+    RECT r{0, 0, 2, 4};
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(memory, &r, red);
+    DeleteObject(red);
+    EXPECT_EQ(GetPixel(memory, 0, 0), RGB(0, 0, 0));  // red is nearer black
+    SetPixel(memory, 3, 3, RGB(200, 200, 200));
+    EXPECT_EQ(GetPixel(memory, 3, 3), RGB(255, 255, 255));
+    SelectObject(memory, old);
+    DeleteObject(mono);
+    DeleteDC(memory);
+
+    Canvas colour(4, 4, RGB(255, 0, 0));  // compatible with a context holding a colour bitmap
+    HBITMAP second = CreateCompatibleBitmap(colour.dc, 2, 2);
+    GetObjectA(second, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmBitsPixel, 32);
+    DeleteObject(second);
 }
 
 LRESULT CALLBACK plainProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }

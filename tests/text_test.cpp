@@ -29,7 +29,9 @@ struct TextCanvas {
     HFONT font;
     TextCanvas(int w, int h, int fontHeight) {
         dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateCompatibleBitmap(dc, w, h);
+        HDC screen = GetDC(nullptr);  // colour, as the screen is
+        bitmap = CreateCompatibleBitmap(screen, w, h);
+        ReleaseDC(nullptr, screen);
         oldBitmap = SelectObject(dc, bitmap);
         RECT r{0, 0, w, h};
         FillRect(dc, &r, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));

@@ -45,7 +45,9 @@ struct Picture {
     HGDIOBJ old;
     Picture(int w, int h) : width(w), height(h) {
         dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateCompatibleBitmap(dc, w, h);
+        HDC screen = GetDC(nullptr);  // colour, as the screen is
+        bitmap = CreateCompatibleBitmap(screen, w, h);
+        ReleaseDC(nullptr, screen);
         old = SelectObject(dc, bitmap);
         fill(0, 0, w, h, kFace);
         SetBkMode(dc, TRANSPARENT);

@@ -69,6 +69,7 @@ static HGDIOBJ stock(int index) {
         GdiObject bitmap(Kind::Bitmap);
         bitmap.stock = true;
         bitmap.bitmap = std::make_shared<Surface>(1, 1, 0xFFFFFF);
+        bitmap.bitmap->mono = true;
         bitmap.bitsPixel = 1;
         table[15] = addObject(bitmap);  // the 1 x 1 bitmap of a fresh memory context
     }
@@ -326,10 +327,20 @@ HBRUSH WINAPI GetSysColorBrush(int index) {
     return static_cast<HBRUSH>(h);
 }
 
-HBITMAP WINAPI CreateCompatibleBitmap(HDC, int width, int height) {
+// As on Windows, a memory context still holding its initial 1 x 1 bitmap is monochrome,
+// and so is a bitmap made compatible with it.
+HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int width, int height) {
     if (width < 0 || height < 0 || int64_t(width) * height > (1 << 26)) return nullptr;
     GdiObject o(Kind::Bitmap);
     o.bitmap = std::make_shared<Surface>(width, height, 0);
+    DeviceContext* dc = findDc(hdc);
+    if (dc && dc->kind == DcKind::Memory) {
+        GdiObject* selected = findObject(dc->bitmap);
+        if (selected && selected->bitsPixel == 1) {
+            o.bitmap->mono = true;
+            o.bitsPixel = 1;
+        }
+    }
     return static_cast<HBITMAP>(addObject(o));
 }
 

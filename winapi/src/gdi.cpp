@@ -33,7 +33,7 @@ void putPixel(DeviceContext& dc, int x, int y, uint32_t color, int rop2) {
         return;
     if (tx < 0 || ty < 0 || tx >= dc.target->width || ty >= dc.target->height) return;
     uint32_t* p = dc.target->at(tx, ty);
-    *p = applyRop2(*p, color, rop2);
+    *p = storable(*dc.target, applyRop2(*p, color, rop2));
 }
 
 // Fills a rectangle in client coordinates, clipped; returns it in target coordinates.
@@ -48,7 +48,8 @@ void fillSolid(DeviceContext& dc, RECT r, uint32_t color) {
     RECT t;
     if (!clipRect(dc, r, t)) return;
     for (int y = t.top; y < t.bottom; ++y)
-        std::fill(dc.target->at(t.left, y), dc.target->at(t.left, y) + (t.right - t.left), color);
+        std::fill(dc.target->at(t.left, y), dc.target->at(t.left, y) + (t.right - t.left),
+                  storable(*dc.target, color));
 }
 
 static void xorRect(DeviceContext& dc, RECT r, uint32_t mask) {
@@ -261,6 +262,7 @@ BOOL WINAPI StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, in
             case NOTSRCCOPY: *p = ~block[k] & 0xFFFFFF; break;
             default: *p = block[k];
             }
+            *p = storable(*d->target, *p);
         }
     return TRUE;
 }

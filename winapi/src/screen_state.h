@@ -20,10 +20,18 @@ namespace screen {
 struct Surface {
     int width = 0;
     int height = 0;
+    bool mono = false;  // a monochrome bitmap keeps black and white only
     std::vector<uint32_t> pixels;
     Surface(int w, int h, uint32_t fill);
     uint32_t* at(int x, int y) { return &pixels[size_t(y) * size_t(width) + size_t(x)]; }
 };
+
+// What a surface stores for a colour: monochrome ones take the nearer of black and white.
+inline uint32_t storable(const Surface& s, uint32_t p) {
+    if (!s.mono) return p;
+    unsigned lum = (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
+    return lum >= 128 ? 0xFFFFFF : 0;
+}
 
 inline uint32_t pixelFromColor(COLORREF c) {
     return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
