@@ -17,6 +17,13 @@
 
 namespace {
 
+// A fresh directory inside the program's own QX_HOME, so runs leave nothing elsewhere.
+std::string freshDirectory(const char* prefix) {
+    static const std::string base = winapiHome();
+    std::string pattern = base + "/" + prefix + "XXXXXX";
+    return mkdtemp(pattern.data());
+}
+
 std::vector<BYTE> readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<BYTE>(std::istreambuf_iterator<char>(in), {});
@@ -29,10 +36,7 @@ void writeAll(const std::string& path, const std::vector<BYTE>& bytes) {
 
 std::string fixture(const char* name) { return std::string(QX_PE_DIR) + "/" + name; }
 
-std::string tempDir() {
-    char pattern[] = "/tmp/qxpeXXXXXX";
-    return mkdtemp(pattern);
-}
+std::string tempDir() { return freshDirectory("pe"); }
 
 std::string resourceText(HMODULE module, LPCSTR name, LPCSTR type) {
     HRSRC found = FindResourceA(module, name, type);

@@ -14,11 +14,17 @@
 
 namespace {
 
+// A fresh directory inside the program's own QX_HOME, so runs leave nothing elsewhere.
+std::string freshDirectory(const char* prefix) {
+    static const std::string base = winapiHome();
+    std::string pattern = base + "/" + prefix + "XXXXXX";
+    return mkdtemp(pattern.data());
+}
+
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/qxregXXXXXX";
-        home = mkdtemp(pattern);
+        home = freshDirectory("registry");
         winapiSetHome(home.c_str());
     }
     void TearDown() override {

@@ -10,6 +10,13 @@
 
 namespace {
 
+// A fresh directory inside the program's own QX_HOME, so runs leave nothing elsewhere.
+std::string freshDirectory(const char* prefix) {
+    static const std::string base = winapiHome();
+    std::string pattern = base + "/" + prefix + "XXXXXX";
+    return mkdtemp(pattern.data());
+}
+
 TEST(KeyState, HeldAndToggledBitsAndCombinedModifiers) {
     winapiSetKeyboardState(nullptr);
     EXPECT_EQ(GetKeyState(VK_SHIFT), 0);
@@ -55,8 +62,7 @@ TEST(Records, BeepsAndEventsInOrderUntilCleared) {
 }
 
 TEST(SystemDirectory, LivesUnderHomeAndReportsSizesAsWindows) {
-    char pattern[] = "/tmp/qxsysXXXXXX";
-    std::string home = mkdtemp(pattern);
+    std::string home = freshDirectory("system");
     winapiSetHome((home + "/").c_str());
     std::string expected = home + "/system";
     char path[MAX_PATH];
