@@ -9,12 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <vector>
 #include <mutex>
 
 namespace {
 
 struct Block {
-    BYTE* data;
+    std::vector<BYTE> bytes;   // never empty, so a lock never answers null
     DWORD size;
     DWORD locks;
 };
@@ -48,7 +49,7 @@ HIMCC createSized(DWORD size, bool stampSize) {
     HIMCC handle = ImmCreateIMCC(size);
     if (handle && stampSize) {
         Block* block = findBlock(handle);
-        memcpy(block->data, &size, sizeof size);
+        memcpy(block->bytes.data(), &size, sizeof size);
     }
     return handle;
 }
@@ -68,14 +69,9 @@ __attribute__((weak)) void winapiImmSendMessage(HWND window, UINT message, WPARA
 HIMCC WINAPI ImmCreateIMCC(DWORD size) {
     std::lock_guard<std::recursive_mutex> guard(immLock);
     // Zero-filled like the manager's blocks; never a null pointer, even for size 0.
-    BYTE* data = static_cast<BYTE*>(calloc(1, size ? size : 1));
-    if (!data) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
     uintptr_t id = nextBlock;
     nextBlock += 4;
-    blocks[id] = Block{data, size, 0};
+    blocks[id] = Block{std::vector<BYTE>(size ? size : 1), size, 0};
     return reinterpret_cast<HIMCC>(id);
 }
 
@@ -83,7 +79,6 @@ HIMCC WINAPI ImmDestroyIMCC(HIMCC handle) {
     std::lock_guard<std::recursive_mutex> guard(immLock);
     Block* block = findBlock(handle);
     if (!block) return handle;
-    free(block->data);
     blocks.erase(reinterpret_cast<uintptr_t>(handle));
     return nullptr;
 }
@@ -93,7 +88,7 @@ LPVOID WINAPI ImmLockIMCC(HIMCC handle) {
     Block* block = findBlock(handle);
     if (!block) return nullptr;
     ++block->locks;
-    return block->data;
+    return block->bytes.data();
 }
 
 BOOL WINAPI ImmUnlockIMCC(HIMCC handle) {
@@ -116,13 +111,7 @@ HIMCC WINAPI ImmReSizeIMCC(HIMCC handle, DWORD size) {
     std::lock_guard<std::recursive_mutex> guard(immLock);
     Block* block = findBlock(handle);
     if (!block) return nullptr;
-    BYTE* data = static_cast<BYTE*>(realloc(block->data, size ? size : 1));
-    if (!data) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    if (size > block->size) memset(data + block->size, 0, size - block->size);
-    block->data = data;
+    block->bytes.resize(size ? size : 1);   // growth is value-initialised: zeros
     block->size = size;
     return handle;
 }
@@ -283,7 +272,7 @@ LONG WINAPI ImmGetCompositionStringA(HIMC handle, DWORD index, LPVOID buffer, DW
     Block* block = findBlock(context->record.hCompStr);
     if (!block || block->size < sizeof(COMPOSITIONSTRING)) return IMM_ERROR_GENERAL;
     COMPOSITIONSTRING cs;
-    memcpy(&cs, block->data, sizeof cs);
+    memcpy(&cs, block->bytes.data(), sizeof cs);
     DWORD length, offset;
     switch (index) {
     case GCS_COMPSTR: length = cs.dwCompStrLen, offset = cs.dwCompStrOffset; break;
@@ -309,7 +298,7 @@ LONG WINAPI ImmGetCompositionStringA(HIMC handle, DWORD index, LPVOID buffer, DW
     if (offset > block->size || length > block->size - offset) return IMM_ERROR_GENERAL;
     if (!buffer || size == 0) return static_cast<LONG>(length);
     DWORD copied = length < size ? length : size;
-    memcpy(buffer, block->data + offset, copied);
+    memcpy(buffer, block->bytes.data() + offset, copied);
     return static_cast<LONG>(copied);
 }
 
@@ -387,7 +376,7 @@ BOOL WINAPI ImmGenerateMessage(HIMC handle) {
         DWORD fits = block ? block->size / sizeof(TRANSMSG) : 0;
         DWORD count = r.dwNumMsgBuf < fits ? r.dwNumMsgBuf : fits;
         messages.resize(count);
-        if (count) memcpy(messages.data(), block->data, count * sizeof(TRANSMSG));
+        if (count) memcpy(messages.data(), block->bytes.data(), count * sizeof(TRANSMSG));
         r.dwNumMsgBuf = 0;
         window = r.hWnd;
     }
