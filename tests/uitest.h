@@ -1,0 +1,66 @@
+// Shared set-up of the window tests: a fresh desktop, the module's classes, a UI host
+// window as owner, and a clean engine record and window state.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <winapi_desktop.h>
+#include <winapi_host.h>
+
+#include "frontend/engine.h"
+#include "ui/ui.h"
+#include "ui/uiwindows.h"
+
+#include <cstring>
+
+class UiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        winapiResetDesktop();
+        winapiClearRecords();
+        std::memset(&engineContext, 0, sizeof engineContext);
+        engineContext.chineseMode = 1;
+        pinyinMode = webMode = wubiMode = phoneticEdition = 0;
+        simpleWindow = menuAutoShow = 0;
+        repeatArmed = 0;
+        displayHalf = 0;
+        messageLine[0] = '\0';
+        compositionX = compositionY = 0;
+        statusX = statusY = 0;
+        uiFontHeight = 16;
+        firstShowPending = 1;
+        introWindow = introWindow2 = wubiNoteWindow = letterBoxWindow = nullptr;
+        userPhraseDialog = nullptr;
+        RegisterUiClasses();
+        uiHostWindow = CreateWindowExA(0, "NOVPA_UICLS", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                       moduleInstance, nullptr);
+        ASSERT_NE(uiHostWindow, nullptr);
+    }
+    void TearDown() override {
+        winapiResetDesktop();
+        uiHostWindow = nullptr;
+        engineContext.compositionWindow = engineContext.statusWindow = nullptr;
+        letterBoxWindow = introWindow = introWindow2 = wubiNoteWindow = nullptr;
+    }
+
+    static RECT windowRect(HWND window) {
+        RECT r{};
+        GetWindowRect(window, &r);
+        return r;
+    }
+    // A pixel of the client area of a window with a one-pixel border (or none).
+    static COLORREF clientPixel(HWND window, int x, int y, int border = 1) {
+        return winapiWindowPixel(window, x + border, y + border);
+    }
+    static bool reddish(COLORREF c) { return GetRValue(c) > 180 && GetGValue(c) < 90 && GetBValue(c) < 90; }
+    static bool dark(COLORREF c) { return GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100; }
+    // Whether any pixel of the client rectangle passes the test.
+    template <typename Test>
+    static bool anyPixel(HWND window, int left, int top, int right, int bottom, Test test, int border = 1) {
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                if (test(clientPixel(window, x, y, border))) return true;
+        return false;
+    }
+};
