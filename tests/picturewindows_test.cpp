@@ -1,0 +1,104 @@
+// The picture windows and the introduction they play, and the class registration.
+#include "uitest.h"
+
+namespace {
+
+class PictureTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        CreateStatusWindow();
+    }
+    void clickCentre(HWND window) {
+        const RECT r = windowRect(window);
+        winapiClick((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        winapiPumpMessages();
+    }
+    size_t count(const char* kind) {
+        size_t n = 0;
+        for (const WinapiDesktopEvent& e : winapiDesktopEvents()) n += e.kind == kind;
+        return n;
+    }
+};
+
+TEST_F(PictureTest, ClassesAreRegisteredOnceWithTheirStylesAndExtraWords) {
+    RegisterUiClasses();  // a second load into the process
+    const std::pair<const char*, UINT> classes[] = {
+        {"NOVPA_UICLS", CS_IME},
+        {"ZOZ_STATUSCLS", CS_IME | CS_VREDRAW | CS_HREDRAW},
+        {"ZOZ_COMPCLS", CS_IME | CS_VREDRAW | CS_HREDRAW},
+        {"ZOZ_CANDCLS", CS_IME | CS_VREDRAW | CS_HREDRAW},
+        {"smwindow", CS_IME | CS_VREDRAW | CS_HREDRAW},
+        {"wbclass", CS_VREDRAW | CS_HREDRAW},
+        {"sdWin", CS_VREDRAW | CS_HREDRAW},
+    };
+    for (const auto& [name, style] : classes) {
+        WNDCLASSA found{};
+        ASSERT_TRUE(GetClassInfoA(moduleInstance, name, &found)) << name;
+        EXPECT_EQ(found.style, style) << name;
+        EXPECT_EQ(found.cbWndExtra, 8) << name;
+        EXPECT_EQ(found.hbrBackground, nullptr) << name;
+    }
+    EXPECT_EQ(letterBoxWidth, 40);
+}
+
+TEST_F(PictureTest, FiveStrokeNoteIsCreatedHiddenOnceAndClosedByAKey) {
+    HWND note = EnsureWubiNote();
+    ASSERT_NE(note, nullptr);
+    EXPECT_EQ(EnsureWubiNote(), note);
+    EXPECT_FALSE(IsWindowVisible(note));
+    const RECT r = windowRect(note);
+    EXPECT_EQ(r.left, 230);
+    EXPECT_EQ(r.top, 80);
+    EXPECT_EQ(r.right - r.left, 366);
+    EXPECT_EQ(r.bottom - r.top, 405);
+    SendMessageA(note, WM_KEYDOWN, 'A', 0);
+    EXPECT_FALSE(IsWindow(note));
+    EXPECT_EQ(wubiNoteWindow, nullptr);
+    EXPECT_NE(EnsureWubiNote(), nullptr);  // re-created when asked again
+}
+
+TEST_F(PictureTest, IntroductionRunsFromTheFirstPictureToTheMenu) {
+    introWindow = CreatePictureWindow(INTRO_CLASS);
+    introWindow2 = CreatePictureWindow(INTRO2_CLASS);
+    ShowWindow(introWindow, SW_SHOWNA);
+    HWND second = introWindow2;
+    EXPECT_EQ(SendMessageA(introWindow, WM_MOUSEACTIVATE, 0, 0), MA_NOACTIVATE);
+
+    winapiClearRecords();
+    clickCentre(introWindow);
+    EXPECT_EQ(introWindow, nullptr);
+    ASSERT_EQ(winapiBeeps().size(), 1u);
+    EXPECT_EQ(winapiBeeps()[0].frequency, 200u);
+    EXPECT_EQ(winapiBeeps()[0].duration, 200u);
+    EXPECT_TRUE(IsWindowVisible(second));
+    EXPECT_EQ(count("menu"), 0u);
+
+    clickCentre(second);
+    EXPECT_EQ(introWindow2, nullptr);
+    ASSERT_EQ(count("menu"), 1u);
+    for (const WinapiDesktopEvent& e : winapiDesktopEvents()) {
+        if (e.kind != "menu") continue;
+        // The introduction's menu lists the upgrade before the radical practice.
+        EXPECT_LT(e.text.find("1301 "), e.text.find("1300 "));
+    }
+}
+
+TEST_F(PictureTest, WithTheMenuShownAutomaticallyClosingTheSecondPictureOpensNoMenu) {
+    menuAutoShow = 1;
+    introWindow2 = CreatePictureWindow(INTRO2_CLASS);
+    ShowWindow(introWindow2, SW_SHOWNA);
+    clickCentre(introWindow2);
+    EXPECT_EQ(introWindow2, nullptr);
+    EXPECT_EQ(count("menu"), 0u);
+}
+
+TEST_F(PictureTest, EndOpenDialogsEndsTheUserPhraseDialog) {
+    EXPECT_EQ(EndOpenDialogs(), 1);
+    userPhraseDialog = CreateWindowExA(0, "sdWin", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND dialog = userPhraseDialog;
+    EXPECT_EQ(EndOpenDialogs(), 1);
+    EXPECT_FALSE(IsWindow(dialog));
+}
+
+}  // namespace
