@@ -46,7 +46,6 @@ struct TableResource {
     HGLOBAL handle;
 };
 
-constexpr const char* LIBRARY_NAMES[4] = {"Qxmb.dll", "Dede.dll", "gbk.dll", "pymb.dll"};
 HMODULE libraries[4];
 
 TableResource tableResources[] = {
@@ -69,6 +68,8 @@ void freeLibraries() {
 }
 
 }  // namespace
+
+const char* codeLibraryNames[4] = {"Qxmb.dll", "Dede.dll", "gbk.dll", "pymb.dll"};
 
 void readSettings(bool fromSelection) {
     (void)fromSelection;  // the shape-code engine offers no first-key prefix to switch off
@@ -117,7 +118,7 @@ void ensureUserFiles() {
 void loadCodeTables() {
     // A second selection without a deselection first must not leak the libraries.
     releaseCodeTables();
-    for (int i = 0; i < 4; ++i) libraries[i] = LoadLibraryA(LIBRARY_NAMES[i]);
+    for (int i = 0; i < 4; ++i) libraries[i] = LoadLibraryA(codeLibraryNames[i]);
     if (hasVersionMark(libraries[0]) && hasVersionMark(libraries[1])) {
         for (TableResource& entry : tableResources) {
             HMODULE library = libraries[entry.library];

@@ -25,4 +25,6 @@ extern int32_t caretFollowArmed;   // IMN_SETCOMPOSITIONWINDOW may move the wind
 void readSettings(bool fromSelection);
 void ensureUserFiles();
 void loadCodeTables();
+// The data libraries, loaded by bare name in the system's search order.
+extern const char* codeLibraryNames[4];
 void releaseCodeTables();
