@@ -44,3 +44,12 @@ endif()
 if(TARGET registry_test)
   add_dependencies(registry_test qxreg)
 endif()
+
+# The typist's tests link the key-script library; the runner's tests run the built
+# runner over the built module and data libraries.
+if(TARGET keyscript_test AND TARGET keyscript)
+  target_link_libraries(keyscript_test PRIVATE keyscript)
+endif()
+if(TARGET qxhost_test AND TARGET qxhost)
+  add_dependencies(qxhost_test qxhost)
+endif()
