@@ -1,0 +1,127 @@
+// End-to-end: the host runner types as a person would, through the built module and
+// data libraries, and prints what the application received.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class QxhostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(fs::path(QX_BIN_DIR) / "qxhost") || !fs::exists(fs::path(QX_BIN_DIR) / "Qxmb.dll"))
+            GTEST_SKIP() << "runner or data libraries not built";
+        static int serial = 0;
+        home = fs::temp_directory_path() / ("qxhost-test-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
+        fs::remove_all(home);
+    }
+    void TearDown() override { fs::remove_all(home); }
+
+    // Runs the runner with the arguments (each single-quoted for the shell).
+    RunResult run(const std::vector<std::string>& arguments) {
+        std::string command = std::string(QX_BIN_DIR) + "/qxhost --home '" + home.string() + "'";
+        for (const std::string& a : arguments) command += " '" + a + "'";
+        const fs::path errors = home.string() + ".err";
+        command += " 2>'" + errors.string() + "'";
+        RunResult result;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr) return result;
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
+        const int status = pclose(pipe);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::ifstream in(errors);
+        result.err.assign(std::istreambuf_iterator<char>(in), {});
+        fs::remove(errors);
+        return result;
+    }
+    static std::vector<std::string> lines(const std::string& text) {
+        std::vector<std::string> out;
+        size_t start = 0, end;
+        while ((end = text.find('\n', start)) != std::string::npos) {
+            out.push_back(text.substr(start, end - start));
+            start = end + 1;
+        }
+        return out;
+    }
+    fs::path home;
+};
+
+TEST_F(QxhostTest, FiveStrokeCodeAndSpaceTypeACharacter) {
+    const RunResult r = run({"--set", "五笔优先=1", "--keys", "khk{Space}"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "中\n");
+}
+
+TEST_F(QxhostTest, TraceHasOneLinePerKeyWithWhatTheWindowsShow) {
+    const RunResult r = run({"--set", "五笔优先=1", "--keys", "khk{Space}", "--trace"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> trace = lines(r.err);
+    ASSERT_EQ(trace.size(), 4u) << r.err;
+    EXPECT_NE(trace[0].find("{\"key\":\"k\",\"taken\":true,\"messages\":[]"), std::string::npos) << trace[0];
+    EXPECT_NE(trace[0].find("\"code\":\"k\""), std::string::npos);
+    EXPECT_NE(trace[0].find("\"visible\":[\"ZOZ_COMPCLS\",\"ZOZ_STATUSCLS\"]"), std::string::npos) << trace[0];
+    EXPECT_NE(trace[2].find("\"code\":\"khk\""), std::string::npos);
+    EXPECT_NE(trace[3].find("\"message\":\"WM_IME_COMPOSITION\",\"wParam\":0,\"lParam\":2048"), std::string::npos);
+    EXPECT_NE(trace[3].find("\"text\":\"中\""), std::string::npos);  // UTF-8, not escaped
+}
+
+TEST_F(QxhostTest, CtrlSwitchesToEnglishAndBackspaceEditsTheText) {
+    RunResult r = run({"--set", "五笔优先=1", "--keys", "{Ctrl}abc{Back}{Ctrl}khk{Space}"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ab中\n");
+    // Enter in English mode only brings Chinese back; in Chinese mode with nothing typed
+    // it reaches the application as a new line.
+    r = run({"--set", "五笔优先=1", "--keys", "{Ctrl}{Enter}{Enter}"});
+    EXPECT_EQ(r.out, "\n\n");
+}
+
+TEST_F(QxhostTest, SpaceWithNothingTypedReachesTheApplication) {
+    const RunResult r = run({"--keys", "{Space}{Space}"});
+    EXPECT_EQ(r.out, "  \n");
+}
+
+TEST_F(QxhostTest, ClickOnTheWidthButtonTypesFullWidthDigits) {
+    // The bar's width button: the bar sits at (1024 - 131, 740 - 28); the button at 104-128.
+    const RunResult r = run({"--keys", "{Click:1003,722}1{Click:1003,722}1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "１1\n");
+}
+
+TEST_F(QxhostTest, PngOfTheScreenIsWritten) {
+    const fs::path png = home.string() + ".png";
+    const RunResult r = run({"--keys", "a", "--png", png.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::ifstream in(png, std::ios::binary);
+    char signature[8] = {};
+    in.read(signature, 8);
+    EXPECT_EQ(std::string(signature, 8), "\x89PNG\r\n\x1A\n");
+    fs::remove(png);
+}
+
+TEST_F(QxhostTest, BadScriptsAndOptionsAreRefused) {
+    RunResult r = run({"--keys", "{Nope}"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("{Nope}"), std::string::npos);
+    EXPECT_EQ(r.out, "");
+    r = run({"--set", "noequals"});
+    EXPECT_EQ(r.status, 2);
+}
+
+}  // namespace
