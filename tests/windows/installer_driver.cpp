@@ -1,5 +1,6 @@
 // The three installation tools against Wine's registry and Input Method Manager:
 //   installer_driver setup DIR    runs DIR\qxsetup.exe in the situations that matter
+//   installer_driver load DIR     installs with qxsetup, then has the manager load the module
 //   installer_driver regqx DIR    calls regqx of DIR\imeqx.dll
 //   installer_driver regqx-nokey DIR   regqx without a layouts key (must end the process, code 1)
 //   installer_driver myins DIR IME     calls myins of DIR\imeinst.dll for IME
@@ -243,6 +244,27 @@ void setupCases(const std::string& dir)
         "setup: uninstall without a preload entry removes the layout key");
 }
 
+// The setup's registration makes Wine's manager load the module under the name the setup
+// registers (the runner has put qx.ime into the system folder as winqx2.ime).
+void setupLoadsModule(const std::string& dir)
+{
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSetupLayout);
+    resetPreload({"E0010804"});
+    check(runProgram("\"" + dir + "\\qxsetup.exe\"") == 0, "load: install exits with 0");
+    // Wine's LoadKeyboardLayout answers with the active layout whatever it is asked, so
+    // the layout handle is formed as the manager forms it from the identifier.
+    HKL layout = reinterpret_cast<HKL>(static_cast<LONG_PTR>(static_cast<LONG>(0xE0220804)));
+    check(ImmIsIME(layout) != 0, "load: the manager takes the layout for an input method");
+    char file[MAX_PATH] = {};
+    ImmGetIMEFileNameA(layout, file, sizeof file);
+    check(lstrcmpiA(file, "winqx2.ime") == 0, "load: the manager names winqx2.ime", "\"%s\"", file);
+    // The properties come from the module's own ImeInquire, so the manager loaded it.
+    const DWORD property = ImmGetProperty(layout, IGP_PROPERTY);
+    const DWORD conversion = ImmGetProperty(layout, IGP_CONVERSION);
+    check(property == 0x0E && conversion == 0x509, "load: the manager reads the module's properties",
+        "property %lx, conversion caps %lx", property, conversion);
+}
+
 // ---- regqx ----
 
 using Export3 = int(WINAPI*)(DWORD, DWORD, DWORD);
@@ -379,6 +401,8 @@ int main(int argc, char** argv)
     const std::string dir = argc > 2 ? argv[2] : ".";
     if (mode == "setup")
         setupCases(dir);
+    else if (mode == "load")
+        setupLoadsModule(dir);
     else if (mode == "regqx")
         regqxCases(dir);
     else if (mode == "regqx-nokey")
@@ -386,6 +410,6 @@ int main(int argc, char** argv)
     else if (mode == "myins" && argc > 3)
         myinsCases(dir, argv[3]);
     else
-        check(false, "usage", "installer_driver setup|regqx|regqx-nokey DIR | myins DIR IME");
+        check(false, "usage", "installer_driver setup|load|regqx|regqx-nokey DIR | myins DIR IME");
     return wintest::finish();
 }
