@@ -256,6 +256,41 @@ TEST_F(CompositionTest, CaretBlinksByInvertingAColumnAfterTheCode) {
     EXPECT_EQ(clientPixel(window, 22, 10), before);
 }
 
+TEST_F(CompositionTest, PinyinRowsCarryTheirDigitAndAGreyLabel) {
+    pinyinMode = 1;
+    HWND window = create();
+    copyText(engineContext.rowText[2], 41, "\xB0\xA1");
+    copyText(&engineContext.rowLabels[6], 3, "ab");
+    relayout();
+    const int y = 5 + 17 * 2;
+    EXPECT_TRUE(anyPixel(window, 5, y, 13, y + 16, dark));     // the digit "3"
+    EXPECT_TRUE(anyPixel(window, 15, y, 31, y + 16, dark));    // the candidate
+    EXPECT_FALSE(anyPixel(window, 5, 5, 60, 5 + 16, dark));    // empty rows draw nothing
+    auto grey = [](COLORREF c) { return GetRValue(c) == GetGValue(c) && GetRValue(c) > 40 && GetRValue(c) < 140; };
+    EXPECT_TRUE(anyPixel(window, 115, y, 135, y + 16, grey));
+}
+
+TEST_F(CompositionTest, WebRowsOutsideTheFrequentBlockStandOnWhite) {
+    webMode = 1;
+    HWND window = create();
+    relayout();
+    EXPECT_TRUE(anyPixel(window, 5, 5, 60, 21, dark));  // the prompt while nothing is typed
+    copyText(engineContext.modeInput, sizeof engineContext.modeInput, "x");
+    engineContext.webState[1] = 5;  // entries below 5 are the frequent ones
+    engineContext.rowFirst = 10;
+    engineContext.webMarks[10] = 2;
+    engineContext.webMarks[11] = 7;
+    copyText(engineContext.rowNote[0], 73, "A b");
+    copyText(engineContext.rowNote[1], 73, "A b");
+    copyText(engineContext.rowText[1], 41, "a.b");
+    relayout();
+    const COLORREF white = RGB(255, 255, 255);
+    auto isWhite = [&](COLORREF c) { return c == white; };
+    EXPECT_TRUE(anyPixel(window, 15, 5, 40, 21, isWhite));
+    EXPECT_FALSE(anyPixel(window, 15, 22, 40, 38, isWhite));
+    EXPECT_TRUE(anyPixel(window, 165, 22, 190, 38, dark));  // the address column
+}
+
 TEST_F(CompositionTest, RowsAreSeventeenPixelsApart) {
     EXPECT_EQ(CompositionRowAt(4), -1);
     EXPECT_EQ(CompositionRowAt(5), 0);

@@ -57,7 +57,12 @@ static size_t columnOf(const std::string& text, size_t caret) {
 }
 
 void EditField::insert(const std::string& bytes) {
-    text.insert(caret, bytes);
+    // Built anew rather than inserted in place: GCC 12 misreads the in-place insert as an
+    // overlapping copy and warns.
+    std::string joined;
+    joined.reserve(text.size() + bytes.size());
+    joined.append(text, 0, caret).append(bytes).append(text, caret, std::string::npos);
+    text.swap(joined);
     caret += bytes.size();
 }
 
