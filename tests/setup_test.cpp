@@ -1,0 +1,181 @@
+// qxsetup: layout key, preload list in both registry shapes, the switch, and the module
+// placed under the name the layout registers.
+#include "setup.h"
+#include "fixtures/install_home.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sys/wait.h>
+
+using namespace installtest;
+
+namespace {
+
+const std::string ourLayout = std::string(layoutsKey) + "\\E0220804";
+const char preload[] = "Keyboard Layout\\Preload";
+const ULONG_PTR ourHandle = 0xE0220804;
+
+std::string text(const char* s) { return std::string(s, strlen(s) + 1); }
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+class Setup : public ::testing::Test {
+protected:
+    void SetUp() override { home = freshHome(); }
+    std::string home;
+};
+
+TEST_F(Setup, InstallOnNtWritesTheLayoutThePreloadEntryAndLoadsIt)
+{
+    EXPECT_EQ(setupMain(""), 0);
+    // Each value is stored with its terminating zero.
+    EXPECT_EQ(rawValue(HKEY_LOCAL_MACHINE, ourLayout, "IME File"), text("winqx2.ime"));
+    EXPECT_EQ(rawValue(HKEY_LOCAL_MACHINE, ourLayout, "Layout File"), text("kbdus.dll"));
+    EXPECT_EQ(rawValue(HKEY_LOCAL_MACHINE, ourLayout, "Layout Text"), text("Tessel\xB1\xEA\xD7\xBC\xB0\xE6"));
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "1"), text("E0220804"));
+    EXPECT_TRUE(isLoaded(ourHandle));
+}
+
+TEST_F(Setup, InstallReusesItsEntryAndAppendsAfterOthers)
+{
+    setText(HKEY_CURRENT_USER, preload, "1", "00000804");
+    setText(HKEY_CURRENT_USER, preload, "2", "00000409");
+    setupMain("");
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "3"), text("E0220804"));
+    setupMain("");
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "3"), text("E0220804"));
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "4"), "<none>");
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "1"), text("00000804"));
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "2"), text("00000409"));
+}
+
+TEST_F(Setup, UninstallInAnyCaseRemovesOnlyItsOwnEntry)
+{
+    setText(HKEY_CURRENT_USER, preload, "1", "00000804");
+    setupMain("");
+    setText(HKEY_CURRENT_USER, preload, "3", "00000409");
+    ASSERT_EQ(rawValue(HKEY_CURRENT_USER, preload, "2"), text("E0220804"));
+
+    EXPECT_EQ(setupMain("-UNINST"), 0);
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, ourLayout));
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "2"), "<none>");
+    // The other entries keep their numbers.
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "1"), text("00000804"));
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "3"), text("00000409"));
+    EXPECT_FALSE(isLoaded(ourHandle));
+}
+
+TEST_F(Setup, TheSwitchMustBeWholeToUninstall)
+{
+    setupMain("  -UnInst ");
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, ourLayout));
+    setupMain("-uninstall");
+    EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, ourLayout));
+    setupMain("/uninst");
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "1"), text("E0220804"));
+}
+
+TEST_F(Setup, UninstallWithoutPreloadEntryStillRemovesTheLayoutKey)
+{
+    setText(HKEY_LOCAL_MACHINE, ourLayout, "IME File", "winqx2.ime");
+    setText(HKEY_CURRENT_USER, preload, "1", "00000804");
+    setupMain("-uninst");
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, ourLayout));
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "1"), text("00000804"));
+}
+
+TEST_F(Setup, Windows9xKeepsOneSubkeyPerEntry)
+{
+    setenv("QX_WINVER", "98", 1);
+    setText(HKEY_CURRENT_USER, "Keyboard Layout\\Preload\\1", NULL, "00000804");
+    setupMain("");
+    EXPECT_EQ(rawValue(HKEY_LOCAL_MACHINE, ourLayout, "Layout File"), text("kbdus.kbd"));
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, "Keyboard Layout\\Preload\\2", NULL), text("E0220804"));
+    setupMain("");
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Keyboard Layout\\Preload\\3"));
+    // No value-per-entry list appears beside the subkeys.
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "2"), "<none>");
+
+    setupMain("-uninst");
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Keyboard Layout\\Preload\\2"));
+    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, "Keyboard Layout\\Preload\\1"));
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, ourLayout));
+}
+
+TEST_F(Setup, FindPreloadEntryInBothShapes)
+{
+    char number[16];
+    // No list at all: not found, the first number is free.
+    EXPECT_FALSE(findPreloadEntry("E0220804", TRUE, number, sizeof number));
+    EXPECT_STREQ(number, "1");
+    EXPECT_FALSE(findPreloadEntry("E0220804", FALSE, number, sizeof number));
+    EXPECT_STREQ(number, "1");
+
+    setText(HKEY_CURRENT_USER, preload, "1", "00000804");
+    setText(HKEY_CURRENT_USER, preload, "2", "e0220804");
+    EXPECT_TRUE(findPreloadEntry("E0220804", TRUE, number, sizeof number));
+    EXPECT_STREQ(number, "2");
+    EXPECT_FALSE(findPreloadEntry("E0010804", TRUE, number, sizeof number));
+    EXPECT_STREQ(number, "3");
+    // The list's shape follows the platform: the 95/98 search ignores NT values.
+    EXPECT_FALSE(findPreloadEntry("E0220804", FALSE, number, sizeof number));
+    EXPECT_STREQ(number, "1");
+
+    setText(HKEY_CURRENT_USER, "keyboard layout\\preload\\1", NULL, "E0220804");
+    EXPECT_TRUE(findPreloadEntry("e0220804", FALSE, number, sizeof number));
+    EXPECT_STREQ(number, "1");
+}
+
+TEST_F(Setup, InstallPutsTheModuleUnderTheRegisteredName)
+{
+    char systemDir[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryA(systemDir, sizeof systemDir), 0u);
+    std::string dir = systemDir;
+    writeFile(dir + "/qx.ime", "module, new build");
+    writeFile(dir + "/winqx2.ime", "module, old build");
+    setupMain("");
+    EXPECT_EQ(readFile(dir + "/winqx2.ime"), "module, new build");
+    EXPECT_FALSE(std::filesystem::exists(dir + "/winqx2.ime.new"));
+
+    std::filesystem::remove(dir + "/winqx2.ime");
+    setupMain("");
+    EXPECT_EQ(readFile(dir + "/winqx2.ime"), "module, new build");
+    // Uninstalling leaves the files: a module in use cannot be removed anyway.
+    setupMain("-uninst");
+    EXPECT_TRUE(std::filesystem::exists(dir + "/winqx2.ime"));
+}
+
+int runProgram(const std::vector<std::string>& args)
+{
+    std::string command = std::string(QX_BIN_DIR) + "/qxsetup";
+    for (const std::string& arg : args) command += " '" + arg + "'";
+    int status = system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(Setup, TheProgramSharesTheRegistryAndAlwaysExitsWithZero)
+{
+    ASSERT_EQ(runProgram({}), 0);
+    winapiSetHome(home.c_str());
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "1"), text("E0220804"));
+    EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, ourLayout));
+
+    ASSERT_EQ(runProgram({"-Uninst"}), 0);
+    winapiSetHome(home.c_str());
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, ourLayout));
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "1"), "<none>");
+    // Uninstalling what is not installed is no error either.
+    EXPECT_EQ(runProgram({"-uninst"}), 0);
+}
+
+} // namespace
