@@ -242,11 +242,12 @@ bool parseValueLine(const std::string& line, std::string* name, DWORD* type, std
     if (rest.compare(0, 4, "hex(") != 0) return false;
     size_t close = rest.find("):");
     if (close == std::string::npos || close == 4 || close > 14) return false;
-    DWORD t = 0;
+    uint64_t t = 0;
     for (size_t i = 4; i < close; ++i) {
         if (rest[i] < '0' || rest[i] > '9') return false;
-        t = t * 10 + static_cast<DWORD>(rest[i] - '0');
+        t = t * 10 + static_cast<uint64_t>(rest[i] - '0');
     }
+    if (t > 0xFFFFFFFFu) return false;
     std::string bytes;
     std::string list = rest.substr(close + 2);
     for (size_t i = 0; i < list.size();) {
@@ -261,7 +262,7 @@ bool parseValueLine(const std::string& line, std::string* name, DWORD* type, std
             if (i == list.size()) return false;
         }
     }
-    *type = t;
+    *type = static_cast<DWORD>(t);
     *data = bytes;
     return true;
 }
