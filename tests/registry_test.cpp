@@ -315,4 +315,26 @@ TEST_F(Registry, SharedWithQxreg) {
     EXPECT_NE(lastStatus, 0);
 }
 
+TEST_F(Registry, ProgramsWritingAtOnceLoseNoChange) {
+    // Two writers at once: each change is made under the file lock against the newest
+    // file, so neither overwrites the other's values.
+    run("add 'HKCU\\Software\\Race' /f");
+    std::string script = home + "/race.sh";
+    std::ofstream(script) << "writer() { for i in 0 1 2 3 4 5 6 7; do QX_HOME='" << home
+                          << "' " QX_BIN_DIR "/qxreg add 'HKCU\\Software\\Race' /v $1$i "
+                             "/t REG_DWORD /d $i >/dev/null || exit 1; done; }\n"
+                             "writer a & writer b & wait\n";
+    ASSERT_EQ(system(("bash " + script).c_str()), 0);
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Race", 0, KEY_READ, &key), ERROR_SUCCESS);
+    opened.push_back(key);
+    DWORD values = 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
+    EXPECT_EQ(values, 16u);
+    HKEY machine;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Race", 0, KEY_READ, &machine),
+              ERROR_FILE_NOT_FOUND);   // the roots are separate trees
+}
+
 }  // namespace
