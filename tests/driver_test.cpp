@@ -4,6 +4,7 @@
 
 #include "frontend/driver.h"
 #include "shapecode/shapecode.h"
+#include "ui/ui.h"
 
 #include <gtest/gtest.h>
 #include <winapi_host.h>
@@ -204,8 +205,10 @@ TEST_F(Driver, EditionSwitchTogglesEditionAndPhraseFile) {
 }
 
 TEST_F(Driver, FiveStrokeAndPinyinSwitches) {
+    RegisterUiClasses();
     ime.type("i5");
     EXPECT_EQ(wubiMode, 1);
+    EXPECT_TRUE(wubiNoteWindow && IsWindowVisible(wubiNoteWindow)) << "the five-stroke note is shown";
     EXPECT_TRUE(endsWith(userPhraseFile, "\\WBCZ.rt")) << userPhraseFile;
     auto beeps = winapiBeeps();
     EXPECT_TRUE(std::any_of(beeps.begin(), beeps.end(),

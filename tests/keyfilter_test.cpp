@@ -141,6 +141,23 @@ TEST_F(KeyFilter, NavigationKeys) {
         c.codeLength = 3;
         EXPECT_FALSE(take(vk)) << vk;
     }
+    // With nothing typed a visible composition window is put away first.
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "QxTestComposition";
+    RegisterClassA(&wc);
+    c.compositionWindow =
+        CreateWindowExA(0, "QxTestComposition", "", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(IsWindowVisible(c.compositionWindow));
+    c.codeLength = 1;
+    EXPECT_FALSE(take(VK_HOME));
+    EXPECT_TRUE(IsWindowVisible(c.compositionWindow));
+    c.codeLength = 0;
+    EXPECT_FALSE(take(VK_HOME));
+    EXPECT_FALSE(IsWindowVisible(c.compositionWindow));
+    DestroyWindow(c.compositionWindow);
+    c.compositionWindow = nullptr;
+
     pinyinMode = 1;
     EXPECT_FALSE(take(VK_LEFT));
     copyText(c.modeInput, sizeof c.modeInput, "ni");
