@@ -79,6 +79,21 @@ TEST(SystemDirectory, LivesUnderHomeAndReportsSizesAsWindows) {
     EXPECT_STREQ(winapiHome(), home.c_str());
 }
 
+TEST(SystemDirectory, FilesNamedWithBackslashesLandInsideIt) {
+    std::string home = freshDirectory("backslash");
+    winapiSetHome(home.c_str());
+    char path[MAX_PATH];
+    GetSystemDirectoryA(path, sizeof path);
+    std::string name = std::string(path) + "\\fread.rt";  // as the module writes it
+    FILE* file = std::fopen(name.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("ab      x\n", file);
+    std::fclose(file);
+    struct stat st;
+    EXPECT_EQ(stat((home + "/system/fread.rt").c_str(), &st), 0);
+    EXPECT_NE(stat((home + "/system\\fread.rt").c_str(), &st), 0);
+}
+
 TEST(Strings, FormatterFollowsWindows) {
     char out[1100];
     EXPECT_EQ(wsprintfA(out, "%d|%5d|%-4d|%05d|%u|%x|%X|%ld", -7, 42, 3, -12, 4000000000u, 255,

@@ -4,6 +4,7 @@
 #include "winapi/system.h"
 #include "winapi_host.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
@@ -245,4 +246,11 @@ int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...) {
     int n = wvsprintfA(buffer, format, args);
     va_end(args);
     return n;
+}
+
+extern "C" FILE* winapiFopen(const char* path, const char* mode) {
+    if (path == nullptr || std::strchr(path, '\\') == nullptr) return (std::fopen)(path, mode);
+    std::string local(path);
+    std::replace(local.begin(), local.end(), '\\', '/');
+    return (std::fopen)(local.c_str(), mode);
 }

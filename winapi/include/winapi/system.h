@@ -5,6 +5,7 @@
 #include "winapi/base.h"
 
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 #define ZeroMemory(d, n) memset((d), 0, (n))
@@ -77,3 +78,12 @@ void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 #define lstrcmpi lstrcmpiA
 #define wsprintf wsprintfA
 #define wvsprintf wvsprintfA
+
+// Windows' C library takes '\' as a path separator, and the module builds its file paths
+// that way (system directory + "\fread.rt"). The stand-in's C library does the same, so
+// the files land where they would on Windows: inside the system directory.
+extern "C" FILE* winapiFopen(const char* path, const char* mode);
+namespace std {
+using ::winapiFopen;
+}
+#define fopen(path, mode) winapiFopen(path, mode)
