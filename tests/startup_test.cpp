@@ -105,7 +105,7 @@ TEST_F(StartupTest, EmptyKeyGivesThePhoneticEditionAndCreatesItsValue) {
     // The user files exist, empty.
     char directory[1024] = {};
     GetSystemDirectoryA(directory, sizeof directory);
-    for (const char* name : {"\\fread.rt", "\\WBCZ.rt", "\\PYCZ.rt"}) {
+    for (const char* name : {"/fread.rt", "/WBCZ.rt", "/PYCZ.rt"}) {  // inside the system directory
         const fs::path file = std::string(directory) + name;
         ASSERT_TRUE(fs::exists(file)) << file;
         EXPECT_EQ(fs::file_size(file), 0u);
@@ -118,7 +118,7 @@ TEST_F(StartupTest, EmptyKeyGivesThePhoneticEditionAndCreatesItsValue) {
 TEST_F(StartupTest, ExistingUserFilesAreKept) {
     char directory[1024] = {};
     GetSystemDirectoryA(directory, sizeof directory);
-    const std::string path = std::string(directory) + "\\fread.rt";
+    const std::string path = std::string(directory) + "/fread.rt";
     std::ofstream(path) << "abc phrase\n";
     select();
     std::ifstream in(path);
