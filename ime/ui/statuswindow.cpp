@@ -15,11 +15,17 @@ int16_t softLayout;
 static int statusDragging;
 static HWND statusTip;
 
-// Our own site, opened by the first menu item.
+// Our own site, opened by the first menu item (the same address the pictures give).
 static constexpr char BROWSER_COMMAND[] =
-    "C:\\Program Files\\Internet Explorer\\iexplore.exe http://tessel.example.org/";
+    "C:\\Program Files\\Internet Explorer\\iexplore.exe http://qx.example.org/";
 
-void SelectSoftLayout(int layout) { softLayout = static_cast<int16_t>(layout); }
+// Like every menu action, a layout belongs to an application: without one nothing changes.
+void SelectSoftLayout(int layout) {
+    HIMC context = uiInputContext();
+    if (context == nullptr || ImmLockIMC(context) == nullptr) return;
+    softLayout = static_cast<int16_t>(layout);
+    ImmUnlockIMC(context);
+}
 
 static bool insideRect(const RECT& rect, int x, int y) {
     return x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
