@@ -2,6 +2,8 @@
 // and what the painting puts on the screen.
 #include "uitest.h"
 
+#include "imedriver.h"
+
 #include <algorithm>
 
 namespace {
@@ -145,6 +147,33 @@ TEST_F(CompositionTest, LetterBoxSitsLeftOfTheWindowAndPushesItOffTheLeftEdge) {
     pinyinMode = 0;
     relayout();
     EXPECT_FALSE(IsWindowVisible(letterBoxWindow));
+}
+
+TEST_F(CompositionTest, BothWindowsTipTheWayIntoUserPhrasesOverTheirWholeClientArea) {
+    pinyinMode = 1;
+    copyText(engineContext.modeInput, sizeof engineContext.modeInput, "ni");
+    HWND window = create();
+    relayout();
+    const std::pair<HWND, UINT> tools[] = {{window, 200}, {letterBoxWindow, 300}};
+    for (const auto& [owner, id] : tools) {
+        bool found = false;
+        for (const WinapiTool& tool : winapiTooltipTools()) {
+            if (tool.hwnd != owner) continue;
+            found = true;
+            EXPECT_EQ(tool.id, id);
+            RECT client{};
+            GetClientRect(owner, &client);
+            EXPECT_EQ(tool.rect.right, client.right) << id;  // re-registered at the new size
+            EXPECT_EQ(tool.rect.bottom, client.bottom) << id;
+            EXPECT_EQ(utf8(tool.text), "连击三次错键进入自造词组！");
+        }
+        EXPECT_TRUE(found) << id;
+        const RECT frame = windowRect(owner);
+        winapiMouseMove(frame.left + 8, frame.top + 8);
+        winapiAdvanceClock(20);
+        EXPECT_EQ(utf8(winapiShownTooltip()), "连击三次错键进入自造词组！") << id;
+        winapiAdvanceClock(20000);
+    }
 }
 
 TEST_F(CompositionTest, FrameAndGroovesOfTheShapeCodeWindow) {

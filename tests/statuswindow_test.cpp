@@ -2,6 +2,8 @@
 // context), dragging, and the menu with its commands.
 #include "uitest.h"
 
+#include "imedriver.h"
+
 #include <imm.h>
 
 namespace {
@@ -79,6 +81,70 @@ TEST_F(StatusTest, ButtonsAreFramedAndAPressedOneSinks) {
     EXPECT_EQ(clientPixel(bar, 26, 10, 0), GetSysColor(COLOR_BTNHIGHLIGHT));
     EXPECT_EQ(clientPixel(bar, 4, 10, 0), GetSysColor(COLOR_3DDKSHADOW));
     EXPECT_EQ(GetCapture(), bar);
+}
+
+// Counts the pixels of the bar, from client (x, y), that differ from the width x height
+// block at (sx, sy) of a bitmap resource loaded as the bar loads it.
+static int pictureMismatches(HWND bar, int id, int x, int y, int sx, int sy, int width, int height) {
+    HANDLE picture = LoadImageA(moduleInstance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
+    if (picture == nullptr) return -1;
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(memory, static_cast<HGDIOBJ>(picture));
+    int mismatches = 0;
+    for (int dy = 0; dy < height; ++dy)
+        for (int dx = 0; dx < width; ++dx)
+            if (GetPixel(memory, sx + dx, sy + dy) != winapiWindowPixel(bar, x + dx, y + dy)) ++mismatches;
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(static_cast<HGDIOBJ>(picture));
+    return mismatches;
+}
+
+TEST_F(StatusTest, ButtonsShowThePicturesOfTheCurrentModes) {
+    struct Case {
+        int chinese, punct, full, wubi, pinyin, web, phonetic;
+        int pictures[4];  // buttons 0-3
+    } cases[] = {
+        {1, 1, 0, 0, 0, 0, 0, {102, 220, 105, 107}},
+        {0, 0, 1, 0, 0, 0, 1, {104, 204, 103, 106}},
+        {1, 1, 0, 1, 1, 1, 1, {102, 232, 105, 107}},  // five-stroke wins over everything
+        {1, 1, 0, 0, 1, 1, 1, {102, 245, 105, 107}},
+        {1, 1, 0, 0, 0, 1, 1, {102, 242, 105, 107}},
+    };
+    // Where each picture lands: button 0 one pixel in, button 1 two, buttons 2 and 3 flush.
+    // Compared: the part of each picture that the buttons' frames, drawn last, leave showing.
+    const int at[4][6] = {
+        {5, 5, 1, 0, 20, 17}, {29, 5, 0, 1, 48, 18}, {82, 5, 2, 0, 20, 17}, {106, 5, 2, 0, 20, 17}};
+    for (const Case& c : cases) {
+        engineContext.chineseMode = static_cast<int16_t>(c.chinese);
+        engineContext.chinesePunct = static_cast<int16_t>(c.punct);
+        engineContext.fullWidth = static_cast<int16_t>(c.full);
+        wubiMode = c.wubi;
+        pinyinMode = c.pinyin;
+        webMode = c.web;
+        phoneticEdition = c.phonetic;
+        RepaintStatusWindow();
+        for (int b = 0; b < 4; ++b)
+            EXPECT_EQ(pictureMismatches(bar, c.pictures[b], at[b][0], at[b][1], at[b][2], at[b][3], at[b][4],
+                                        at[b][5]),
+                      0)
+                << "button " << b << " picture " << c.pictures[b];
+    }
+    // A mode picture that is not the one shown does not match: the comparison can fail.
+    EXPECT_GT(pictureMismatches(bar, 220, 29, 5, 0, 1, 48, 18), 0);
+}
+
+TEST_F(StatusTest, EachButtonHasItsOwnTooltip) {
+    const char* texts[] = {"切换中/英文", "启动菜单", "切换中/英文标点", "切换半角/全角"};
+    const int centres[] = {15, 53, 92, 116};
+    for (int i = 0; i < 4; ++i) {
+        const POINT p = screenOf(centres[i], 12);
+        winapiMouseMove(p.x, p.y);
+        winapiAdvanceClock(20);
+        EXPECT_EQ(utf8(winapiShownTooltip()), texts[i]) << i;
+        winapiAdvanceClock(20000);  // let it pop before the next button
+    }
+    EXPECT_EQ(winapiTooltipTools().size(), 4u);
 }
 
 TEST_F(StatusTest, CursorIsTheArrowOverButtonsAndTheFourWayArrowOverTheBorder) {
@@ -178,18 +244,21 @@ TEST_F(StatusTest, CommandsStartTheirProgramsOnlyWithAContext) {
 }
 
 TEST_F(StatusTest, LayoutIdsSelectASoftKeyboardAndTheFirstAlsoOpensTheSite) {
+    softLayout = 3;
+    SendMessageA(bar, WM_COMMAND, 1285, 0);  // no application: the layout stays
+    EXPECT_EQ(softLayout, 3);
+    giveContext();
     SendMessageA(bar, WM_COMMAND, 1285, 0);
     EXPECT_EQ(softLayout, 5);
     SendMessageA(bar, WM_COMMAND, 1292, 0);
     EXPECT_EQ(softLayout, 12);
-    giveContext();
     SendMessageA(bar, WM_COMMAND, 1287, 0);
     EXPECT_TRUE(events("winexec").empty());
     SendMessageA(bar, WM_COMMAND, 1280, 0);
     EXPECT_EQ(softLayout, 0);
     const auto programs = events("winexec");
     ASSERT_EQ(programs.size(), 1u);
-    EXPECT_EQ(programs[0].text.rfind("C:\\Program Files\\Internet Explorer\\iexplore.exe ", 0), 0u);
+    EXPECT_EQ(programs[0].text, "C:\\Program Files\\Internet Explorer\\iexplore.exe http://qx.example.org/");
 }
 
 TEST_F(StatusTest, PressOnTheBarClosesTheFirstIntroductionPicture) {

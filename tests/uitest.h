@@ -14,6 +14,10 @@
 
 #include <cstring>
 
+// The module's compiled resources, which the module's objects carry on the host.
+extern "C" const unsigned char qxHostResources[];
+extern "C" const size_t qxHostResourcesSize;
+
 class UiTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -32,6 +36,9 @@ protected:
         firstShowPending = 1;
         introWindow = introWindow2 = wubiNoteWindow = letterBoxWindow = nullptr;
         userPhraseDialog = nullptr;
+        // Pictures and tooltip texts come from the module's own resources, as on Windows.
+        static HMODULE resources = winapiAttachResources(nullptr, qxHostResources, qxHostResourcesSize);
+        moduleInstance = resources;
         RegisterUiClasses();
         uiHostWindow = CreateWindowExA(0, "NOVPA_UICLS", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                        moduleInstance, nullptr);
