@@ -58,6 +58,22 @@ TEST_F(PictureTest, FiveStrokeNoteIsCreatedHiddenOnceAndClosedByAKey) {
     EXPECT_NE(EnsureWubiNote(), nullptr);  // re-created when asked again
 }
 
+TEST_F(PictureTest, EachPictureWindowShowsItsOwnPictureWhole) {
+    const std::pair<const char*, int> pictures[] = {{INTRO_CLASS, 222}, {INTRO2_CLASS, 237}, {WUBI_NOTE_CLASS, 234}};
+    for (const auto& [name, id] : pictures) {
+        HWND window = CreatePictureWindow(name);
+        ASSERT_NE(window, nullptr) << name;
+        ShowWindow(window, SW_SHOWNA);
+        UpdateWindow(window);
+        EXPECT_EQ(pictureMismatches(window, id, 0, 0, 0, 0, 366, 405), 0) << name;
+        // The three pictures differ, so a swapped one would show here.
+        EXPECT_GT(pictureMismatches(window, id == 222 ? 237 : 222, 0, 0, 0, 0, 366, 405), 0) << name;
+        menuAutoShow = 1;  // closing the second picture must open no menu here
+        DestroyWindow(window);
+        menuAutoShow = 0;
+    }
+}
+
 TEST_F(PictureTest, IntroductionRunsFromTheFirstPictureToTheMenu) {
     introWindow = CreatePictureWindow(INTRO_CLASS);
     introWindow2 = CreatePictureWindow(INTRO2_CLASS);

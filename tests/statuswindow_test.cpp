@@ -83,23 +83,6 @@ TEST_F(StatusTest, ButtonsAreFramedAndAPressedOneSinks) {
     EXPECT_EQ(GetCapture(), bar);
 }
 
-// Counts the pixels of the bar, from client (x, y), that differ from the width x height
-// block at (sx, sy) of a bitmap resource loaded as the bar loads it.
-static int pictureMismatches(HWND bar, int id, int x, int y, int sx, int sy, int width, int height) {
-    HANDLE picture = LoadImageA(moduleInstance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
-    if (picture == nullptr) return -1;
-    HDC memory = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(memory, static_cast<HGDIOBJ>(picture));
-    int mismatches = 0;
-    for (int dy = 0; dy < height; ++dy)
-        for (int dx = 0; dx < width; ++dx)
-            if (GetPixel(memory, sx + dx, sy + dy) != winapiWindowPixel(bar, x + dx, y + dy)) ++mismatches;
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(static_cast<HGDIOBJ>(picture));
-    return mismatches;
-}
-
 TEST_F(StatusTest, ButtonsShowThePicturesOfTheCurrentModes) {
     struct Case {
         int chinese, punct, full, wubi, pinyin, web, phonetic;

@@ -51,6 +51,23 @@ protected:
         letterBoxWindow = introWindow = introWindow2 = wubiNoteWindow = nullptr;
     }
 
+    // Counts the pixels of a borderless window, from (x, y), that differ from the width x
+    // height block at (sx, sy) of a bitmap resource loaded as the module loads it.
+    static int pictureMismatches(HWND window, int id, int x, int y, int sx, int sy, int width, int height) {
+        HANDLE picture = LoadImageA(moduleInstance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
+        if (picture == nullptr) return -1;
+        HDC memory = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(memory, static_cast<HGDIOBJ>(picture));
+        int mismatches = 0;
+        for (int dy = 0; dy < height; ++dy)
+            for (int dx = 0; dx < width; ++dx)
+                if (GetPixel(memory, sx + dx, sy + dy) != winapiWindowPixel(window, x + dx, y + dy)) ++mismatches;
+        SelectObject(memory, old);
+        DeleteDC(memory);
+        DeleteObject(static_cast<HGDIOBJ>(picture));
+        return mismatches;
+    }
+
     static RECT windowRect(HWND window) {
         RECT r{};
         GetWindowRect(window, &r);
