@@ -175,6 +175,23 @@ TEST_F(Driver, ResultBlockIsResizedToHoldTheWholeResult) {
     ImmUnlockIMC(ime.context());
 }
 
+TEST_F(Driver, ResultStartingWithDotOrSpaceArrivesAsADot) {
+    // The tables hold Chinese text only, so the exact list is set up by hand.
+    EngineContext& c = engineContext;
+    auto composing = [&](const char* line) {
+        copyText(c.code, sizeof c.code, "a");
+        c.codeLength = c.caret = 1;
+        inputPhase = 3;
+        copyText(c.displayLine, sizeof c.displayLine, line);
+    };
+    composing(".com");
+    KeyOutcome o = ime.space();
+    EXPECT_EQ(o.result, ".");
+    EXPECT_EQ(std::string(c.lastResult), ".com");  // the text the engine chose is kept
+    composing("x.y");
+    EXPECT_EQ(ime.space().result, "x.y");  // a dot further in changes nothing
+}
+
 TEST_F(Driver, EditionSwitchTogglesEditionAndPhraseFile) {
     KeyOutcome o;
     ime.type("i");

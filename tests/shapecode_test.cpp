@@ -196,6 +196,39 @@ TEST_F(ShapeCode, CandidatePagesNeverSplitAnEntry) {
     EXPECT_EQ(utf8(cellText()), " a天 b地 c玄 d黄 e日 f月 g盈→");
     EXPECT_EQ(c.hintLength, 1);
     EXPECT_EQ(c.hintOffset, 0);
+    // The bracket keys page as well once a code is typed.
+    ime.type("]");
+    EXPECT_EQ(utf8(cellText()), " h宇宙洪荒 i昃 j辰 k宿 l列 m张→");
+    ime.type("[");
+    EXPECT_EQ(utf8(cellText()), " a天 b地 c玄 d黄 e日 f月 g盈→");
+}
+
+TEST_F(ShapeCode, LeftoverCellDoesNotDecideWhereAPageEnds) {
+    // The cell after a full page holds whatever an earlier page or message left there.
+    copyText(c.cells[16], sizeof c.cells[16], " z");
+    ime.type("p");
+    EXPECT_EQ(c.lastCell, 14);
+    EXPECT_EQ(utf8(cellText()), " a天 b地 c玄 d黄 e日 f月 g盈→");
+}
+
+TEST_F(ShapeCode, FirstKeySpecialsCommitNoAbandonedText) {
+    // A code with only an exact match, erased with Backspace, leaves its text behind;
+    // the bracket and the five-stroke "z" must not send it to the application.
+    EXPECT_EQ(typed("i{Back}"), "");
+    ASSERT_EQ(c.codeLength, 0);
+    KeyOutcome o = ime.typeChar('[');
+    EXPECT_EQ(o.result, "");
+    EXPECT_EQ(o.text, "");
+    EXPECT_EQ(inputPhase, 2);
+    ime.space();
+
+    wubiMode = 1;
+    EXPECT_EQ(typed("a{Back}"), "");
+    ASSERT_EQ(c.codeLength, 0);
+    o = ime.typeChar('z');
+    EXPECT_EQ(o.result, "");
+    EXPECT_EQ(o.text, "");
+    EXPECT_EQ(utf8(ime.type("{Space}")), "…");
 }
 
 TEST_F(ShapeCode, DisplayHalvesOfALongGbkList) {

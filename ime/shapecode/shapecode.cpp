@@ -393,7 +393,8 @@ void fillCandidatePage(EngineContext* context) {
     } else {
         if (!isHintUnit(nextPageStart + PAGE_UNITS)) {
             // Cut back so that the entry running over the edge starts the next page.
-            int cut = last;
+            // Only this page's cells count; the one at last is left from before.
+            int cut = last - 1;
             while (cut > 0 && context->cells[cut][0] != ' ') --cut;
             // An entry longer than a page cannot move: show it cut rather than stall.
             if (cut > 0) last = cut;
@@ -430,6 +431,8 @@ void processShapeCodeKey(uint32_t virtualKey, uint32_t character, EngineContext*
             clearComposition(context);
             appendCodeKey(context, 'z');
             copyText(context->displayLine, sizeof context->displayLine, ellipsis);
+            // A code abandoned with Backspace leaves its exact match in result: not to be sent.
+            context->result[0] = '\0';
             context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
             return;
         }
