@@ -104,6 +104,13 @@ TEST_F(QxhostTest, ClickOnTheWidthButtonTypesFullWidthDigits) {
     EXPECT_EQ(r.out, "１1\n");
 }
 
+TEST_F(QxhostTest, ClickOnTheChineseButtonLetsLettersThroughAndASecondBringsCodesBack) {
+    // Button 0 spans client x 3-27 of the bar, which starts at x = 1024 - 131.
+    const RunResult r = run({"--set", "五笔优先=1", "--keys", "{Click:905,722}ab{Click:905,722}khk{Space}"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ab中\n");
+}
+
 TEST_F(QxhostTest, PngOfTheScreenIsWritten) {
     const fs::path png = home.string() + ".png";
     const RunResult r = run({"--keys", "a", "--png", png.string()});
