@@ -247,6 +247,27 @@ TEST_F(ShapeCode, DisplayHalvesOfALongGbkList) {
     EXPECT_EQ(typed("{Space}"), "甲");
 }
 
+TEST_F(ShapeCode, SecondHalfWithoutItsEntries) {
+    // Six entries (22 bytes) may be switched to the second half, which is empty there:
+    // Space and the labels find nothing and count as wrong keys.
+    tableXGBK = buildTable("hh\t甲\nhh\t乙\nhh\t丙\nhh\t丁\nhh\t戊\nhh\t己\n", "fixed");
+    ASSERT_NE(tableXGBK.data, nullptr);
+    gbkSetting = gbkLookup = 1;
+    ime.type("hh}");  // several exact matches and nothing longer: already one beep
+    ASSERT_EQ(displayHalf, 1);
+    winapiClearRecords();
+    EXPECT_EQ(typed("{Space}"), "");
+    EXPECT_EQ(typed("6"), "");
+    EXPECT_EQ(messageBeeps(), 2);
+    EXPECT_EQ(std::string(c.code), "hh");
+    EXPECT_EQ(typed("{6"), "己");
+    // A short list has one half only.
+    gbkSetting = gbkLookup = 0;
+    ime.type("ab}");
+    EXPECT_EQ(displayHalf, 0);
+    EXPECT_EQ(typed("{Space}"), "甲");
+}
+
 TEST_F(ShapeCode, CodeHoldsAtMostSixCharacters) {
     for (char k : std::string("abcdef")) appendCodeKey(&c, k);
     EXPECT_EQ(std::string(c.code), "abcdef");
