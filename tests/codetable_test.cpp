@@ -88,6 +88,26 @@ TEST_F(CodeTableTest, FourLetterCodeGivesExactEntriesOnly) {
     EXPECT_STREQ("", exact);
 }
 
+// The fourth letter is split over both code bytes, next to the phrase bit: every part of
+// it must decide the match, and the phrase bit none of it.
+TEST_F(CodeTableTest, FourthLetterMatchesInBothItsParts) {
+    usePacked("abcz\t花\nabcy\t节\nabc/\t工作\nabc;\t戈\nabcz\t工作\nabcx\t了\n");
+    packed("abcz");
+    EXPECT_EQ(gbk("花 ,工作"), exact);
+    packed("abc/");
+    EXPECT_EQ(gbk("工作"), exact);
+    packed("abc;");
+    EXPECT_EQ(gbk("戈"), exact);
+    packed("abc");
+    EXPECT_STREQ("", exact);
+    EXPECT_EQ(gbk(" z花 y节 /工作 ;戈 z工作 x了"), completions);
+    // A typed character that is no code letter matches no record.
+    EXPECT_EQ(0, packed("ab?"));
+    EXPECT_STREQ("", exact);
+    EXPECT_EQ(0, packed("abcA"));
+    EXPECT_STREQ("", exact);
+}
+
 TEST_F(CodeTableTest, ExactEntriesAreLabelledInOrder) {
     usePacked("k\t一\nk\t二\nk\t三\nk\t四\nk\t五\n");
     packed("k");

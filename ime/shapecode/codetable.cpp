@@ -69,6 +69,12 @@ uint32_t readU32(TableCursor& cursor) {
 
 const CodeTable* loaded(const CodeTable& table) { return table.data ? &table : nullptr; }
 
+// 5-bit value of a typed code letter, or -1 for a character that is no code letter.
+int packedValue(char letter) {
+    int bucket = codeBucket(letter);
+    return bucket < 0 ? -1 : bucket + 1;
+}
+
 void scanPackedBucket(const CodeTable* table, const char* code, size_t length, ListWriter& completions,
                       ListWriter& exact, int& state) {
     int bucket = codeBucket(code[0]);
@@ -82,44 +88,55 @@ void scanPackedBucket(const CodeTable* table, const char* code, size_t length, L
     if (end > table->size) end = table->size;
     if (start >= end) return;
 
-    cursor = tableAt(table, static_cast<uint32_t>(start));
-    while (cursor.offset < end) {
-        unsigned char pq[2];
-        unsigned char text[30];
-        uint32_t recordStart = cursor.offset;
-        if (end - recordStart < 4) break;
-        cursor = readBytes(cursor, pq, 2);
-        bool phrase = pq[1] & 0x20;
-        if (phrase && end - recordStart < 6) break;
-        cursor = readBytes(cursor, text, phrase ? 4 : 2);
-        if (cursor.failed) break;
+    // The typed letters after the first, as the bits they take in P and Q: a record
+    // matches when its code bytes agree under the masks, decided before its text is touched.
+    int v2 = length > 1 ? packedValue(code[1]) : 0;
+    int v3 = length > 2 ? packedValue(code[2]) : 0;
+    int v4 = length > 3 ? packedValue(code[3]) : 0;
+    if (v2 < 0 || v3 < 0 || v4 < 0) return;  // a letter no record can hold
+    static constexpr unsigned kMaskP[] = {0, 0, 0x1F, 0x1F, 0xFF};
+    static constexpr unsigned kMaskQ[] = {0, 0, 0, 0x1F, 0xDF};
+    const unsigned maskP = kMaskP[length], maskQ = kMaskQ[length];
+    const unsigned wantP = static_cast<unsigned>(v2 | ((v4 >> 2) << 5));
+    const unsigned wantQ = static_cast<unsigned>(v3 | ((v4 & 3) << 6));
+
+    // Every record is bounds-checked against the bucket's end (itself within the table)
+    // once, before any of its bytes is read.
+    const unsigned char* data = table->data;
+    uint32_t position = static_cast<uint32_t>(start);
+    const uint32_t bucketEnd = static_cast<uint32_t>(end);
+    while (bucketEnd - position >= 4) {
+        const unsigned char* record = data + position;
+        unsigned p = record[0], q = record[1];
+        bool phrase = q & 0x20;
         size_t characters = 1;
         if (phrase) {
-            characters = ((text[0] >> 7) << 3) | ((text[1] >> 7) << 2) | ((text[2] >> 7) << 1) | (text[3] >> 7);
+            if (bucketEnd - position < 6) break;
+            // Gathers the four length bits (bit 7 of bytes 2-5, worth 8, 4, 2, 1) in one multiply.
+            uint32_t word = record[2] | (record[3] << 8) | (record[4] << 16) | (uint32_t{record[5]} << 24);
+            characters = ((((word >> 7) & 0x01010101u) * 0x08040201u) >> 24) & 0xF;
             // The format needs two characters at least: a shorter phrase is passed over as
-            // the six bytes read, never read with a negative length.
-            if (characters < 2) continue;
-            if (recordStart + 2 + 2 * characters > end) break;
+            // its first six bytes, never read with a negative length.
+            if (characters < 2) {
+                position += 6;
+                continue;
+            }
+            if (2 + 2 * characters > bucketEnd - position) break;
         }
-        char c2 = packedLetter(pq[0] & 0x1F);
-        char c3 = packedLetter(pq[1] & 0x1F);
-        char c4 = packedLetter(((pq[0] >> 5) << 2) | (pq[1] >> 6));
+        uint32_t recordStart = position;
+        position += static_cast<uint32_t>(2 + 2 * characters);
+        if ((p & maskP) != wantP || (q & maskQ) != wantQ) continue;
+
         char hint;
-        bool match;
         switch (length) {
-        case 1: match = true, hint = c2; break;
-        case 2: match = code[1] == c2, hint = c3; break;
-        case 3: match = code[1] == c2 && code[2] == c3, hint = c4; break;
-        default: match = code[1] == c2 && code[2] == c3 && code[3] == c4, hint = '\0'; break;
+        case 1: hint = packedLetter(p & 0x1F); break;
+        case 2: hint = packedLetter(q & 0x1F); break;
+        case 3: hint = packedLetter(((p >> 5) << 2) | (q >> 6)); break;
+        default: hint = '\0'; break;
         }
-        // Most records of a bucket do not match: step over their text unread.
-        uint32_t rest = static_cast<uint32_t>(2 * characters - (phrase ? 4 : 2));
-        if (!match) {
-            cursor = tableAt(table, cursor.offset + rest);
-            continue;
-        }
-        if (rest) cursor = readBytes(cursor, text + 4, rest);
-        if (cursor.failed || cursor.offset > end) break;
+        unsigned char text[30];
+        cursor = readBytes(tableAt(table, recordStart + 2), text, static_cast<uint32_t>(2 * characters));
+        if (cursor.failed) break;
         for (size_t i = 0; i < 2 * characters; ++i) text[i] |= 0x80;
         std::string_view entry(reinterpret_cast<const char*>(text), 2 * characters);
 
