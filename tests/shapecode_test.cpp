@@ -154,6 +154,9 @@ TEST_F(ShapeCode, WrongKeyHistory) {
     ime.type("z");  // third time: the composition is dropped
     EXPECT_EQ(c.codeLength, 0);
     EXPECT_EQ(messageBeeps(), 3);
+    // and with it the list: a comma is punctuation again, not the label of "乙"
+    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(typed(","), "，");
 
     // A different key disarms the history before it is counted.
     ime.type("ab");

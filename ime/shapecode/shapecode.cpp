@@ -85,6 +85,10 @@ void startPaging(EngineContext* context) {
 void wrongKey(EngineContext* context, char w) {
     if (repeatKeys[1] == w && repeatKeys[2] == w) {
         clearComposition(context);
+        // The code is gone, so the old list must go too: a label key typed next would
+        // otherwise still pick from it.
+        context->displayLine[0] = '\0';
+        inputPhase = 1;
         refresh();
         if (!gbkLookup && context->statusWindow)
             SendMessageA(context->statusWindow, WM_COMMAND, COMMAND_USER_PHRASES, 0);
