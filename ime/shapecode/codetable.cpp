@@ -5,6 +5,7 @@
 
 #include "shapecode/userphrasefile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -231,12 +232,13 @@ int lookupGbk(const char* code, char* completionList, char* exactList) {
     for (int k = 0; k < bucket; ++k) start += FIXED_RECORD_SIZE * uint64_t{counts[k]};
     if (cursor.failed || start > table->size) return static_cast<int>(completions.length / 2);
 
-    cursor = tableAt(table, static_cast<uint32_t>(start));
+    // The bucket is cut to the records that lie wholly inside the table, once; its records
+    // are then read in place.
+    uint64_t count = std::min<uint64_t>(counts[bucket], (table->size - start) / FIXED_RECORD_SIZE);
+    const unsigned char* records = table->data + start;
     int exactCount = 0;
-    for (uint32_t r = 0; r < counts[bucket]; ++r) {
-        unsigned char record[FIXED_RECORD_SIZE];
-        cursor = readBytes(cursor, record, FIXED_RECORD_SIZE);
-        if (cursor.failed) break;
+    for (uint64_t r = 0; r < count; ++r) {
+        const unsigned char* record = records + FIXED_RECORD_SIZE * r;
         size_t recordLength = 0;
         while (recordLength < 4 && record[recordLength] != ' ') ++recordLength;
         std::string_view recordCode(reinterpret_cast<const char*>(record), recordLength);
