@@ -250,6 +250,19 @@ TEST_F(ShapeCode, DisplayHalvesOfALongGbkList) {
     EXPECT_EQ(typed("{Space}"), "甲");
 }
 
+TEST_F(ShapeCode, TildeInsideACharacterIsNoLabel) {
+    // 亊 is 81 7E in GBK: its second byte is the "~" sign.
+    tableXGBK = buildTable("gg\t甲\ngg\t乙\ngg\t丙\ngg\t丁\ngg\t戊\ngg\t己\n"
+                           "gg\t庚\ngg\t亊\ngg\t壬\ngg\t癸\ngg\t子\ngg\t丑\n",
+                           "fixed");
+    ASSERT_NE(tableXGBK.data, nullptr);
+    gbkSetting = gbkLookup = 1;
+    ime.type("gg");
+    ASSERT_EQ(shown(c.displayLine), "甲 ,乙 .丙 '丁 5戊 6己 ~庚 ,亊 .壬 '癸 5子 6丑");
+    EXPECT_EQ(typed("}{Space}"), "庚");
+    EXPECT_EQ(typed("gg},"), "亊");
+}
+
 TEST_F(ShapeCode, SecondHalfWithoutItsEntries) {
     // Six entries (22 bytes) may be switched to the second half, which is empty there:
     // Space and the labels find nothing and count as wrong keys.

@@ -118,8 +118,14 @@ bool takeLabel(EngineContext* context, char label) {
     const int start = HALF_STEP * displayHalf;
     const int length = static_cast<int>(strnlen(context->displayLine, sizeof context->displayLine));
     bool found = false;
-    for (int p = start; p < start + HALF_WINDOW && p < length; ++p) {
-        if (context->displayLine[p] != label) continue;
+    // Walk from the line's start so that the second byte of a GBK character, which may
+    // be '~', is never taken for a label.
+    for (int p = 0; p < start + HALF_WINDOW && p < length; ++p) {
+        if (static_cast<unsigned char>(context->displayLine[p]) >= 0x81) {
+            ++p;
+            continue;
+        }
+        if (p < start || context->displayLine[p] != label) continue;
         copyEntry(context, p + 1, context->result, sizeof context->result);
         found = true;
     }
