@@ -43,6 +43,7 @@ TEST_F(Punctuation, ChinesePunctuationUnlessAfterADigit) {
             << sign;
     }
     EXPECT_EQ(typed("1!2,3:4?"), "1!2,3:4?");
+    EXPECT_EQ(typed("3.5-."), "3.5-。");  // only the key right after a digit stays ASCII
     EXPECT_EQ(typed("^"), "……");
     EXPECT_EQ(typed("-\\"), "-\\");
     EXPECT_EQ(typed("@"), "@");  // no mapping: the application gets the key
