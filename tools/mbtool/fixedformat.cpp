@@ -14,15 +14,7 @@ bool buildFixedTable(const std::vector<SourceLine>& lines, BuildOptions& options
                      std::vector<uint8_t>& table, std::string& error) {
     std::array<std::vector<uint8_t>, 28> buckets;
     for (const SourceLine& line : lines) {
-        if (line.code.empty() || line.code.size() > 4) {
-            error = lineMessage(line, "code must have 1 to 4 letters");
-            return false;
-        }
-        for (char c : line.code)
-            if (packedBucket(c) < 0) {
-                error = lineMessage(line, "code letter outside a-z ; /");
-                return false;
-            }
+        if (!checkCode(line, error)) return false;
         std::string gbk;
         if (!utf8ToGbk(line.text, gbk) || gbk.size() != 2 || !isDoubleByteText(gbk)) {
             if (options.skipUnencodable) {

@@ -52,19 +52,24 @@ int packedBucket(char letter) {
     return -1;
 }
 
+bool checkCode(const SourceLine& line, std::string& error) {
+    if (line.code.empty() || line.code.size() > 4) {
+        error = lineMessage(line, "code must have 1 to 4 letters");
+        return false;
+    }
+    for (char c : line.code)
+        if (packedBucket(c) < 0) {
+            error = lineMessage(line, "code letter outside a-z ; /");
+            return false;
+        }
+    return true;
+}
+
 bool buildPackedTable(const std::vector<SourceLine>& lines, BuildOptions& options,
                       std::vector<uint8_t>& table, std::string& error) {
     std::array<std::vector<uint8_t>, 28> buckets;
     for (const SourceLine& line : lines) {
-        if (line.code.empty() || line.code.size() > 4) {
-            error = lineMessage(line, "code must have 1 to 4 letters");
-            return false;
-        }
-        for (char c : line.code)
-            if (packedBucket(c) < 0) {
-                error = lineMessage(line, "code letter outside a-z ; /");
-                return false;
-            }
+        if (!checkCode(line, error)) return false;
         std::string gbk;
         bool encodable = utf8ToGbk(line.text, gbk) && isDoubleByteText(gbk);
         for (size_t i = 0; encodable && i < gbk.size(); i += 2)

@@ -11,6 +11,8 @@
 
 // Bucket of a code letter (a-z 0-25, ';' 26, '/' 27), -1 for none.
 int packedBucket(char letter);
+// A source code of 1 to 4 code letters (both table formats take the same codes).
+bool checkCode(const SourceLine& line, std::string& error);
 
 bool buildPackedTable(const std::vector<SourceLine>& lines, BuildOptions& options,
                       std::vector<uint8_t>& table, std::string& error);
