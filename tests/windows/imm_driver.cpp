@@ -243,45 +243,13 @@ std::string jsonString(const std::string& gbk)
     return out + "\"";
 }
 
-const char* messageName(UINT message)
-{
-    switch (message) {
-    case WM_KEYDOWN: return "WM_KEYDOWN";
-    case WM_KEYUP: return "WM_KEYUP";
-    case WM_CHAR: return "WM_CHAR";
-    case WM_IME_STARTCOMPOSITION: return "WM_IME_STARTCOMPOSITION";
-    case WM_IME_ENDCOMPOSITION: return "WM_IME_ENDCOMPOSITION";
-    case WM_IME_COMPOSITION: return "WM_IME_COMPOSITION";
-    case WM_IME_CHAR: return "WM_IME_CHAR";
-    default: return nullptr;
-    }
-}
-
 std::string traceLine(const ScriptKey& key, const std::vector<KeyEvent>& events, const std::string& text)
 {
     std::string line = "{\"key\":" + jsonString(key.text);
     line += std::string(",\"taken\":") + (!events.empty() && events.back().taken ? "true" : "false");
-    line += ",\"messages\":[";
+    line += ",\"messages\":" + messagesJson(events);
+    line += ",\"visible\":[";
     bool first = true;
-    for (const KeyEvent& event : events)
-        for (const TypedMessage& m : event.messages) {
-            if (!first)
-                line += ',';
-            first = false;
-            const char* name = messageName(m.message);
-            line += "{\"message\":";
-            if (name) {
-                line += '"';
-                line += name;
-                line += '"';
-            } else {
-                line += std::to_string(m.message);
-            }
-            line += ",\"wParam\":" + std::to_string(static_cast<long long>(m.wParam));
-            line += ",\"lParam\":" + std::to_string(static_cast<long long>(m.lParam)) + "}";
-        }
-    line += "],\"visible\":[";
-    first = true;
     for (const std::string& name : visibleModuleWindows()) {
         if (!first)
             line += ',';

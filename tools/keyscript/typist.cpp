@@ -262,3 +262,34 @@ std::vector<KeyEvent> Typist::type(const ScriptKey& key) {
     SetKeyboardState(keyState_);
     return events;
 }
+
+namespace {
+const char* messageName(UINT message) {
+    switch (message) {
+    case WM_KEYDOWN: return "WM_KEYDOWN";
+    case WM_KEYUP: return "WM_KEYUP";
+    case WM_CHAR: return "WM_CHAR";
+    case WM_IME_STARTCOMPOSITION: return "WM_IME_STARTCOMPOSITION";
+    case WM_IME_ENDCOMPOSITION: return "WM_IME_ENDCOMPOSITION";
+    case WM_IME_COMPOSITION: return "WM_IME_COMPOSITION";
+    case WM_IME_CHAR: return "WM_IME_CHAR";
+    default: return nullptr;
+    }
+}
+}  // namespace
+
+std::string messagesJson(const std::vector<KeyEvent>& events) {
+    std::string json = "[";
+    bool first = true;
+    for (const KeyEvent& event : events)
+        for (const TypedMessage& m : event.messages) {
+            if (!first) json += ',';
+            first = false;
+            const char* name = messageName(m.message);
+            json += "{\"message\":";
+            json += name ? std::string("\"") + name + "\"" : std::to_string(m.message);
+            json += ",\"wParam\":" + std::to_string(static_cast<long long>(m.wParam));
+            json += ",\"lParam\":" + std::to_string(static_cast<long long>(m.lParam)) + "}";
+        }
+    return json + "]";
+}

@@ -38,6 +38,10 @@ struct KeyEvent {
     std::vector<TypedMessage> messages;
 };
 
+// The "messages" array of a trace line: every message the keys' events carried, by name
+// when it is one the input method writes. Both runners use it, so their traces compare.
+std::string messagesJson(const std::vector<KeyEvent>& events);
+
 // The application's edit field: GBK text and a caret at a character boundary.
 struct EditField {
     std::string text;

@@ -11,19 +11,6 @@
 
 namespace {
 
-const char* messageName(UINT message) {
-    switch (message) {
-    case WM_KEYDOWN: return "WM_KEYDOWN";
-    case WM_KEYUP: return "WM_KEYUP";
-    case WM_CHAR: return "WM_CHAR";
-    case WM_IME_STARTCOMPOSITION: return "WM_IME_STARTCOMPOSITION";
-    case WM_IME_ENDCOMPOSITION: return "WM_IME_ENDCOMPOSITION";
-    case WM_IME_COMPOSITION: return "WM_IME_COMPOSITION";
-    case WM_IME_CHAR: return "WM_IME_CHAR";
-    default: return nullptr;
-    }
-}
-
 std::string field(const char* text, size_t size) { return std::string(text, strnlen(text, size)); }
 
 std::string number(long long value) { return std::to_string(value); }
@@ -55,19 +42,7 @@ std::string traceLine(const HostSession& session, const ScriptKey& key, const st
     std::string line = "{\"key\":" + jsonString(key.text);
     const bool taken = !events.empty() && events.back().taken;
     line += std::string(",\"taken\":") + (taken ? "true" : "false");
-    line += ",\"messages\":[";
-    bool first = true;
-    for (const KeyEvent& event : events) {
-        for (const TypedMessage& m : event.messages) {
-            if (!first) line += ',';
-            first = false;
-            const char* name = messageName(m.message);
-            line += "{\"message\":" + (name ? std::string("\"") + name + "\"" : number(m.message)) +
-                    ",\"wParam\":" + number(static_cast<long long>(m.wParam)) +
-                    ",\"lParam\":" + number(static_cast<long long>(m.lParam)) + "}";
-        }
-    }
-    line += "]";
+    line += ",\"messages\":" + messagesJson(events);
 
     if (const EngineContext* c = session.engine) {
         line += ",\"code\":" + jsonString(field(c->code, sizeof c->code));
@@ -91,7 +66,7 @@ std::string traceLine(const HostSession& session, const ScriptKey& key, const st
         line += ",\"chineseMode\":" + number(c->chineseMode);
     }
     line += ",\"visible\":[";
-    first = true;
+    bool first = true;
     for (const std::string& name : visibleModuleWindows()) {
         if (!first) line += ',';
         first = false;
