@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <winapi_host.h>
 
-#include "frontend/imedev.h"
+#include <imedev.h>
 #include "typist.h"
 
 #include <cstring>

@@ -2,7 +2,7 @@
 // the introduction, notifications and shut-down.
 #include "uitest.h"
 
-#include "frontend/imedev.h"
+#include <imedev.h>
 #include "frontend/uiwindow.h"
 
 #include <unistd.h>

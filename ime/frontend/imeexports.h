@@ -3,7 +3,7 @@
 
 #include <windows.h>
 #include <imm.h>
-#include "frontend/imedev.h"
+#include <imedev.h>
 
 extern "C" {
 BOOL WINAPI ImeInquire(LPIMEINFO lpIMEInfo, LPSTR lpszUIClass, DWORD dwSystemInfoFlags);

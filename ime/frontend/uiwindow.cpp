@@ -3,7 +3,7 @@
 #include "frontend/uiwindow.h"
 
 #include "frontend/engine.h"
-#include "frontend/imedev.h"
+#include <imedev.h>
 #include "ui/ui.h"
 #include "ui/uiwindows.h"
 

@@ -4,7 +4,7 @@
 #include "ui/uiwindows.h"
 
 #include "frontend/engine.h"
-#include "frontend/imedev.h"
+#include <imedev.h>
 
 int statusX, statusY, statusWidth, statusHeight;
 RECT statusButtons[4];

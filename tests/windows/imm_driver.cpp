@@ -15,7 +15,7 @@
 #include "winshot.h"
 #include "wintest.h"
 
-#include "frontend/imedev.h"
+#include <imedev.h>
 
 #include <windows.h>
 

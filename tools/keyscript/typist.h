@@ -7,7 +7,7 @@
 #include "keyscript.h"
 
 #include <windows.h>
-#include "frontend/imedev.h"
+#include <imedev.h>
 
 #include <string>
 #include <vector>

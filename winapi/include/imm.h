@@ -1,6 +1,6 @@
 // Input Method Manager, application side: modes, notifications, composition and
 // candidate forms, and the Imm* functions the module and the hosts call. The
-// IME-developer records (INPUTCONTEXT and the rest) are in ime/frontend/imedev.h.
+// IME-developer records (INPUTCONTEXT and the rest) are in include/imedev.h.
 #pragma once
 
 #include "winapi/base.h"

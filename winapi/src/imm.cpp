@@ -2,7 +2,7 @@
 // with its blocks (composition string, candidates, guideline, private data, messages)
 // as separately sized, lockable memory. Handles are numbers never reused, so a stale
 // handle is refused instead of reaching freed memory.
-#include "imedev.h"
+#include <imedev.h>
 #include "internal.h"
 #include "winapi_host.h"
 

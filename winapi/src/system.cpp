@@ -247,10 +247,3 @@ int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...) {
     va_end(args);
     return n;
 }
-
-extern "C" FILE* winapiFopen(const char* path, const char* mode) {
-    if (path == nullptr || std::strchr(path, '\\') == nullptr) return (std::fopen)(path, mode);
-    std::string local(path);
-    std::replace(local.begin(), local.end(), '\\', '/');
-    return (std::fopen)(local.c_str(), mode);
-}

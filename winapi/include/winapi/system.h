@@ -79,11 +79,5 @@ void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 #define wsprintf wsprintfA
 #define wvsprintf wvsprintfA
 
-// Windows' C library takes '\' as a path separator, and the module builds its file paths
-// that way (system directory + "\fread.rt"). The stand-in's C library does the same, so
-// the files land where they would on Windows: inside the system directory.
-extern "C" FILE* winapiFopen(const char* path, const char* mode);
-namespace std {
-using ::winapiFopen;
-}
-#define fopen(path, mode) winapiFopen(path, mode)
+// fopen takes '\' as a path separator too, as Windows' C library does: programs linked
+// with the stand-in have it bound to the stand-in's at link time (see winapi/CMakeLists.txt).
