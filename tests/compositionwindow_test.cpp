@@ -39,8 +39,8 @@ TEST_F(CompositionTest, FirstPlacementIsAnEighthInAndFlushWithTheWorkAreaBottom)
     EXPECT_FALSE(IsWindowVisible(window));
     // A stored position is kept on the next creation.
     DestroyCompositionWindow();
-    compositionX = 300;
-    compositionY = 200;
+    uiState.compositionX = 300;
+    uiState.compositionY = 200;
     window = create();
     EXPECT_EQ(windowRect(window).left, 300);
     EXPECT_EQ(windowRect(window).top, 200);
@@ -50,7 +50,7 @@ TEST_F(CompositionTest, SizeFollowsTheModeAndTheLowerEdgeStaysOnTheWorkArea) {
     HWND window = create();
     relayout();
     EXPECT_TRUE(IsWindowVisible(window));
-    EXPECT_EQ(firstShowPending, 0);
+    EXPECT_EQ(uiState.firstShowPending, 0);
     RECT r = windowRect(window);
     EXPECT_EQ(r.right - r.left, 339);
     EXPECT_EQ(r.bottom - r.top, 48);
@@ -69,7 +69,7 @@ TEST_F(CompositionTest, SizeFollowsTheModeAndTheLowerEdgeStaysOnTheWorkArea) {
     EXPECT_EQ(r.bottom - r.top, 178);
 
     pinyinMode = webMode = 0;
-    uiFontHeight = 20;
+    uiState.uiFontHeight = 20;
     relayout();
     EXPECT_EQ(windowRect(window).right - windowRect(window).left, 16 * 20 + 83);
 }
@@ -96,11 +96,11 @@ TEST_F(CompositionTest, RoutinesDoNothingWithoutTheirWindows) {
     ShowCompositionWindow(1);
     RepaintStatusWindow();
     EXPECT_EQ(engineContext.compositionWindow, nullptr);
-    EXPECT_EQ(firstShowPending, 1);
+    EXPECT_EQ(uiState.firstShowPending, 1);
     // The position is still clamped for the window to come.
-    compositionY = 730;
+    uiState.compositionY = 730;
     RelayoutComposition();
-    EXPECT_EQ(compositionY, WORK_BOTTOM - 48);
+    EXPECT_EQ(uiState.compositionY, WORK_BOTTOM - 48);
 }
 
 TEST_F(CompositionTest, FollowCaretPlacesTheWindowAnEighthBelowOrAboveTheCaret) {
@@ -119,8 +119,8 @@ TEST_F(CompositionTest, FollowCaretPlacesTheWindowAnEighthBelowOrAboveTheCaret) 
     FollowCaret(1000, 5);  // right edge, and never left of the letter box's width
     EXPECT_EQ(windowRect(window).left, WORK_RIGHT - 339);
     FollowCaret(-50, 5);
-    EXPECT_EQ(windowRect(window).left, letterBoxWidth);
-    EXPECT_EQ(compositionX, letterBoxWidth);
+    EXPECT_EQ(windowRect(window).left, uiState.letterBoxWidth);
+    EXPECT_EQ(uiState.compositionX, uiState.letterBoxWidth);
 
     pinyinMode = 1;  // row modes relayout, and the tall window stays on the work area
     FollowCaret(200, 600);
@@ -134,7 +134,7 @@ TEST_F(CompositionTest, LetterBoxSitsLeftOfTheWindowAndPushesItOffTheLeftEdge) {
     HWND window = create();
     EXPECT_EQ(windowRect(letterBoxWindow).right - windowRect(letterBoxWindow).left, 120);
 
-    compositionX = 30;
+    uiState.compositionX = 30;
     relayout();
     const RECT box = windowRect(letterBoxWindow);
     EXPECT_EQ(box.right - box.left, 100);
@@ -340,9 +340,9 @@ TEST_F(CompositionTest, DroppedWindowKeepsItsPlaceAndTakesTheLetterBoxAlong) {
     winapiMouseMove(start.left - 100, 300);
     winapiMouseUp(0, start.left - 100, 300);
     winapiPumpMessages();
-    EXPECT_EQ(compositionX, std::max<int>(start.left - 160, letterBoxWidth));
-    EXPECT_EQ(compositionY, 298);
-    EXPECT_EQ(windowRect(letterBoxWindow).right, compositionX);
+    EXPECT_EQ(uiState.compositionX, std::max<int>(start.left - 160, uiState.letterBoxWidth));
+    EXPECT_EQ(uiState.compositionY, 298);
+    EXPECT_EQ(windowRect(letterBoxWindow).right, uiState.compositionX);
     EXPECT_EQ(windowRect(letterBoxWindow).top, 298);
 }
 

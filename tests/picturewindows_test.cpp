@@ -39,7 +39,7 @@ TEST_F(PictureTest, ClassesAreRegisteredOnceWithTheirStylesAndExtraWords) {
         EXPECT_EQ(found.cbWndExtra, 8) << name;
         EXPECT_EQ(found.hbrBackground, nullptr) << name;
     }
-    EXPECT_EQ(letterBoxWidth, 40);
+    EXPECT_EQ(uiState.letterBoxWidth, 40);
 }
 
 TEST_F(PictureTest, FiveStrokeNoteIsCreatedHiddenOnceAndClosedByAKey) {

@@ -33,7 +33,6 @@ protected:
         fs::create_directories(home);
         winapiSetHome(home.c_str());
         UiTest::SetUp();
-        introPending = 1;
         startupDone = 0;
         pinyinHint = gbkSetting = gbkLookup = tablesMissing = 0;
         engineContext.caretFollow = 0;
@@ -112,7 +111,7 @@ TEST_F(StartupTest, EmptyKeyGivesThePhoneticEditionAndCreatesItsValue) {
     }
     EXPECT_EQ(engineContext.chineseMode, 1);
     EXPECT_EQ(engineContext.softKeyboard, 0);
-    EXPECT_EQ(uiFontHeight, 16);
+    EXPECT_EQ(uiState.uiFontHeight, 16);
 }
 
 TEST_F(StartupTest, ExistingUserFilesAreKept) {
@@ -194,7 +193,7 @@ TEST_F(StartupTest, IntroductionAtTheFirstSelectionOfAProcessOnly) {
     ASSERT_NE(introWindow2, nullptr);
     EXPECT_FALSE(IsWindowVisible(introWindow2));
     EXPECT_EQ(countBeeps(200, 200), 1);
-    EXPECT_EQ(introPending, 0);
+    EXPECT_EQ(uiState.introPending, 0);
     DestroyWindow(introWindow);
     DestroyWindow(introWindow2);
     select(0);
@@ -207,7 +206,7 @@ TEST_F(StartupTest, NoIntroductionWhenTheMenuShowsItself) {
     set(MENU, 1);
     select();
     EXPECT_EQ(introWindow, nullptr);
-    EXPECT_EQ(introPending, 1);
+    EXPECT_EQ(uiState.introPending, 1);
     EXPECT_EQ(countBeeps(200, 200), 0);
 }
 
@@ -239,7 +238,7 @@ TEST_F(StartupTest, FirstActivationStartsUpOnceWithoutShowingPictures) {
     EXPECT_FALSE(IsWindowVisible(wubiNoteWindow));
     ASSERT_NE(introWindow, nullptr);
     EXPECT_FALSE(IsWindowVisible(introWindow));
-    EXPECT_EQ(introPending, 1);
+    EXPECT_EQ(uiState.introPending, 1);
     EXPECT_EQ(countBeeps(200, 200), 0);
     set(WUBI, 0);
     activate(1);

@@ -62,12 +62,12 @@ TEST_F(StatusTest, PlacedOnceInTheBottomRightCornerOfTheWorkArea) {
     EXPECT_EQ(engineContext.statusWindow, bar);
     // A bar moved elsewhere comes back there; one moved to (0, 0) counts as never placed.
     DestroyStatusWindow();
-    statusX = 10;
-    statusY = 20;
+    uiState.statusX = 10;
+    uiState.statusY = 20;
     CreateStatusWindow();
     EXPECT_EQ(windowRect(engineContext.statusWindow).left, 10);
     DestroyStatusWindow();
-    statusX = statusY = 0;
+    uiState.statusX = uiState.statusY = 0;
     CreateStatusWindow();
     EXPECT_EQ(windowRect(engineContext.statusWindow).left, WORK_RIGHT - 131);
 }
@@ -171,19 +171,19 @@ TEST_F(StatusTest, WithoutAContextAPressSwitchesNothingAndFreesTheMouse) {
     winapiMouseUp(0, 10, 10);
     EXPECT_EQ(engineContext.chineseMode, 1);
     EXPECT_EQ(GetCapture(), nullptr);
-    EXPECT_EQ(statusPressed, -1);
+    EXPECT_EQ(uiState.statusPressed, -1);
 }
 
 TEST_F(StatusTest, DraggedByTheBorderAndClampedToTheWorkArea) {
     press(1, 1);
     winapiMouseMove(2000, 2000);
     winapiMouseUp(0, 2000, 2000);
-    EXPECT_EQ(statusX, WORK_RIGHT - 131);
-    EXPECT_EQ(statusY, WORK_BOTTOM - 28);
+    EXPECT_EQ(uiState.statusX, WORK_RIGHT - 131);
+    EXPECT_EQ(uiState.statusY, WORK_BOTTOM - 28);
     press(1, 1);
     winapiMouseUp(0, 300, 200);
-    EXPECT_EQ(statusX, 299);
-    EXPECT_EQ(statusY, 199);
+    EXPECT_EQ(uiState.statusX, 299);
+    EXPECT_EQ(uiState.statusY, 199);
     EXPECT_EQ(windowRect(bar).left, 299);
     EXPECT_EQ(GetCapture(), nullptr);
 }
@@ -227,18 +227,18 @@ TEST_F(StatusTest, CommandsStartTheirProgramsOnlyWithAContext) {
 }
 
 TEST_F(StatusTest, LayoutIdsSelectASoftKeyboardAndTheFirstAlsoOpensTheSite) {
-    softLayout = 3;
+    uiState.softLayout = 3;
     SendMessageA(bar, WM_COMMAND, 1285, 0);  // no application: the layout stays
-    EXPECT_EQ(softLayout, 3);
+    EXPECT_EQ(uiState.softLayout, 3);
     giveContext();
     SendMessageA(bar, WM_COMMAND, 1285, 0);
-    EXPECT_EQ(softLayout, 5);
+    EXPECT_EQ(uiState.softLayout, 5);
     SendMessageA(bar, WM_COMMAND, 1292, 0);
-    EXPECT_EQ(softLayout, 12);
+    EXPECT_EQ(uiState.softLayout, 12);
     SendMessageA(bar, WM_COMMAND, 1287, 0);
     EXPECT_TRUE(events("winexec").empty());
     SendMessageA(bar, WM_COMMAND, 1280, 0);
-    EXPECT_EQ(softLayout, 0);
+    EXPECT_EQ(uiState.softLayout, 0);
     const auto programs = events("winexec");
     ASSERT_EQ(programs.size(), 1u);
     EXPECT_EQ(programs[0].text, "C:\\Program Files\\Internet Explorer\\iexplore.exe http://qx.example.org/");

@@ -62,7 +62,7 @@ TEST(UiRoutines, RaisedAndSunkenFramesSwapTheirColours) {
 }
 
 TEST(UiRoutines, UiFontIsAFixedPitchSongFaceOfTheUiHeight) {
-    uiFontHeight = 16;
+    uiState.uiFontHeight = 16;
     HFONT font = CreateUiFont();
     ASSERT_NE(font, nullptr);
     LOGFONTA described{};
@@ -97,7 +97,7 @@ TEST_F(DragTest, WindowsDroppedOffTheWorkAreaLandFlushWithTheEdgeCrossed) {
     drag(WORK_RIGHT - 337, start.top + 2, -100, -100);
     EXPECT_EQ(windowRect(window).left, 0);
     EXPECT_EQ(windowRect(window).top, 0);
-    EXPECT_EQ(compositionX, letterBoxWidth);  // the stored position leaves room for the box
+    EXPECT_EQ(uiState.compositionX, uiState.letterBoxWidth);  // the stored position leaves room for the box
 }
 
 TEST_F(DragTest, AWindowLargerThanTheWorkAreaEndsOnItsRightAndBottomEdges) {
@@ -117,6 +117,29 @@ TEST_F(DragTest, PressAndReleaseInPlaceMoveNothingAndFreeTheMouse) {
     EXPECT_EQ(GetCapture(), nullptr);
     EXPECT_EQ(windowRect(window).left, start.left);
     EXPECT_EQ(windowRect(window).top, start.top);
+}
+
+TEST_F(DragTest, AResetForgetsWhereTheWindowsWereDroppedAndWhatRan) {
+    CreateStatusWindow();
+    HWND bar = engineContext.statusWindow;
+    ShowWindow(bar, SW_SHOWNA);
+    const RECT start = windowRect(window);
+    drag(start.left + 2, start.top + 2, 300, 200);
+    drag(windowRect(bar).left + 1, windowRect(bar).top + 1, 400, 300);
+    uiState.introPending = uiState.firstShowPending = 0;
+    DestroyCompositionWindow();
+    DestroyStatusWindow();
+
+    resetUiState();
+    EXPECT_EQ(uiState.introPending, 1);
+    EXPECT_EQ(uiState.firstShowPending, 1);
+    EXPECT_EQ(uiState.letterBoxWidth, 40);  // as the class registration leaves it
+    CreateCompositionWindow();
+    CreateStatusWindow();
+    EXPECT_EQ(windowRect(engineContext.compositionWindow).left, WORK_RIGHT / 8);
+    EXPECT_EQ(windowRect(engineContext.compositionWindow).bottom, WORK_BOTTOM);
+    EXPECT_EQ(windowRect(engineContext.statusWindow).left, WORK_RIGHT - STATUS_WIDTH);
+    EXPECT_EQ(windowRect(engineContext.statusWindow).bottom, WORK_BOTTOM);
 }
 
 }  // namespace

@@ -30,10 +30,7 @@ protected:
         repeatArmed = 0;
         displayHalf = 0;
         messageLine[0] = '\0';
-        compositionX = compositionY = 0;
-        statusX = statusY = 0;
-        uiFontHeight = 16;
-        firstShowPending = 1;
+        resetUiState();
         introWindow = introWindow2 = wubiNoteWindow = letterBoxWindow = nullptr;
         userPhraseDialog = nullptr;
         // Pictures and tooltip texts come from the module's own resources, as on Windows.

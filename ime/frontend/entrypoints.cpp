@@ -9,9 +9,7 @@
 
 #include <cstring>
 
-// "NOVPA_UICLS": the class of the UI window the manager creates for each thread.
-static const char uiClassName[] = "NOVPA_UICLS";
-
+// UI_CLASS: the class of the UI window the manager creates for each thread.
 extern "C" BOOL WINAPI ImeInquire(LPIMEINFO lpIMEInfo, LPSTR lpszUIClass, DWORD dwSystemInfoFlags) {
     (void)dwSystemInfoFlags;
     if (!lpIMEInfo) return FALSE;
@@ -22,7 +20,7 @@ extern "C" BOOL WINAPI ImeInquire(LPIMEINFO lpIMEInfo, LPSTR lpszUIClass, DWORD 
     lpIMEInfo->fdwUICaps = UI_CAP_ROT90;
     lpIMEInfo->fdwSCSCaps = 0;
     lpIMEInfo->fdwSelectCaps = 0;
-    if (lpszUIClass) std::memcpy(lpszUIClass, uiClassName, sizeof uiClassName);
+    if (lpszUIClass) std::memcpy(lpszUIClass, UI_CLASS, sizeof UI_CLASS);
     return TRUE;
 }
 

@@ -22,7 +22,7 @@ static INPUTCONTEXT* startWindowsAndTables(HIMC context, bool fromSelection) {
     INPUTCONTEXT* locked = ImmLockIMC(context);
     if (locked == nullptr) return nullptr;
     caretFollowArmed = 1;
-    uiFontHeight = 16;
+    uiState.uiFontHeight = 16;
 
     EngineContext& c = engineContext;
     c.chinesePunct = 1;
@@ -49,8 +49,8 @@ static INPUTCONTEXT* startWindowsAndTables(HIMC context, bool fromSelection) {
     CreateStatusWindow();
     CreateLetterBox();
     CreateCompositionWindow();
-    pictureWidth = 366;
-    pictureHeight = 405;
+    uiState.pictureWidth = PICTURE_WIDTH;
+    uiState.pictureHeight = PICTURE_HEIGHT;
     loadCodeTables();
 
     if ((locked->fdwInit & INIT_COMPFORM) &&
@@ -88,13 +88,13 @@ void selectInputMethod(int selected) {
         Beep(200, 200);
         if (WindowExists(wubiNoteWindow)) ShowWindow(wubiNoteWindow, SW_SHOWNA);
     }
-    if (introPending && !menuAutoShow) {
+    if (uiState.introPending && !menuAutoShow) {
         createMissingIntroWindows();
         Beep(200, 200);
         if (WindowExists(introWindow)) ShowWindow(introWindow, SW_SHOWNA);
-        introPending = 0;
+        uiState.introPending = 0;
     }
-    firstShowPending = 1;
+    uiState.firstShowPending = 1;
     ImmUnlockIMC(context);
 }
 
@@ -104,14 +104,14 @@ void activateStartup(int active) {
     INPUTCONTEXT* locked = startWindowsAndTables(context, false);
     if (locked == nullptr) return;
     if (wubiMode) EnsureWubiNote();
-    if (introPending && !menuAutoShow) createMissingIntroWindows();
-    firstShowPending = 1;
+    if (uiState.introPending && !menuAutoShow) createMissingIntroWindows();
+    uiState.firstShowPending = 1;
     startupDone = 1;
     ImmUnlockIMC(context);
 }
 
 void showInputWindows(int show) {
-    if (firstShowPending != 0) return;
+    if (uiState.firstShowPending != 0) return;
     if (WindowExists(engineContext.compositionWindow))
         ShowWindow(engineContext.compositionWindow, show ? SW_SHOWNA : SW_HIDE);
     if (pinyinMode || webMode) ShowLetterBox(show);

@@ -3,6 +3,7 @@
 # compiles the same file to a .res blob and carries it as an array (qxHostResources) that
 # the stand-in's loader attaches to the module, so both find the same resources.
 set(QX_RC_FILE ${CMAKE_CURRENT_LIST_DIR}/qx.rc)
+set(QX_RC_HEADER ${CMAKE_CURRENT_LIST_DIR}/resource.h)
 set(QX_BITMAP_DIR ${CMAKE_BINARY_DIR}/resources/bitmaps)
 set(QX_BITMAPS)
 foreach(id 102 103 104 105 106 107 204 220 232 242 245 222 234 237)
@@ -36,7 +37,7 @@ if(QX_HOST)
   set(qx_resource_cpp ${CMAKE_BINARY_DIR}/resources/qx_resources.cpp)
   add_custom_command(OUTPUT ${QX_RES_FILE}
     COMMAND ${QX_WINDRES} -I ${QX_BITMAP_DIR} -O res ${QX_RC_FILE} ${QX_RES_FILE}
-    DEPENDS ${QX_RC_FILE} ${QX_BITMAPS}
+    DEPENDS ${QX_RC_FILE} ${QX_RC_HEADER} ${QX_BITMAPS}
     COMMENT "Compiling qx.rc for the host module"
     VERBATIM)
   add_custom_command(OUTPUT ${qx_resource_cpp}
@@ -50,7 +51,7 @@ if(QX_HOST)
 else()
   enable_language(RC)
   set_source_files_properties(${QX_RC_FILE} PROPERTIES
-    OBJECT_DEPENDS "${QX_BITMAPS}"
+    OBJECT_DEPENDS "${QX_BITMAPS};${QX_RC_HEADER}"
     INCLUDE_DIRECTORIES ${QX_BITMAP_DIR})
   set(QX_RESOURCE_SOURCES ${QX_RC_FILE})
 endif()

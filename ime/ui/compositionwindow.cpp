@@ -8,13 +8,6 @@
 #include <algorithm>
 #include <cstring>
 
-int compositionX, compositionY;
-int compositionWidth, compositionHeight;
-int32_t firstShowPending = 1;
-
-static int compositionDragging;
-static HWND compositionTip;
-
 static constexpr char ROW_DIGITS[] = "1234567890";
 static constexpr COLORREF KEY_CELL_RED = RGB(255, 0, 0);
 
@@ -29,7 +22,7 @@ static int fieldLength(const char* text, size_t size) {
 }
 
 void CompositionSize(int* width, int* height) {
-    const int h = uiFontHeight;
+    const int h = uiState.uiFontHeight;
     if (webMode) {
         *width = 4 * (4 * h + 40) + 83;
         *height = 178;
@@ -47,17 +40,16 @@ void CreateCompositionWindow() {
     int width = 0, height = 0;
     CompositionSize(&width, &height);
     const RECT work = workArea();
-    if (compositionX == 0 && compositionY == 0) {
-        compositionX = work.right / 8;
-        compositionY = work.bottom - height;
+    if (uiState.compositionX == 0 && uiState.compositionY == 0) {
+        uiState.compositionX = work.right / 8;
+        uiState.compositionY = work.bottom - height;
     }
-    if (compositionY + height > work.bottom) compositionY = work.bottom - height;
-    compositionWidth = width;
-    compositionHeight = height;
-    compositionDragging = 0;
+    if (uiState.compositionY + height > work.bottom) uiState.compositionY = work.bottom - height;
+    uiState.compositionWidth = width;
+    uiState.compositionHeight = height;
     engineContext.compositionWindow =
-        CreateWindowExA(WS_EX_LEFT, COMPOSITION_CLASS, "", WS_POPUP | WS_BORDER, compositionX, compositionY,
-                        width, height, uiHostWindow, nullptr, moduleInstance, nullptr);
+        CreateWindowExA(WS_EX_LEFT, COMPOSITION_CLASS, "", WS_POPUP | WS_BORDER, uiState.compositionX,
+                        uiState.compositionY, width, height, uiHostWindow, nullptr, moduleInstance, nullptr);
 }
 
 void DestroyCompositionWindow() {
@@ -70,7 +62,7 @@ void ShowCompositionWindow(int show) {
     if (!WindowExists(engineContext.compositionWindow)) return;
     if (show) {
         ShowWindow(engineContext.compositionWindow, SW_SHOWNA);
-        if (firstShowPending == 1) firstShowPending = 0;
+        if (uiState.firstShowPending == 1) uiState.firstShowPending = 0;
     } else {
         ShowWindow(engineContext.compositionWindow, SW_HIDE);
     }
@@ -80,10 +72,10 @@ void RelayoutComposition() {
     PlaceLetterBox();
     int width = 0, height = 0;
     CompositionSize(&width, &height);
-    compositionWidth = width;
-    compositionHeight = height;
+    uiState.compositionWidth = width;
+    uiState.compositionHeight = height;
     const RECT work = workArea();
-    if (compositionY + height > work.bottom) compositionY = work.bottom - height;
+    if (uiState.compositionY + height > work.bottom) uiState.compositionY = work.bottom - height;
     HWND window = engineContext.compositionWindow;
     if (!WindowExists(window)) return;
 
@@ -92,7 +84,7 @@ void RelayoutComposition() {
     int simpleLimit = 108;
     if (!rows && simpleWindow && displayLength >= 5) simpleLimit = 7 * displayLength + 108;
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-    SetWindowPos(window, nullptr, compositionX, compositionY, 0, 0, flags | SWP_NOSIZE);
+    SetWindowPos(window, nullptr, uiState.compositionX, uiState.compositionY, 0, 0, flags | SWP_NOSIZE);
     int shownWidth = width;
     if (!rows && simpleWindow) shownWidth = std::min(width, simpleLimit);
     SetWindowPos(window, nullptr, 0, 0, shownWidth, height, flags | SWP_NOMOVE);
@@ -114,9 +106,9 @@ void FollowCaret(int x, int y) {
     y = std::max<int>(y, work.top);
     if (y + height > work.bottom) y = work.bottom - height;
     if (x + width > work.right) x = work.right - width;
-    x = std::max<int>(x, letterBoxWidth);  // the letter box must fit on its left
-    compositionX = x;
-    compositionY = y;
+    x = std::max<int>(x, uiState.letterBoxWidth);  // the letter box must fit on its left
+    uiState.compositionX = x;
+    uiState.compositionY = y;
     if (!pinyinMode && !webMode) {
         if (WindowExists(engineContext.compositionWindow))
             SetWindowPos(engineContext.compositionWindow, nullptr, x, y, 0, 0,
@@ -168,14 +160,13 @@ static void buildDisplayLine() {
     }
 }
 
-void PaintComposition(HDC dc, const RECT& client) {
-    EngineContext& c = engineContext;
+// Face, raised frame and the grooves of the mode: two halves with the code box in the
+// shape-code window, the code box alone in the simple one, an inset frame for pinyin rows.
+static void paintFrame(HDC dc, const RECT& client, bool rows) {
     const int L = client.left, T = client.top, R = client.right, B = client.bottom;
-    const bool rows = pinyinMode || webMode;
     const int mid = (T + B) / 2;
     const COLORREF dark = GetSysColor(COLOR_3DDKSHADOW);
     const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
-
     FillFace(dc, client);
     DrawRaisedFrame(dc, L, T, R, B);
     if (!rows && !simpleWindow) {
@@ -192,119 +183,132 @@ void PaintComposition(HDC dc, const RECT& client) {
         DrawLine(dc, L + 3, T + 3, L + 3, B - 3, light);
         DrawLine(dc, R - 3, T + 3, R - 3, B - 3, light);
     }
+}
 
+// The engines' one-line message, in the lower half: with nothing typed in the shape-code
+// window, and in any mode while the wrong-key repeat is armed.
+static void paintMessageLine(HDC dc, bool rows) {
+    const int length = fieldLength(messageLine, sizeof messageLine);
+    if (simpleWindow || length == 0) return;
+    if (!rows && engineContext.codeLength == 0) drawText(dc, 5, 25, messageLine, length);
+    if (repeatArmed == 1) drawText(dc, 5, 25, messageLine, length);
+}
+
+// Ten numbered rows of pinyin candidates with their grey labels on the right.
+static void paintPinyinRows(HDC dc) {
+    const EngineContext& c = engineContext;
+    for (int k = 0; k < 10; ++k) {
+        const int y = 5 + 17 * k;
+        const int length = fieldLength(c.rowText[k], sizeof c.rowText[k]);
+        if (length == 0) continue;
+        SetTextColor(dc, RGB(0, 0, 0));
+        drawText(dc, 5, y, &ROW_DIGITS[k], 1);
+        drawText(dc, 15, y, c.rowText[k], length);
+        SetTextColor(dc, RGB(80, 80, 80));
+        drawText(dc, 115, y, &c.rowLabels[3 * k], fieldLength(&c.rowLabels[3 * k], 2));
+    }
+}
+
+// Ten numbered rows of addresses: name and hint, then the address. Rows beyond the
+// frequent block stand on white.
+static void paintWebRows(HDC dc) {
+    const EngineContext& c = engineContext;
+    if (c.modeInput[0] == '\0')
+        drawText(dc, 5, 5, "ESC\xCD\xCB\xB3\xF6\xD6\xD0\xCE\xC4\xCD\xF8\xD6\xB7,E-mail\xB5\xD8\xD6\xB7!", 27);
+    SetTextColor(dc, RGB(0, 0, 0));
+    for (int k = 0; k < 10; ++k) {
+        const int y = 5 + 17 * k;
+        const int noteLength = fieldLength(c.rowNote[k], sizeof c.rowNote[k]);
+        if (noteLength == 0) continue;
+        const int mark = c.rowFirst + k;
+        const bool frequent = mark < 0 || mark >= 200 ||
+                              static_cast<uint32_t>(c.webMarks[mark]) >= static_cast<uint32_t>(c.webState[1]);
+        if (frequent) {
+            SetBkMode(dc, TRANSPARENT);
+        } else {
+            SetBkMode(dc, OPAQUE);
+            SetBkColor(dc, RGB(255, 255, 255));
+        }
+        drawText(dc, 5, y, &ROW_DIGITS[k], 1);
+        drawText(dc, 15, y, c.rowNote[k], noteLength);
+        drawText(dc, 165, y, c.rowText[k], fieldLength(c.rowText[k], sizeof c.rowText[k]));
+    }
+    SetBkMode(dc, TRANSPARENT);
+}
+
+// The shape-code lines: the code, the display line beside it and, while a code is typed,
+// the candidate page below.
+static void paintShapeLines(HDC dc, int right) {
+    EngineContext& c = engineContext;
+    const COLORREF text = GetSysColor(COLOR_BTNTEXT);
+    const int codeLength = std::clamp<int>(c.codeLength, 0, fieldLength(c.code, sizeof c.code));
+    drawText(dc, 5, 5, c.code, codeLength);
+
+    const bool displayEmpty = c.displayLine[0] == '\0';
+    if (c.codeLength == 0) {
+        if (!displayEmpty) drawDisplayCells(dc, false);
+        return;
+    }
+    messageLine[0] = '\0';  // typing ends a message
+    SetBkMode(dc, OPAQUE);
+    SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+    SetTextColor(dc, text);
+    if (!displayEmpty) {
+        drawDisplayCells(dc, true);
+    } else if (c.lastCell > 0) {
+        buildDisplayLine();
+        int x = drawText(dc, 50, 5, " ", 1);
+        x = drawText(dc, x, 5, c.displayLine, fieldLength(c.displayLine, sizeof c.displayLine));
+        drawText(dc, x, 5, " ", 1);
+    }
+    SetBkMode(dc, TRANSPARENT);
+    if (simpleWindow) return;
+    const int offset = std::clamp<int>(c.hintOffset, 0, codeLength);
+    const int length = std::clamp<int>(c.hintLength, 0, codeLength - offset);
+    drawText(dc, 5 + TextWidth(dc, c.code, offset), 5, c.code + offset, length);
+
+    if (c.lastCell <= 0) return;
+    const int last = std::min<int>(c.lastCell, 16);
+    int x = 5;
+    for (int i = 0; i <= last; ++i) {
+        const int cellLength = fieldLength(c.cells[i], sizeof c.cells[i]);
+        const int width = TextWidth(dc, c.cells[i], cellLength);
+        if (i == last) x += 10;  // the page marker stands apart
+        if (x + width > right) break;
+        drawText(dc, x, 25, c.cells[i], cellLength);
+        x += width;
+    }
+}
+
+void PaintComposition(HDC dc, const RECT& client) {
+    const bool rows = pinyinMode || webMode;
+    paintFrame(dc, client, rows);
     HFONT font = CreateUiFont();
     HGDIOBJ oldFont = SelectObject(dc, font);
     SetTextCharacterExtra(dc, 1);
     SetBkMode(dc, TRANSPARENT);
-    const COLORREF text = GetSysColor(COLOR_BTNTEXT);
-    SetTextColor(dc, text);
-
-    const int codeLength = std::clamp<int>(c.codeLength, 0, fieldLength(c.code, sizeof c.code));
-    if (!rows) drawText(dc, 5, 5, c.code, codeLength);
-
-    const int messageLength = fieldLength(messageLine, sizeof messageLine);
-    if (!simpleWindow && messageLength > 0) {
-        if (!rows && c.codeLength == 0) drawText(dc, 5, 25, messageLine, messageLength);
-        if (repeatArmed == 1) drawText(dc, 5, 25, messageLine, messageLength);
-    }
-
-    if (pinyinMode && !webMode) {
-        for (int k = 0; k < 10; ++k) {
-            const int y = 5 + 17 * k;
-            const int length = fieldLength(c.rowText[k], sizeof c.rowText[k]);
-            if (length == 0) continue;
-            SetTextColor(dc, RGB(0, 0, 0));
-            drawText(dc, 5, y, &ROW_DIGITS[k], 1);
-            drawText(dc, 15, y, c.rowText[k], length);
-            SetTextColor(dc, RGB(80, 80, 80));
-            drawText(dc, 115, y, &c.rowLabels[3 * k], fieldLength(&c.rowLabels[3 * k], 2));
-        }
-    } else if (webMode) {
-        if (c.modeInput[0] == '\0')
-            drawText(dc, 5, 5, "ESC\xCD\xCB\xB3\xF6\xD6\xD0\xCE\xC4\xCD\xF8\xD6\xB7,E-mail\xB5\xD8\xD6\xB7!", 27);
-        SetTextColor(dc, RGB(0, 0, 0));
-        for (int k = 0; k < 10; ++k) {
-            const int y = 5 + 17 * k;
-            const int noteLength = fieldLength(c.rowNote[k], sizeof c.rowNote[k]);
-            if (noteLength == 0) continue;
-            const int mark = c.rowFirst + k;
-            const bool frequent = mark < 0 || mark >= 200 ||
-                                  static_cast<uint32_t>(c.webMarks[mark]) >= static_cast<uint32_t>(c.webState[1]);
-            if (frequent) {
-                SetBkMode(dc, TRANSPARENT);
-            } else {
-                SetBkMode(dc, OPAQUE);
-                SetBkColor(dc, RGB(255, 255, 255));
-            }
-            drawText(dc, 5, y, &ROW_DIGITS[k], 1);
-            drawText(dc, 15, y, c.rowNote[k], noteLength);
-            drawText(dc, 165, y, c.rowText[k], fieldLength(c.rowText[k], sizeof c.rowText[k]));
-        }
-        SetBkMode(dc, TRANSPARENT);
-    }
-
-    if (!rows) {
-        const bool displayEmpty = c.displayLine[0] == '\0';
-        if (c.codeLength == 0) {
-            if (!displayEmpty) drawDisplayCells(dc, false);
-        } else {
-            messageLine[0] = '\0';
-            SetBkMode(dc, OPAQUE);
-            SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
-            SetTextColor(dc, text);
-            if (!displayEmpty) {
-                drawDisplayCells(dc, true);
-            } else if (c.lastCell > 0) {
-                buildDisplayLine();
-                int x = drawText(dc, 50, 5, " ", 1);
-                x = drawText(dc, x, 5, c.displayLine, fieldLength(c.displayLine, sizeof c.displayLine));
-                drawText(dc, x, 5, " ", 1);
-            }
-            SetBkMode(dc, TRANSPARENT);
-            if (!simpleWindow) {
-                const int offset = std::clamp<int>(c.hintOffset, 0, codeLength);
-                const int length = std::clamp<int>(c.hintLength, 0, codeLength - offset);
-                drawText(dc, 5 + TextWidth(dc, c.code, offset), 5, c.code + offset, length);
-            }
-        }
-
-        if (c.codeLength > 0 && !simpleWindow && c.lastCell > 0) {
-            const int last = std::min<int>(c.lastCell, 16);
-            int x = 5;
-            for (int i = 0; i <= last; ++i) {
-                const int length = fieldLength(c.cells[i], sizeof c.cells[i]);
-                const int width = TextWidth(dc, c.cells[i], length);
-                if (i == last) x += 10;  // the page marker stands apart
-                if (x + width > R) break;
-                drawText(dc, x, 25, c.cells[i], length);
-                x += width;
-            }
-        }
-    }
-
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    paintMessageLine(dc, rows);
+    if (pinyinMode && !webMode)
+        paintPinyinRows(dc);
+    else if (webMode)
+        paintWebRows(dc);
+    else
+        paintShapeLines(dc, client.right);
     SelectObject(dc, oldFont);
     DeleteObject(font);
 }
 
+// Caret step: an inverted column after the code's first caret bytes, in the upper half
+// (or the whole height of the simple window).
 static void compositionCaret(HWND window) {
     if (pinyinMode || webMode) return;
     const EngineContext& c = engineContext;
     const int length = std::clamp<int>(c.caret, 0, fieldLength(c.code, sizeof c.code));
-    HDC dc = GetDC(window);
-    if (dc == nullptr) return;
-    HFONT font = CreateUiFont();
-    HGDIOBJ old = SelectObject(dc, font);
-    SetTextCharacterExtra(dc, 1);  // measured as the code is drawn
-    const int width = TextWidth(dc, c.code, length);
     RECT client{};
     GetClientRect(window, &client);
     const int bottom = simpleWindow ? client.bottom - 2 : (client.bottom - 3) / 2 - 1;
-    RECT caret{width + 4, 5, width + 5, bottom};
-    InvertRect(dc, &caret);
-    SelectObject(dc, old);
-    DeleteObject(font);
-    ReleaseDC(window, dc);
+    InvertCaret(window, c.code, length, 1, 4, bottom);  // measured as the code is drawn
 }
 
 // Row under a client y: rows are 17 pixels apart and 18 tall, the upper one wins.
@@ -314,58 +318,39 @@ int CompositionRowAt(int y) {
     return -1;
 }
 
+// A click on a pinyin row chooses it as if its digit had been typed (no virtual key, the
+// digit as character); in every mode the click may also begin a drag.
+static bool compositionPressed(HWND, int, int y) {
+    const int row = CompositionRowAt(y);
+    if (pinyinMode && !webMode && row >= 0)
+        engineRequest(ZOZ_KEY, static_cast<uint32_t>(static_cast<unsigned char>(ROW_DIGITS[row])) << 8);
+    return false;
+}
+
+// The dropped window keeps its place, right of room for the letter box, and takes the box.
+static void compositionDropped(POINT topLeft) {
+    uiState.compositionX = std::max<int>(topLeft.x, uiState.letterBoxWidth);
+    uiState.compositionY = topLeft.y;
+    if (WindowExists(letterBoxWindow))
+        SetWindowPos(letterBoxWindow, nullptr, uiState.compositionX - uiState.letterBoxWidth, uiState.compositionY,
+                     0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+static SIZE compositionBufferSize() { return SIZE{uiState.compositionWidth, uiState.compositionHeight}; }
+
+static const WorkingWindow composition = {
+    .record = &uiState.composition,
+    .handle = &engineContext.compositionWindow,
+    .paint = PaintComposition,
+    .bufferSize = compositionBufferSize,
+    .tool = COMPOSITION_TOOL,
+    .caretTimer = COMPOSITION_CARET_TIMER,
+    .caretPeriod = 400,
+    .caretStep = compositionCaret,
+    .pressed = compositionPressed,
+    .dropped = compositionDropped,
+};
+
 LRESULT CALLBACK CompositionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    RelayTipMouse(compositionTip, window, message, wParam, lParam);
-    const int x = static_cast<short>(LOWORD(lParam));
-    const int y = static_cast<short>(HIWORD(lParam));
-    switch (message) {
-    case WM_CREATE:
-        compositionTip = CreateTipControl(window);
-        SetTimer(window, COMPOSITION_CARET_TIMER, 400, nullptr);
-        return 0;
-    case WM_DESTROY:
-        KillTimer(window, COMPOSITION_CARET_TIMER);
-        if (compositionTip != nullptr) DestroyWindow(compositionTip);
-        compositionTip = nullptr;
-        if (window == engineContext.compositionWindow) engineContext.compositionWindow = nullptr;
-        return 0;
-    case WM_SIZE:
-        SetSingleTool(compositionTip, window, COMPOSITION_TOOL);
-        return 0;
-    case WM_PAINT:
-        PaintBuffered(window, compositionWidth, compositionHeight, PaintComposition);
-        return 0;
-    case WM_MOUSEACTIVATE:
-        return MA_NOACTIVATE;
-    case WM_TIMER:
-        compositionCaret(window);
-        return 0;
-    case WM_LBUTTONDOWN: {
-        const int row = CompositionRowAt(y);
-        if (pinyinMode && !webMode && row >= 0) {
-            // As if the row's digit had been typed: no virtual key, the digit as character.
-            engineRequest(ZOZ_KEY, static_cast<uint32_t>(static_cast<unsigned char>(ROW_DIGITS[row])) << 8);
-        }
-        compositionDragging = 1;
-        BeginDragMove(window, x, y);
-        return 0;
-    }
-    case WM_MOUSEMOVE:
-        if (compositionDragging) TrackDragMove(window, x, y);
-        return 0;
-    case WM_LBUTTONUP:
-        if (compositionDragging) {
-            POINT dropped{};
-            EndDragMove(window, x, y, &dropped);
-            compositionX = std::max<int>(dropped.x, letterBoxWidth);
-            compositionY = dropped.y;
-            if (WindowExists(letterBoxWindow))
-                SetWindowPos(letterBoxWindow, nullptr, compositionX - letterBoxWidth, compositionY, 0, 0,
-                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-        compositionDragging = 0;
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
+    return WorkingWindowProc(composition, window, message, wParam, lParam);
 }

@@ -7,10 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-int32_t letterBoxWidth;
-
-static int letterBoxDragging;
-static HWND letterBoxTip;
+static constexpr int LETTERBOX_HEIGHT = 25;
 
 static int modeInputWidth() {
     return 10 * static_cast<int>(strnlen(engineContext.modeInput, sizeof engineContext.modeInput));
@@ -18,15 +15,14 @@ static int modeInputWidth() {
 
 void CreateLetterBox() {
     if (WindowExists(letterBoxWindow)) return;
-    int width = letterBoxWidth;
+    int width = uiState.letterBoxWidth;
     if (pinyinMode || webMode) {
         width = modeInputWidth() + 40;
-        letterBoxWidth = width;
+        uiState.letterBoxWidth = width;
     }
-    letterBoxDragging = 0;
-    letterBoxWindow = CreateWindowExA(WS_EX_LEFT, LETTERBOX_CLASS, "", WS_POPUP | WS_BORDER, compositionX,
-                                      compositionY, width, 25, uiHostWindow, nullptr, moduleInstance,
-                                      nullptr);
+    letterBoxWindow = CreateWindowExA(WS_EX_LEFT, LETTERBOX_CLASS, "", WS_POPUP | WS_BORDER, uiState.compositionX,
+                                      uiState.compositionY, width, LETTERBOX_HEIGHT, uiHostWindow, nullptr,
+                                      moduleInstance, nullptr);
 }
 
 void DestroyLetterBox() {
@@ -47,15 +43,16 @@ void PlaceLetterBox() {
         return;
     }
     const int width = modeInputWidth() + 20;
-    letterBoxWidth = width;
+    uiState.letterBoxWidth = width;
     // Keep the box on the screen: push the composition window right instead.
-    if (compositionX < width) compositionX = width;
+    int& x = uiState.compositionX;
+    const int y = uiState.compositionY;
+    if (x < width) x = width;
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
-    SetWindowPos(letterBoxWindow, nullptr, compositionX - width, compositionY, 0, 0, flags | SWP_NOSIZE);
+    SetWindowPos(letterBoxWindow, nullptr, x - width, y, 0, 0, flags | SWP_NOSIZE);
     if (WindowExists(engineContext.compositionWindow))
-        SetWindowPos(engineContext.compositionWindow, nullptr, compositionX, compositionY, 0, 0,
-                     flags | SWP_NOSIZE);
-    SetWindowPos(letterBoxWindow, nullptr, 0, 0, width, 25, flags | SWP_NOMOVE);
+        SetWindowPos(engineContext.compositionWindow, nullptr, x, y, 0, 0, flags | SWP_NOSIZE);
+    SetWindowPos(letterBoxWindow, nullptr, 0, 0, width, LETTERBOX_HEIGHT, flags | SWP_NOMOVE);
 
     HDC dc = GetDC(letterBoxWindow);
     if (dc != nullptr) {
@@ -104,59 +101,25 @@ static void letterBoxCaret(HWND window) {
         size = sizeof c.syllables[15];
     }
     const int length = std::clamp<int>(c.caret, 0, static_cast<int>(strnlen(text, size)));
-    HDC dc = GetDC(window);
-    if (dc == nullptr) return;
-    HFONT font = CreateUiFont();
-    HGDIOBJ old = SelectObject(dc, font);
-    const int width = TextWidth(dc, text, length);
     RECT client{};
     GetClientRect(window, &client);
-    RECT caret{width + 5, 5, width + 6, client.bottom - 4};
-    InvertRect(dc, &caret);
-    SelectObject(dc, old);
-    DeleteObject(font);
-    ReleaseDC(window, dc);
+    InvertCaret(window, text, length, 0, 5, client.bottom - 4);
 }
 
+static SIZE letterBoxSize() { return SIZE{uiState.letterBoxWidth, LETTERBOX_HEIGHT}; }
+
+static const WorkingWindow letterBox = {
+    .record = &uiState.letterBox,
+    .handle = &letterBoxWindow,
+    .paint = PaintLetterBox,
+    .bufferSize = letterBoxSize,
+    .tool = LETTERBOX_TOOL,
+    .caretTimer = LETTERBOX_CARET_TIMER,
+    .caretPeriod = 300,
+    .caretStep = letterBoxCaret,
+    // The dropped position is not kept: the next relayout puts the box back.
+};
+
 LRESULT CALLBACK LetterBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    RelayTipMouse(letterBoxTip, window, message, wParam, lParam);
-    const int x = static_cast<short>(LOWORD(lParam));
-    const int y = static_cast<short>(HIWORD(lParam));
-    switch (message) {
-    case WM_CREATE:
-        letterBoxTip = CreateTipControl(window);
-        SetTimer(window, LETTERBOX_CARET_TIMER, 300, nullptr);
-        return 0;
-    case WM_DESTROY:
-        KillTimer(window, LETTERBOX_CARET_TIMER);
-        if (letterBoxTip != nullptr) DestroyWindow(letterBoxTip);
-        letterBoxTip = nullptr;
-        if (window == letterBoxWindow) letterBoxWindow = nullptr;
-        return 0;
-    case WM_SIZE:
-        SetSingleTool(letterBoxTip, window, LETTERBOX_TOOL);
-        return 0;
-    case WM_PAINT:
-        PaintBuffered(window, letterBoxWidth, 25, PaintLetterBox);
-        return 0;
-    case WM_MOUSEACTIVATE:
-        return MA_NOACTIVATE;
-    case WM_TIMER:
-        letterBoxCaret(window);
-        return 0;
-    case WM_LBUTTONDOWN:
-        letterBoxDragging = 1;
-        BeginDragMove(window, x, y);
-        return 0;
-    case WM_MOUSEMOVE:
-        if (letterBoxDragging) TrackDragMove(window, x, y);
-        return 0;
-    case WM_LBUTTONUP:
-        // The dropped position is not kept: the next relayout puts the box back.
-        if (letterBoxDragging) EndDragMove(window, x, y, nullptr);
-        letterBoxDragging = 0;
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
+    return WorkingWindowProc(letterBox, window, message, wParam, lParam);
 }

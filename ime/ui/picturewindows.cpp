@@ -5,12 +5,9 @@
 
 #include "frontend/engine.h"
 
-int32_t introPending = 1;
-int pictureWidth = 366, pictureHeight = 405;
-
 HWND CreatePictureWindow(const char* className) {
-    return CreateWindowExA(0, className, "", WS_POPUP, 230, 80, pictureWidth, pictureHeight, uiHostWindow,
-                           nullptr, moduleInstance, nullptr);
+    return CreateWindowExA(0, className, "", WS_POPUP, 230, 80, uiState.pictureWidth, uiState.pictureHeight,
+                           uiHostWindow, nullptr, moduleInstance, nullptr);
 }
 
 HWND EnsureWubiNote() {
@@ -20,25 +17,18 @@ HWND EnsureWubiNote() {
 
 static void paintPicture(HDC dc, const RECT& client, int id) {
     FillFace(dc, client);
-    HANDLE picture = LoadImageA(moduleInstance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
-    if (picture == nullptr) return;
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(memory, static_cast<HGDIOBJ>(picture));
-    BitBlt(dc, 0, 0, 366, 405, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(static_cast<HGDIOBJ>(picture));
+    DrawPicture(dc, id, 0, 0, PICTURE_WIDTH, PICTURE_HEIGHT);
 }
 
-static void paintIntro(HDC dc, const RECT& client) { paintPicture(dc, client, 222); }
-static void paintIntro2(HDC dc, const RECT& client) { paintPicture(dc, client, 237); }
-static void paintWubiNote(HDC dc, const RECT& client) { paintPicture(dc, client, 234); }
+static void paintIntro(HDC dc, const RECT& client) { paintPicture(dc, client, IDB_INTRO); }
+static void paintIntro2(HDC dc, const RECT& client) { paintPicture(dc, client, IDB_UPGRADE); }
+static void paintWubiNote(HDC dc, const RECT& client) { paintPicture(dc, client, IDB_WUBI_NOTE); }
 
 // What the three pictures share; returns true when the message was handled.
 static bool pictureMessage(HWND window, UINT message, void (*painter)(HDC, const RECT&), LRESULT* result) {
     switch (message) {
     case WM_PAINT:
-        PaintBuffered(window, 366, 405, painter);
+        PaintBuffered(window, PICTURE_WIDTH, PICTURE_HEIGHT, painter);
         *result = 0;
         return true;
     case WM_MOUSEACTIVATE:

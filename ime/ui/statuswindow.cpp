@@ -6,15 +6,6 @@
 #include "frontend/engine.h"
 #include <imedev.h>
 
-int statusX, statusY, statusWidth, statusHeight;
-RECT statusButtons[4];
-RECT statusButtonArea;
-int statusPressed = -1;
-int16_t softLayout;
-
-static int statusDragging;
-static HWND statusTip;
-
 // Our own site, opened by the first menu item (the same address the pictures give).
 static constexpr char BROWSER_COMMAND[] =
     "C:\\Program Files\\Internet Explorer\\iexplore.exe http://qx.example.org/";
@@ -23,7 +14,7 @@ static constexpr char BROWSER_COMMAND[] =
 void SelectSoftLayout(int layout) {
     HIMC context = uiInputContext();
     if (context == nullptr || ImmLockIMC(context) == nullptr) return;
-    softLayout = static_cast<int16_t>(layout);
+    uiState.softLayout = static_cast<int16_t>(layout);
     ImmUnlockIMC(context);
 }
 
@@ -33,24 +24,24 @@ static bool insideRect(const RECT& rect, int x, int y) {
 
 void CreateStatusWindow() {
     if (WindowExists(engineContext.statusWindow)) return;
-    if (statusX == 0 && statusY == 0) {
-        statusButtons[0] = RECT{3, 3, 27, 25};
-        statusButtons[1] = RECT{27, 3, 80, 25};
-        statusButtons[2] = RECT{80, 3, 104, 25};
-        statusButtons[3] = RECT{104, 3, 128, 25};
-        statusButtonArea = RECT{3, 3, 128, 25};
-        statusWidth = 131;
-        statusHeight = 28;
+    UiState& ui = uiState;
+    if (ui.statusX == 0 && ui.statusY == 0) {
+        ui.statusButtons[0] = RECT{3, 3, 27, 25};
+        ui.statusButtons[1] = RECT{27, 3, 80, 25};
+        ui.statusButtons[2] = RECT{80, 3, 104, 25};
+        ui.statusButtons[3] = RECT{104, 3, 128, 25};
+        ui.statusButtonArea = RECT{3, 3, 128, 25};
+        ui.statusWidth = STATUS_WIDTH;
+        ui.statusHeight = STATUS_HEIGHT;
         RECT work{};
         SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-        statusX = work.right - 131;
-        statusY = work.bottom - 28;
+        ui.statusX = work.right - STATUS_WIDTH;
+        ui.statusY = work.bottom - STATUS_HEIGHT;
     }
-    statusDragging = 0;
-    statusPressed = -1;
-    engineContext.statusWindow = CreateWindowExA(WS_EX_TOPMOST, STATUS_CLASS, "", WS_POPUP, statusX, statusY,
-                                                 statusWidth, statusHeight, uiHostWindow, nullptr,
-                                                 moduleInstance, nullptr);
+    ui.statusPressed = -1;
+    engineContext.statusWindow =
+        CreateWindowExA(WS_EX_TOPMOST, STATUS_CLASS, "", WS_POPUP, ui.statusX, ui.statusY, ui.statusWidth,
+                        ui.statusHeight, uiHostWindow, nullptr, moduleInstance, nullptr);
 }
 
 void DestroyStatusWindow() {
@@ -66,35 +57,24 @@ void RepaintStatusWindow() {
 }
 
 static int modePicture() {
-    if (wubiMode) return 232;
-    if (pinyinMode) return 245;
-    if (webMode) return 242;
-    if (phoneticEdition) return 204;
-    return 220;
-}
-
-// Copies the top-left width x height block of a bitmap resource to (x, y).
-static void drawPicture(HDC dc, int id, int x, int y, int width, int height) {
-    HANDLE picture = LoadImageA(moduleInstance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
-    if (picture == nullptr) return;
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(memory, static_cast<HGDIOBJ>(picture));
-    BitBlt(dc, x, y, width, height, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(static_cast<HGDIOBJ>(picture));
+    if (wubiMode) return IDB_MODE_WUBI;
+    if (pinyinMode) return IDB_MODE_PINYIN;
+    if (webMode) return IDB_MODE_WEB;
+    if (phoneticEdition) return IDB_MODE_PHONETIC;
+    return IDB_MODE_SHAPE;
 }
 
 void PaintStatus(HDC dc, const RECT& client) {
     const EngineContext& c = engineContext;
     FillFace(dc, client);
     DrawRaisedFrame(dc, client.left, client.top, client.right, client.bottom);
-    const RECT* b = statusButtons;
-    drawPicture(dc, c.chineseMode ? 102 : 104, b[0].left + 1, b[0].top + 2, 24, 22);
-    drawPicture(dc, modePicture(), b[1].left + 2, b[1].top + 1, 48, 19);
-    drawPicture(dc, c.chinesePunct ? 105 : 103, b[2].left, b[2].top + 2, 24, 22);
-    drawPicture(dc, c.fullWidth ? 106 : 107, b[3].left, b[3].top + 2, 24, 22);
-    for (const RECT& button : statusButtons) DrawRaisedFrame(dc, button.left, button.top, button.right, button.bottom);
+    const RECT* b = uiState.statusButtons;
+    DrawPicture(dc, c.chineseMode ? IDB_CHINESE : IDB_ENGLISH, b[0].left + 1, b[0].top + 2, 24, 22);
+    DrawPicture(dc, modePicture(), b[1].left + 2, b[1].top + 1, 48, 19);
+    DrawPicture(dc, c.chinesePunct ? IDB_CHINESE_PUNCT : IDB_ASCII_PUNCT, b[2].left, b[2].top + 2, 24, 22);
+    DrawPicture(dc, c.fullWidth ? IDB_FULL_WIDTH : IDB_HALF_WIDTH, b[3].left, b[3].top + 2, 24, 22);
+    for (const RECT& button : uiState.statusButtons)
+        DrawRaisedFrame(dc, button.left, button.top, button.right, button.bottom);
 }
 
 UINT OpenStatusMenu(HWND owner, int order) {
@@ -122,8 +102,8 @@ UINT OpenStatusMenu(HWND owner, int order) {
 }
 
 static void runCommand(UINT id) {
-    if (id >= CMD_WEBSITE && id <= CMD_LAST_LAYOUT) {
-        SelectSoftLayout(static_cast<int>(id - CMD_WEBSITE));
+    if (id >= CMD_LAYOUT_FIRST && id <= CMD_LAYOUT_LAST) {
+        SelectSoftLayout(static_cast<int>(id - CMD_LAYOUT_FIRST));
         if (id != CMD_WEBSITE) return;
     }
     HIMC context = uiInputContext();
@@ -158,11 +138,13 @@ static void runCommand(UINT id) {
     ImmUnlockIMC(context);
 }
 
-static void buttonReleased(HWND window) {
+static void releaseButton(HWND window) {
+    int& pressed = uiState.statusPressed;
+    if (pressed < 0) return;
     HIMC context = uiInputContext();
     INPUTCONTEXT* locked = context ? ImmLockIMC(context) : nullptr;
     if (locked != nullptr) {
-        switch (statusPressed) {
+        switch (pressed) {
         case 0:
             engineContext.chineseMode = engineContext.chineseMode ? 0 : 1;
             RepaintStatusWindow();
@@ -171,7 +153,7 @@ static void buttonReleased(HWND window) {
         case 3: {
             DWORD conversion = 0, sentence = 0;
             ImmGetConversionStatus(context, &conversion, &sentence);
-            const DWORD bit = statusPressed == 2 ? IME_CMODE_SYMBOL : IME_CMODE_FULLSHAPE;
+            const DWORD bit = pressed == 2 ? IME_CMODE_SYMBOL : IME_CMODE_FULLSHAPE;
             ImmSetConversionStatus(context, conversion ^ bit, sentence);
             RepaintStatusWindow();
             break;
@@ -187,67 +169,61 @@ static void buttonReleased(HWND window) {
         ImmUnlockIMC(context);
     }
     // Even without a context the press is over: never leave the mouse captured.
-    statusPressed = -1;
+    pressed = -1;
     ReleaseCapture();
 }
 
+static void addButtonTools(HWND window, HWND tip) {
+    for (UINT i = 0; i < 4; ++i)
+        AddButtonTool(tip, window, STATUS_TOOL_BASE + i, uiState.statusButtons[i], IDS_TIP_CHINESE + i);
+}
+
+// A press on a button sinks it until the release; elsewhere it begins a drag. Either way
+// it closes the first introduction picture.
+static bool pressButton(HWND window, int x, int y) {
+    if (WindowExists(introWindow)) DestroyWindow(introWindow);
+    for (int i = 0; i < 4; ++i) {
+        const RECT& b = uiState.statusButtons[i];
+        if (!insideRect(b, x, y)) continue;
+        HDC dc = GetDC(window);
+        if (dc != nullptr) {
+            DrawSunkenFrame(dc, b.left, b.top, b.right, b.bottom);
+            ReleaseDC(window, dc);
+        }
+        uiState.statusPressed = i;
+        SetCapture(window);
+        return true;
+    }
+    return false;
+}
+
+static void pointAtButtons(HWND, int x, int y) {
+    SetCursor(LoadCursorA(nullptr, insideRect(uiState.statusButtonArea, x, y) ? IDC_ARROW : IDC_SIZEALL));
+}
+
+static void statusDropped(POINT topLeft) {
+    uiState.statusX = topLeft.x;
+    uiState.statusY = topLeft.y;
+}
+
+static SIZE statusSize() { return SIZE{STATUS_WIDTH, STATUS_HEIGHT}; }
+
+static const WorkingWindow status = {
+    .record = &uiState.status,
+    .handle = &engineContext.statusWindow,
+    .paint = PaintStatus,
+    .bufferSize = statusSize,
+    .created = addButtonTools,
+    .pressed = pressButton,
+    .hovered = pointAtButtons,
+    .released = releaseButton,
+    .dropped = statusDropped,
+};
+
 LRESULT CALLBACK StatusProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    RelayTipMouse(statusTip, window, message, wParam, lParam);
-    const int x = static_cast<short>(LOWORD(lParam));
-    const int y = static_cast<short>(HIWORD(lParam));
-    switch (message) {
-    case WM_CREATE:
-        statusTip = CreateTipControl(window);
-        for (UINT i = 0; i < 4; ++i) AddButtonTool(statusTip, window, STATUS_TOOL_BASE + i, statusButtons[i], i + 1);
-        return 0;
-    case WM_DESTROY:
-        if (statusTip != nullptr) DestroyWindow(statusTip);
-        statusTip = nullptr;
-        if (window == engineContext.statusWindow) engineContext.statusWindow = nullptr;
-        return 0;
-    case WM_PAINT:
-        PaintBuffered(window, 131, 28, PaintStatus);
-        return 0;
-    case WM_MOUSEACTIVATE:
-        return MA_NOACTIVATE;
-    case WM_COMMAND:
+    if (message == WM_COMMAND) {
         runCommand(LOWORD(wParam));
         return 0;
-    case WM_MOUSEMOVE:
-        if (statusDragging)
-            TrackDragMove(window, x, y);
-        else
-            SetCursor(LoadCursorA(nullptr, insideRect(statusButtonArea, x, y) ? IDC_ARROW : IDC_SIZEALL));
-        return 0;
-    case WM_LBUTTONDOWN:
-        if (WindowExists(introWindow)) DestroyWindow(introWindow);
-        for (int i = 0; i < 4; ++i) {
-            if (!insideRect(statusButtons[i], x, y)) continue;
-            HDC dc = GetDC(window);
-            if (dc != nullptr) {
-                const RECT& b = statusButtons[i];
-                DrawSunkenFrame(dc, b.left, b.top, b.right, b.bottom);
-                ReleaseDC(window, dc);
-            }
-            statusPressed = i;
-            SetCapture(window);
-            return 0;
-        }
-        statusDragging = 1;
-        BeginDragMove(window, x, y);
-        return 0;
-    case WM_LBUTTONUP:
-        if (statusDragging) {
-            POINT dropped{};
-            EndDragMove(window, x, y, &dropped);
-            statusX = dropped.x;
-            statusY = dropped.y;
-            statusDragging = 0;
-            return 0;
-        }
-        if (statusPressed >= 0) buttonReleased(window);
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
     }
+    return WorkingWindowProc(status, window, message, wParam, lParam);
 }

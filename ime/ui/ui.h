@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+// Class of the UI host window: ImeInquire names it, attach registers it.
+inline constexpr char UI_CLASS[] = "NOVPA_UICLS";
+
 // Place and repaint the letter box and the composition window after a key.
 void RelayoutComposition();
 // Repaint the status bar (InvalidateRect + UpdateWindow) if it exists.
@@ -17,3 +20,6 @@ HWND EnsureWubiNote();
 int EndOpenDialogs();
 // Register the module's window classes (process attach). Returns 1.
 int RegisterUiClasses();
+// Put the windows' layout state back as at process start: no stored positions, the
+// introduction still to come. Part of the process reset.
+void resetUiState();

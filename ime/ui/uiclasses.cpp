@@ -43,7 +43,7 @@ int RegisterUiClasses() {
         windowClass.lpszClassName = entry.name;
         RegisterClassA(&windowClass);
     }
-    letterBoxWidth = 40;
+    uiState.letterBoxWidth = 40;
     return 1;
 }
 

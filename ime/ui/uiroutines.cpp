@@ -6,9 +6,6 @@
 
 #include <cstddef>
 
-DragRecord dragRecord;
-int16_t uiFontHeight = 16;
-
 bool WindowExists(HWND window) { return window != nullptr && IsWindow(window); }
 
 HIMC uiInputContext() {
@@ -18,7 +15,7 @@ HIMC uiInputContext() {
 
 HFONT CreateUiFont() {
     LOGFONTA font{};
-    font.lfHeight = uiFontHeight;
+    font.lfHeight = uiState.uiFontHeight;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfPitchAndFamily = FIXED_PITCH;
     copyText(font.lfFaceName, sizeof font.lfFaceName, "\xCB\xCE\xCC\xE5");  // 宋体
@@ -70,7 +67,7 @@ void SetSingleTool(HWND tip, HWND window, UINT toolId) {
     tool.uId = toolId;
     GetClientRect(window, &tool.rect);
     tool.hinst = moduleInstance;
-    tool.lpszText = MAKEINTRESOURCEA(TIP_STRING);
+    tool.lpszText = MAKEINTRESOURCEA(IDS_TIP_USER_PHRASES);
     SendMessageA(tip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
     SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
@@ -90,55 +87,58 @@ void AddButtonTool(HWND tip, HWND window, UINT toolId, const RECT& rect, UINT te
 
 // The drag outline, XORed onto the screen so that drawing it twice removes it.
 static void drawOutline(int x, int y) {
+    const DragRecord& drag = uiState.dragRecord;
     HDC screen = GetDC(nullptr);
     if (screen == nullptr) return;
     SetROP2(screen, R2_XORPEN);
-    RECT outline{x - dragRecord.grabDX, y - dragRecord.grabDY,
-                 x - dragRecord.grabDX + dragRecord.dragWidth,
-                 y - dragRecord.grabDY + dragRecord.dragHeight};
+    RECT outline{x - drag.grabDX, y - drag.grabDY, x - drag.grabDX + drag.dragWidth,
+                 y - drag.grabDY + drag.dragHeight};
     DrawFocusRect(screen, &outline);
     ReleaseDC(nullptr, screen);
 }
 
 void BeginDragMove(HWND window, int x, int y) {
+    DragRecord& drag = uiState.dragRecord;
     SetCapture(window);
     SetCursor(nullptr);
     POINT cursor{x, y};
     ClientToScreen(window, &cursor);
     RECT frame{};
     GetWindowRect(window, &frame);
-    dragRecord.dragWidth = frame.right - frame.left;
-    dragRecord.dragHeight = frame.bottom - frame.top;
-    dragRecord.grabDX = cursor.x - frame.left;
-    dragRecord.grabDY = cursor.y - frame.top;
+    drag.dragWidth = frame.right - frame.left;
+    drag.dragHeight = frame.bottom - frame.top;
+    drag.grabDX = cursor.x - frame.left;
+    drag.grabDY = cursor.y - frame.top;
     drawOutline(cursor.x, cursor.y);
-    dragRecord.lastX = cursor.x;
-    dragRecord.lastY = cursor.y;
+    drag.lastX = cursor.x;
+    drag.lastY = cursor.y;
 }
 
 void TrackDragMove(HWND window, int x, int y) {
-    drawOutline(dragRecord.lastX, dragRecord.lastY);
+    DragRecord& drag = uiState.dragRecord;
+    drawOutline(drag.lastX, drag.lastY);
     POINT cursor{x, y};
     ClientToScreen(window, &cursor);
     drawOutline(cursor.x, cursor.y);
-    dragRecord.lastX = cursor.x;
-    dragRecord.lastY = cursor.y;
+    drag.lastX = cursor.x;
+    drag.lastY = cursor.y;
 }
 
 void EndDragMove(HWND window, int x, int y, POINT* position) {
+    const DragRecord& drag = uiState.dragRecord;
     POINT cursor{x, y};
     ClientToScreen(window, &cursor);
     // Erase the outline where it was last drawn: a release away from the last move
     // point would otherwise leave an outline behind on the screen.
-    drawOutline(dragRecord.lastX, dragRecord.lastY);
-    int left = cursor.x - dragRecord.grabDX;
-    int top = cursor.y - dragRecord.grabDY;
+    drawOutline(drag.lastX, drag.lastY);
+    int left = cursor.x - drag.grabDX;
+    int top = cursor.y - drag.grabDY;
     RECT work{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     if (left < work.left) left = work.left;
     if (top < work.top) top = work.top;
-    if (left + dragRecord.dragWidth > work.right) left = work.right - dragRecord.dragWidth;
-    if (top + dragRecord.dragHeight > work.bottom) top = work.bottom - dragRecord.dragHeight;
+    if (left + drag.dragWidth > work.right) left = work.right - drag.dragWidth;
+    if (top + drag.dragHeight > work.bottom) top = work.bottom - drag.dragHeight;
     SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ReleaseCapture();
     if (position != nullptr) {
@@ -209,4 +209,29 @@ int TextWidth(HDC dc, const char* text, int length) {
     SIZE size{};
     GetTextExtentPoint32A(dc, text, length, &size);
     return size.cx;
+}
+
+void DrawPicture(HDC dc, int id, int x, int y, int width, int height) {
+    HANDLE picture = LoadImageA(moduleInstance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
+    if (picture == nullptr) return;
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(memory, static_cast<HGDIOBJ>(picture));
+    BitBlt(dc, x, y, width, height, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(static_cast<HGDIOBJ>(picture));
+}
+
+void InvertCaret(HWND window, const char* text, int length, int characterExtra, int offset, int bottom) {
+    HDC dc = GetDC(window);
+    if (dc == nullptr) return;
+    HFONT font = CreateUiFont();
+    HGDIOBJ old = SelectObject(dc, font);
+    SetTextCharacterExtra(dc, characterExtra);
+    const int x = offset + TextWidth(dc, text, length);
+    RECT caret{x, 5, x + 1, bottom};
+    InvertRect(dc, &caret);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(window, dc);
 }

@@ -5,33 +5,53 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "resources/resource.h"
+#include "ui/ui.h"
+
 #include <cstdint>
 
 // ---------------------------------------------------------------------------------------
-// Layout state of the windows, process-wide beside the engine record.
+// State of the windows, process-wide beside the engine record.
 // ---------------------------------------------------------------------------------------
-extern int compositionX, compositionY;        // top-left of the composition window
-extern int compositionWidth, compositionHeight; // size computed by the last relayout
-extern int32_t letterBoxWidth;                // width of the letter box, last computed
-extern int16_t uiFontHeight;                  // cell height of the UI font
-extern int32_t firstShowPending;              // windows stay hidden until the first relayout
-extern int pictureWidth, pictureHeight;       // size of the picture windows
-
-// Status bar: placed once per process; (0, 0) means not placed yet.
-extern int statusX, statusY, statusWidth, statusHeight;
-extern RECT statusButtons[4];
-extern RECT statusButtonArea;
-extern int statusPressed;                     // button held down, -1 for none
-extern int16_t softLayout;                    // soft-keyboard layout chosen from the menu
-void SelectSoftLayout(int layout);
 
 // Drag record: one for the process, since a drag holds the mouse capture.
 struct DragRecord {
-    int lastX, lastY;         // screen point of the outline last drawn
-    int grabDX, grabDY;       // cursor offset from the window's top-left
-    int dragWidth, dragHeight; // size of the outline
+    int lastX = 0, lastY = 0;            // screen point of the outline last drawn
+    int grabDX = 0, grabDY = 0;          // cursor offset from the window's top-left
+    int dragWidth = 0, dragHeight = 0;   // size of the outline
 };
-extern DragRecord dragRecord;
+
+// What each working window (letter box, composition window, status bar) keeps for the
+// behaviour they share.
+struct WindowRecord {
+    HWND tip = nullptr;  // its tooltip control
+    int dragging = 0;    // a drag of this window is in progress
+};
+
+// Every field starts as a process starts once its classes are registered, so a reset is
+// `uiState = {}`.
+struct UiState {
+    int compositionX = 0, compositionY = 0;          // top-left of the composition window
+    int compositionWidth = 0, compositionHeight = 0; // size computed by the last relayout
+    int32_t letterBoxWidth = 40;                     // width of the letter box, last computed
+    int16_t uiFontHeight = 16;                       // cell height of the UI font
+    int32_t firstShowPending = 1;                    // windows stay hidden until the first relayout
+    int pictureWidth = PICTURE_WIDTH, pictureHeight = PICTURE_HEIGHT;  // the picture windows
+    int32_t introPending = 1;                        // the introduction has not run yet
+
+    // Status bar: placed once per process; (0, 0) means not placed yet.
+    int statusX = 0, statusY = 0, statusWidth = 0, statusHeight = 0;
+    RECT statusButtons[4] = {};
+    RECT statusButtonArea = {};
+    int statusPressed = -1;                          // button held down, -1 for none
+    int16_t softLayout = 0;                          // soft-keyboard layout chosen from the menu
+
+    DragRecord dragRecord;
+    WindowRecord letterBox, composition, status;
+};
+extern UiState uiState;
+
+void SelectSoftLayout(int layout);
 
 // Timers and tool ids of the windows.
 constexpr UINT_PTR COMPOSITION_CARET_TIMER = 100;
@@ -39,22 +59,30 @@ constexpr UINT_PTR LETTERBOX_CARET_TIMER = 200;
 constexpr UINT COMPOSITION_TOOL = 200;
 constexpr UINT LETTERBOX_TOOL = 300;
 constexpr UINT STATUS_TOOL_BASE = 100;
-constexpr UINT TIP_STRING = 5;             // "wrong key three times" hint
-
-// Menu command ids of the status menu.
-constexpr UINT CMD_WEBSITE = 1280;
-constexpr UINT CMD_LAST_LAYOUT = 1292;
-constexpr UINT CMD_ABOUT = 1293;
-constexpr UINT CMD_NEWS = 1294;
-constexpr UINT CMD_MANUAL = 1295;
-constexpr UINT CMD_SETTINGS = 1297;
-constexpr UINT CMD_USER_PHRASES = 1298;
-constexpr UINT CMD_WEB_ADDRESSES = 1299;
-constexpr UINT CMD_RADICALS = 1300;
-constexpr UINT CMD_UPGRADE = 1301;
 
 // Input context of the application: the UI host window's extra word 0.
 HIMC uiInputContext();
+
+// ---------------------------------------------------------------------------------------
+// The working windows' shared procedure: tooltip, drag-to-move, no activation,
+// double-buffered painting and the caret timer. Each window describes what differs.
+// ---------------------------------------------------------------------------------------
+struct WorkingWindow {
+    WindowRecord* record;                          // its tooltip and drag flag
+    HWND* handle;                                  // where its handle is kept; cleared when it goes
+    void (*paint)(HDC dc, const RECT& client);
+    SIZE (*bufferSize)();                          // size of the paint buffer
+    UINT tool = 0;                                 // one tool over the client area; 0 for none
+    UINT_PTR caretTimer = 0;                       // 0: no caret
+    UINT caretPeriod = 0;
+    void (*caretStep)(HWND window) = nullptr;
+    void (*created)(HWND window, HWND tip) = nullptr;     // further set-up once the tip exists
+    bool (*pressed)(HWND window, int x, int y) = nullptr; // left button down; true: no drag
+    void (*hovered)(HWND window, int x, int y) = nullptr; // mouse move while not dragging
+    void (*released)(HWND window) = nullptr;              // left button up while not dragging
+    void (*dropped)(POINT topLeft) = nullptr;             // a drag ended there; null: not kept
+};
+LRESULT WorkingWindowProc(const WorkingWindow& kind, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // ---------------------------------------------------------------------------------------
 // Shared routines: font, tooltip, drag-to-move, frames and lines.
@@ -75,6 +103,12 @@ int TextWidth(HDC dc, const char* text, int length);
 bool WindowExists(HWND window);
 // Double-buffered paint: paints width x height into a memory context, copies it.
 void PaintBuffered(HWND window, int width, int height, void (*painter)(HDC, const RECT&));
+// The blinking caret of the letter box and the composition window: inverts the column at
+// offset + the width of text (with the UI font and that character spacing), from y = 5 down
+// to bottom, directly on the window. Two calls restore the pixels.
+void InvertCaret(HWND window, const char* text, int length, int characterExtra, int offset, int bottom);
+// Copies the top-left width x height block of a bitmap resource to (x, y).
+void DrawPicture(HDC dc, int id, int x, int y, int width, int height);
 
 // ---------------------------------------------------------------------------------------
 // Letter box (class ZOZ_CANDCLS).
@@ -110,14 +144,12 @@ LRESULT CALLBACK StatusProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 // ---------------------------------------------------------------------------------------
 // Picture windows: the five-stroke note and the two introduction pictures.
 // ---------------------------------------------------------------------------------------
-extern int32_t introPending;   // the introduction has not run in this process yet
 HWND CreatePictureWindow(const char* className);
 LRESULT CALLBACK IntroProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK Intro2Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK WubiNoteProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Window class names.
-inline constexpr char UI_CLASS[] = "NOVPA_UICLS";
 inline constexpr char STATUS_CLASS[] = "ZOZ_STATUSCLS";
 inline constexpr char COMPOSITION_CLASS[] = "ZOZ_COMPCLS";
 inline constexpr char LETTERBOX_CLASS[] = "ZOZ_CANDCLS";

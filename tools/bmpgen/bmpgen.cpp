@@ -3,6 +3,8 @@
 // 256 colours) and the three full-size picture windows (366 x 405, 16 colours).
 #include <windows.h>
 
+#include "resources/resource.h"
+
 #include <iconv.h>
 
 #include <cstdio>
@@ -220,14 +222,15 @@ void underline(Picture& p) {
 
 void bigPicture(Picture& p, const char* title, const std::vector<const char*>& paragraphs) {
     // Raised outer frame.
-    p.line(0, 0, 365, 0, RGB(223, 223, 223));
-    p.line(0, 0, 0, 404, RGB(223, 223, 223));
-    p.line(1, 1, 364, 1, kWhite);
-    p.line(1, 1, 1, 403, kWhite);
-    p.line(0, 404, 366, 404, kBlack);
-    p.line(365, 0, 365, 405, kBlack);
-    p.line(1, 403, 365, 403, kGrey);
-    p.line(364, 1, 364, 404, kGrey);
+    const int r = PICTURE_WIDTH, b = PICTURE_HEIGHT;
+    p.line(0, 0, r - 1, 0, RGB(223, 223, 223));
+    p.line(0, 0, 0, b - 1, RGB(223, 223, 223));
+    p.line(1, 1, r - 2, 1, kWhite);
+    p.line(1, 1, 1, b - 2, kWhite);
+    p.line(0, b - 1, r, b - 1, kBlack);
+    p.line(r - 1, 0, r - 1, b, kBlack);
+    p.line(1, b - 2, r - 1, b - 2, kGrey);
+    p.line(r - 2, 1, r - 2, b - 1, kGrey);
     // Caption bar with its close box.
     p.fill(3, 3, 363, 21, kNavy);
     p.text(8, 6, gbk("Tessel 输入法"), kWhite, 12, true);
@@ -278,73 +281,73 @@ int main(int argc, char** argv) {
         COLORREF color;
         int height, x, y;
     } status[] = {
-        {102, "中", kRed, 16, 3, 1},     {104, "英", kRed, 16, 3, 1},
-        {103, ",.", kRed, 12, 6, 3},     {105, "，", kNavy, 16, 0, -2},
-        {106, "全", kRed, 16, 3, 1},     {107, "半", kBlack, 16, 3, 1},
+        {IDB_CHINESE, "中", kRed, 16, 3, 1},     {IDB_ENGLISH, "英", kRed, 16, 3, 1},
+        {IDB_ASCII_PUNCT, ",.", kRed, 12, 6, 3}, {IDB_CHINESE_PUNCT, "，", kNavy, 16, 0, -2},
+        {IDB_FULL_WIDTH, "全", kRed, 16, 3, 1},  {IDB_HALF_WIDTH, "半", kBlack, 16, 3, 1},
     };
     for (auto& s : status) {
         Picture p(22, 17);
         statusPicture(p, s.text, s.color, s.height, s.x, s.y);
         // The Chinese full stop shares the picture with the comma: both sit low in their
         // cells, so the stop is drawn half a cell to the right of the comma.
-        if (s.id == 105) statusPicture(p, "。", s.color, 16, 9, -2);
+        if (s.id == IDB_CHINESE_PUNCT) statusPicture(p, "。", s.color, 16, 9, -2);
         save(p, 16, s.id);
     }
     {
         Picture p(50, 20);  // phonetic-shape edition: the product word and a red colon
         int w = p.text(2, 4, "Tessel", kBlack, 12, true);
         p.text(2 + w, 4, ":", kRed, 12, true);
-        save(p, 256, 204);
+        save(p, 256, IDB_MODE_PHONETIC);
     }
     {
         Picture p(50, 20);  // shape-code edition: the product word and a small red 形
         int w = p.text(1, 5, "Tessel", kBlack, 12);
         p.text(1 + w, 3, gbk("形"), kRed, 12);
-        save(p, 256, 220);
+        save(p, 256, IDB_MODE_SHAPE);
     }
     {
         Picture p(50, 20);
         int w = p.text(1, 4, "Ts", kNavy, 12, true);
         p.text(2 + w, 4, gbk("五笔"), kMaroon, 12);
-        save(p, 256, 232);
+        save(p, 256, IDB_MODE_WUBI);
     }
     {
         Picture p(50, 20);
         int w = p.text(1, 3, "Ts", kNavy, 12, true);
         p.text(2 + w, 3, gbk("拼音"), kBlue, 12);
         underline(p);
-        save(p, 256, 245);
+        save(p, 256, IDB_MODE_PINYIN);
     }
     {
         Picture p(50, 20);
         int w = p.text(1, 3, gbk("中文"), kBlue, 12);
         p.text(1 + w, 3, gbk("网址"), kRed, 12);
         underline(p);
-        save(p, 256, 242);
+        save(p, 256, IDB_MODE_WEB);
     }
     {
-        Picture p(366, 405);
+        Picture p(PICTURE_WIDTH, PICTURE_HEIGHT);
         bigPicture(p, "我有一个梦",
                    {"我有一个梦：有一天，每一个会写汉字的人都能放下手中的笔，用键盘像写字一样自然地把中文写进电脑。",
                     "字形是汉字的根本。记住字的样子就够了，不必会读，也不必背规则，敲几下键，字就出来了。",
                     "愿这支键盘上的笔，陪伴您写下的每一个字。"});
-        save(p, 16, 222);
+        save(p, 16, IDB_INTRO);
     }
     {
-        Picture p(366, 405);
+        Picture p(PICTURE_WIDTH, PICTURE_HEIGHT);
         bigPicture(p, "闪电升级",
                    {"请把您的电子邮件地址留给我们。",
                     "每当 Tessel 有了改进的新版本，我们就通过电子邮件把它寄给您：不用等待，也不用到处寻找。",
                     "您的地址只用来寄送新版本，决不转给他人。"});
-        save(p, 16, 237);
+        save(p, 16, IDB_UPGRADE);
     }
     {
-        Picture p(366, 405);
+        Picture p(PICTURE_WIDTH, PICTURE_HEIGHT);
         bigPicture(p, "特别提示!",
                    {"您现在使用的是五笔优先方式：键入的编码先按五笔字型查找。",
                     "在这种方式下，Tessel 自己的字形编码暂时不起作用。",
                     "键入 i 再键入 9，即可回到 Tessel 自己的编码。"});
-        save(p, 16, 234);
+        save(p, 16, IDB_WUBI_NOTE);
     }
     return ok ? 0 : 1;
 }

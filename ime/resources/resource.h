@@ -1,0 +1,68 @@
+/* Names of the module's resources and of the picture sizes, shared by qx.rc, the module's
+   windows and the bitmap generator. Plain integer #defines only, so that every resource
+   compiler reads this file as the C++ compiler does. */
+#ifndef QX_RESOURCE_H
+#define QX_RESOURCE_H
+
+/* Status bar: 131 x 28, four picture buttons. */
+#define STATUS_WIDTH 131
+#define STATUS_HEIGHT 28
+
+/* Button pictures of the status bar (22 x 17, 16 colours). */
+#define IDB_CHINESE 102        /* a red zhong: Chinese input */
+#define IDB_ASCII_PUNCT 103    /* small red comma and full stop */
+#define IDB_ENGLISH 104        /* a red ying: English input */
+#define IDB_CHINESE_PUNCT 105  /* dark-blue Chinese comma and full stop */
+#define IDB_FULL_WIDTH 106     /* a red quan */
+#define IDB_HALF_WIDTH 107     /* a black ban */
+
+/* Mode labels of the status bar's menu button (50 x 20, 256 colours). */
+#define IDB_MODE_PHONETIC 204
+#define IDB_MODE_SHAPE 220
+#define IDB_MODE_WUBI 232
+#define IDB_MODE_WEB 242
+#define IDB_MODE_PINYIN 245
+
+/* Full-size picture windows (366 x 405, 16 colours). */
+#define PICTURE_WIDTH 366
+#define PICTURE_HEIGHT 405
+#define IDB_INTRO 222      /* first introduction picture */
+#define IDB_WUBI_NOTE 234  /* note on the five-stroke mode */
+#define IDB_UPGRADE 237    /* second introduction picture: the upgrade notice */
+
+/* Strings: the tooltips of the four status buttons, then the hint over the working
+   windows. */
+#define IDS_TIP_CHINESE 1
+#define IDS_TIP_MENU 2
+#define IDS_TIP_PUNCT 3
+#define IDS_TIP_WIDTH 4
+#define IDS_TIP_USER_PHRASES 5
+
+/* Menu of the soft-keyboard layouts; each item's command is CMD_LAYOUT_FIRST + layout. */
+#define IDM_SOFT_LAYOUTS 200
+#define CMD_LAYOUT_FIRST 1280 /* layout 0: common symbols */
+#define CMD_LAYOUT_PUNCTUATION 1281
+#define CMD_LAYOUT_RUSSIAN 1282
+#define CMD_LAYOUT_ZHUYIN 1283
+#define CMD_LAYOUT_PINYIN 1284
+#define CMD_LAYOUT_HIRAGANA 1285
+#define CMD_LAYOUT_KATAKANA 1286
+#define CMD_LAYOUT_GREEK 1287
+#define CMD_LAYOUT_NUMBERS 1288
+#define CMD_LAYOUT_MATHS 1289
+#define CMD_LAYOUT_UNITS 1290
+#define CMD_LAYOUT_BOX_LINES 1291
+#define CMD_LAYOUT_LAST 1292  /* layout 12: special symbols */
+
+/* Commands of the status menu. The first item shares its id with layout 0. */
+#define CMD_WEBSITE 1280
+#define CMD_ABOUT 1293
+#define CMD_NEWS 1294
+#define CMD_MANUAL 1295
+#define CMD_SETTINGS 1297
+#define CMD_USER_PHRASES 1298
+#define CMD_WEB_ADDRESSES 1299
+#define CMD_RADICALS 1300
+#define CMD_UPGRADE 1301
+
+#endif

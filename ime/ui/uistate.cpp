@@ -1,0 +1,6 @@
+// The windows' process-wide state, and its reset.
+#include "ui/uiwindows.h"
+
+UiState uiState;
+
+void resetUiState() { uiState = {}; }
