@@ -20,5 +20,10 @@ if(QX_WINDOWS)
   endif()
   target_link_libraries(qx PRIVATE imm32 user32 gdi32 comctl32 advapi32 shell32)
 else()
+  # Only the exports leave the module, as on Windows: everything is compiled hidden and
+  # qx.map names the exports of qx.def and the engine data the host runner reads.
+  set(qx_export_map ${CMAKE_CURRENT_SOURCE_DIR}/frontend/qx.map)
+  target_link_options(qx PRIVATE LINKER:--version-script=${qx_export_map})
+  set_target_properties(qx PROPERTIES LINK_DEPENDS ${qx_export_map})
   target_link_libraries(qx PRIVATE winapi)
 endif()

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
-
 
 namespace {
 
@@ -69,6 +72,39 @@ TEST(EntryPoints, ModuleExportsTheInterfaceByName) {
     EXPECT_TRUE(inquire(&info, uiClass, 0));
     EXPECT_STREQ(uiClass, "NOVPA_UICLS");
     FreeLibrary(module);
+}
+
+// The host module's dynamic symbol table is its export map, and the map's functions are
+// the exports qx.def gives the Windows module: both offer the same interface.
+TEST(EntryPoints, ModuleExportsNothingButItsExportList) {
+    auto words = [](const std::string& path, const std::string& from, const std::string& to) {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        std::string body = text.str();
+        const size_t start = body.find(from), stop = body.find(to, start);
+        std::set<std::string> names;
+        std::istringstream list(body.substr(start + from.size(), stop - start - from.size()));
+        for (std::string word; list >> word;)
+            if (word.rfind("/*", 0) != 0) names.insert(word.substr(0, word.find(';')));
+        return names;
+    };
+    const std::set<std::string> map = words(QX_SOURCE_DIR "/ime/frontend/qx.map", "global:", "local:");
+    const std::set<std::string> def = words(QX_SOURCE_DIR "/ime/frontend/qx.def", "EXPORTS", "\n\n");
+    ASSERT_EQ(def.size(), 15u);
+    for (const std::string& name : def) EXPECT_TRUE(map.count(name)) << name << " is missing from qx.map";
+
+    std::set<std::string> dynamic;
+    FILE* nm = popen("nm -D --defined-only " QX_BIN_DIR "/qx.ime", "r");
+    ASSERT_NE(nm, nullptr);
+    char line[512];
+    while (std::fgets(line, sizeof line, nm)) {
+        std::istringstream fields(line);
+        std::string address, kind, name;
+        if (fields >> address >> kind >> name) dynamic.insert(name);
+    }
+    ASSERT_EQ(pclose(nm), 0) << "nm reads " QX_BIN_DIR "/qx.ime";
+    EXPECT_EQ(dynamic, map);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <climits>
+#include <dlfcn.h>
 #include <iterator>
 #include <string>
 #include <unistd.h>
@@ -155,6 +156,34 @@ TEST(Library, HostLibraryRunsItsEntryPointAndExportsFunctions) {
     EXPECT_EQ(events[0].text.rfind("attach /", 0), 0u) << events[0].text;
     EXPECT_NE(events[0].text.find("pefixturehost.dll"), std::string::npos);
     EXPECT_EQ(events[1].text.rfind("detach /", 0), 0u);
+}
+
+// The library describes its entry point and resources while it is mapped; loaded again,
+// whether or not the dynamic linker kept it mapped meanwhile, it is the same library.
+// Loaded as a data file, its resources are there but its entry point never runs.
+TEST(Library, HostLibraryIsTheSameWhenLoadedAgainAndRunsNoEntryAsDataFile) {
+    const std::string path = fixture("pefixturehost.dll");
+    for (bool heldMapped : {false, true}) {
+        void* held = heldMapped ? dlopen(path.c_str(), RTLD_NOW) : nullptr;
+        winapiClearRecords();
+        for (int round = 0; round < 2; ++round) {
+            HMODULE module = LoadLibraryA(path.c_str());
+            ASSERT_NE(module, nullptr) << round;
+            expectFixtureResources(module);
+            EXPECT_TRUE(FreeLibrary(module));
+        }
+        auto events = winapiEvents();
+        ASSERT_EQ(events.size(), 4u) << heldMapped;
+        EXPECT_EQ(events[2].text.rfind("attach /", 0), 0u) << events[2].text;
+        if (held) dlclose(held);
+    }
+
+    winapiClearRecords();
+    HMODULE data = LoadLibraryExA(fixture("pefixturehost.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(data, nullptr);
+    expectFixtureResources(data);
+    EXPECT_TRUE(FreeLibrary(data));
+    EXPECT_TRUE(winapiEvents().empty());
 }
 
 TEST(Library, ModuleFileNameIsCutAndTerminatedInASmallBuffer) {

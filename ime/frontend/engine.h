@@ -7,6 +7,7 @@
 #pragma once
 
 #include <windows.h>
+#include "frontend/imeexports.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -76,7 +77,7 @@ constexpr uint32_t ZOZ_RESET = 0x47494D01;
 constexpr uint32_t ZOZ_KEY = 0x47494D02;
 
 // The one context of the process.
-extern EngineContext engineContext;
+QX_EXPORTED extern EngineContext engineContext;
 
 // engineCall: stores the request as the current one and dispatches; 1 for a known
 // command, 0 for any other. engineRequest builds the request on the stack and calls it.
@@ -88,11 +89,11 @@ extern EngineRequest* currentRequest;
 // ---------------------------------------------------------------------------------------
 // Mode flags and settings, process-wide beside the context.
 // ---------------------------------------------------------------------------------------
-extern int32_t pinyinMode;      // keys go to the pinyin engine
-extern int32_t webMode;         // keys go to the web-address engine
+QX_EXPORTED extern int32_t pinyinMode; // keys go to the pinyin engine
+QX_EXPORTED extern int32_t webMode;    // keys go to the web-address engine
 extern int32_t webListIndex;    // 0: public list ('['), 1: personal list (']')
-extern int32_t wubiMode;        // five-stroke table and "WBCZ.rt"
-extern int32_t phoneticEdition; // 1 phonetic-shape edition, 0 shape-code edition
+QX_EXPORTED extern int32_t wubiMode;        // five-stroke table and "WBCZ.rt"
+QX_EXPORTED extern int32_t phoneticEdition; // 1 phonetic-shape edition, 0 shape-code edition
 extern int32_t gbkSetting;      // setting "GBK字库"
 extern int32_t gbkLookup;       // GBK tables take part in the current lookup
 extern int32_t tablesMissing;   // the data libraries failed the version test
@@ -117,8 +118,8 @@ extern char repeatKeys[3];
 // Shape-code engine state that other parts read (windows, tables, driver).
 extern int32_t phraseLibraryMode;  // the phrase library table is searched
 extern int32_t pinyinPhraseRequest; // the pinyin engine wants "PYCZ" from currentCodeTable
-extern int32_t displayHalf;        // which half of displayLine the label keys search
-extern char messageLine[60];       // one-line message of the composition window
+QX_EXPORTED extern int32_t displayHalf;  // which half of displayLine the label keys search
+QX_EXPORTED extern char messageLine[60]; // one-line message of the composition window
 extern int32_t quoteAlternation;   // shared double/single quote alternation, 0 or 1
 extern int32_t pinyinStartFlag;    // set when the driver switches pinyin mode on
 extern int32_t webResultPending;   // a finished web-address choice waits for delivery

@@ -1,7 +1,8 @@
 # The module's resources, written once in qx.rc with bitmaps that tools/bmpgen draws at
 # build time. Windows builds compile qx.rc into the module with windres; the host build
 # compiles the same file to a .res blob and carries it as an array (qxHostResources) that
-# the stand-in's loader attaches to the module, so both find the same resources.
+# the module describes, with its entry point, to the stand-in's loader, so both find the
+# same resources.
 set(QX_RC_FILE ${CMAKE_CURRENT_LIST_DIR}/qx.rc)
 set(QX_RC_HEADER ${CMAKE_CURRENT_LIST_DIR}/resource.h)
 set(QX_BITMAP_DIR ${CMAKE_BINARY_DIR}/resources/bitmaps)
@@ -41,7 +42,7 @@ if(QX_HOST)
     COMMENT "Compiling qx.rc for the host module"
     VERBATIM)
   add_custom_command(OUTPUT ${qx_resource_cpp}
-    COMMAND resblob ${QX_RES_FILE} ${qx_resource_cpp}
+    COMMAND resblob ${QX_RES_FILE} ${qx_resource_cpp} DllMain
     DEPENDS resblob ${QX_RES_FILE}
     VERBATIM)
   # The array goes into the module's objects, so the host module and the tests that

@@ -12,3 +12,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 extern "C" int fixtureAnswer() { return 42; }
+
+// The resources embed.cmake wrote from the fixture's script, described to the loader.
+extern "C" const unsigned char qxHostResources[];
+extern "C" const size_t qxHostResourcesSize;
+WINAPI_HOST_LIBRARY(DllMain, qxHostResources, qxHostResourcesSize)

@@ -42,6 +42,19 @@ void winapiClearRecords();
 // in-process module when `module` is null. Returns the module, or null for a damaged blob.
 HMODULE winapiAttachResources(HMODULE module, const void* res, size_t size);
 
+// A host library's entry point and resources, which a PE image carries in its headers.
+// A host library describes them from a constructor while it is being loaded, so nothing
+// beyond its real exports needs to be in its dynamic symbol table:
+//     WINAPI_HOST_LIBRARY(DllMain, resources, resourcesSize)
+// `inside` is any address in the library; the entry point and the blob may be null.
+typedef BOOL(WINAPI* WinapiEntryPoint)(HINSTANCE, DWORD, LPVOID);
+void winapiDescribeHostLibrary(const void* inside, WinapiEntryPoint entry, const void* res, size_t size);
+#define WINAPI_HOST_LIBRARY(entry, res, size)                                                      \
+    __attribute__((constructor)) static void winapiHostLibraryDescription() {                      \
+        winapiDescribeHostLibrary(reinterpret_cast<const void*>(&winapiHostLibraryDescription), entry, \
+                                  res, size);                                                    \
+    }
+
 // Every resource of a PE image or a .res blob in memory, for tests and the fuzzer.
 // Type and name are "#<id>" for numbered ones, else the name in GBK. Returns false
 // (and lists nothing) when the data is refused as damaged.

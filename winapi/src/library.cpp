@@ -1,8 +1,9 @@
 // Libraries and resources. A PE library (PE32 or PE32+) is mapped read-only and its
 // resource directory walked once at load, every offset checked against the file, so a
 // damaged file is refused rather than read past its end; resources are then used in
-// place. A host library (ELF) is loaded by the dynamic linker; its resources are a
-// compiled .res blob it exports as qxHostResources/qxHostResourcesSize.
+// place. A host library (ELF) is loaded by the dynamic linker; while it is mapped it
+// describes its entry point and its resources (a compiled .res blob) from a constructor,
+// where a PE image has them in its headers.
 #include "internal.h"
 #include "winapi/library.h"
 #include "winapi/system.h"
@@ -15,6 +16,8 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <link.h>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -46,8 +49,19 @@ struct Module {
     void* mapping = nullptr;
     size_t mappingSize = 0;
     void* library = nullptr;   // dlopen handle of a host library
+    WinapiEntryPoint entry = nullptr;
     std::vector<Resource> resources;
 };
+
+// What host libraries said of themselves, by the dynamic linker's record of each. A
+// library's constructors run once per mapping, so a description outlives a FreeLibrary
+// that leaves the library mapped and is dropped when the mapping goes.
+struct HostDescription {
+    WinapiEntryPoint entry;
+    const BYTE* res;
+    size_t size;
+};
+std::map<const void*, HostDescription> hostDescriptions;
 
 // Module records are never freed, so a handle from a freed library is refused by the
 // live flag instead of pointing at reused memory.
@@ -378,15 +392,21 @@ bool resolveLibrary(const char* requested, std::string* path) {
     return false;
 }
 
-typedef BOOL(WINAPI* EntryPoint)(HINSTANCE, DWORD, LPVOID);
+const void* linkMapOf(void* library) {
+    link_map* map = nullptr;
+    return dlinfo(library, RTLD_DI_LINKMAP, &map) == 0 ? map : nullptr;
+}
 
 void unloadModule(Module* m) {
     if (m->library) {
-        if (auto entry = reinterpret_cast<EntryPoint>(dlsym(m->library, "DllMain")))
-            entry(reinterpret_cast<HINSTANCE>(m), DLL_PROCESS_DETACH, nullptr);
+        if (m->entry) m->entry(reinterpret_cast<HINSTANCE>(m), DLL_PROCESS_DETACH, nullptr);
+        const void* map = linkMapOf(m->library);
         dlclose(m->library);
         m->library = nullptr;
+        if (void* still = dlopen(m->path.c_str(), RTLD_NOW | RTLD_NOLOAD)) dlclose(still);
+        else hostDescriptions.erase(map);
     }
+    m->entry = nullptr;
     if (m->mapping) munmap(m->mapping, m->mappingSize);
     m->mapping = nullptr;
     m->resources.clear();
@@ -432,18 +452,20 @@ bool loadFile(Module* m, bool runEntry) {
         SetLastError(ERROR_BAD_EXE_FORMAT);
         return false;
     }
-    auto blob = static_cast<const BYTE*>(dlsym(m->library, "qxHostResources"));
-    auto blobSize = static_cast<const size_t*>(dlsym(m->library, "qxHostResourcesSize"));
-    if (blob && blobSize && !parseRes(blob, *blobSize, &m->resources)) {
-        dlclose(m->library);
-        m->library = nullptr;
-        SetLastError(ERROR_BAD_EXE_FORMAT);
-        return false;
+    auto described = hostDescriptions.find(linkMapOf(m->library));
+    if (described != hostDescriptions.end()) {
+        const HostDescription& d = described->second;
+        if (d.res && !parseRes(d.res, d.size, &m->resources)) {
+            dlclose(m->library);
+            m->library = nullptr;
+            SetLastError(ERROR_BAD_EXE_FORMAT);
+            return false;
+        }
+        m->entry = runEntry ? d.entry : nullptr;
     }
     m->live = true;
     m->references = 1;
-    auto entry = reinterpret_cast<EntryPoint>(dlsym(m->library, "DllMain"));
-    if (runEntry && entry && !entry(reinterpret_cast<HINSTANCE>(m), DLL_PROCESS_ATTACH, nullptr)) {
+    if (m->entry && !m->entry(reinterpret_cast<HINSTANCE>(m), DLL_PROCESS_ATTACH, nullptr)) {
         unloadModule(m);
         SetLastError(ERROR_DLL_INIT_FAILED);
         return false;
@@ -657,6 +679,14 @@ DWORD WINAPI SizeofResource(HMODULE handle, HRSRC resource) {
 }
 
 BOOL WINAPI FreeResource(HGLOBAL) { return FALSE; }
+
+void winapiDescribeHostLibrary(const void* inside, WinapiEntryPoint entry, const void* res, size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(libraryLock);
+    Dl_info info;
+    link_map* map = nullptr;
+    if (dladdr1(inside, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) && map)
+        hostDescriptions[map] = HostDescription{entry, static_cast<const BYTE*>(res), size};
+}
 
 HMODULE winapiAttachResources(HMODULE handle, const void* res, size_t size) {
     std::lock_guard<std::recursive_mutex> guard(libraryLock);
