@@ -68,6 +68,10 @@ int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...);
 int WINAPI wvsprintfA(LPSTR buffer, LPCSTR format, va_list arglist);
 
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
+
+// A program's own start, called with the command line after the program's name by the
+// stand-in's main (target winapimain), as Windows' C runtime calls it.
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
 }
 
 #define lstrlen lstrlenA
