@@ -5,8 +5,9 @@
 #include "frontend/imeexports.h"
 #include "shapecode/shapecode.h"
 
+#include "gbktext.h"
+
 #include <benchmark/benchmark.h>
-#include <iconv.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,20 +25,6 @@ struct Unit {
     std::string expected;  // GBK, empty when the file gives none
 };
 
-std::string toGbk(const std::string& utf8) {
-    iconv_t cd = iconv_open("GBK", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
-    std::string out(utf8.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size(), outLeft = out.size();
-    char* o = out.data();
-    size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    if (rc == static_cast<size_t>(-1)) return {};
-    out.resize(out.size() - outLeft);
-    return out;
-}
-
 std::vector<Unit> loadUnits(const char* name, bool withExpected) {
     std::vector<Unit> units;
     // The key files live beside the source tree; QX_SHARED_DIR in the environment
@@ -48,7 +35,7 @@ std::vector<Unit> loadUnits(const char* name, bool withExpected) {
     while (std::getline(file, line)) {
         auto tab = line.find('\t');
         Unit unit{line.substr(0, tab), ""};
-        if (withExpected && tab != std::string::npos) unit.expected = toGbk(line.substr(tab + 1));
+        if (withExpected && tab != std::string::npos) utf8ToGbk(line.substr(tab + 1), unit.expected);
         units.push_back(unit);
     }
     return units;

@@ -2,6 +2,8 @@
 // what a user can type with them, and whether start-up can load them at all.
 #include "shapecode/codetable.h"
 
+#include "gbk.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
 #include <windows.h>
@@ -15,22 +17,6 @@
 #include <vector>
 
 namespace {
-
-// Expected texts are written in UTF-8 here; the tables hold GBK.
-std::string gbk(const std::string& utf8)
-{
-    iconv_t cd = iconv_open("GB18030", "UTF-8");
-    std::string out(utf8.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    size_t rc = iconv(cd, &in, &inLeft, &dst, &dstLeft);
-    iconv_close(cd);
-    EXPECT_NE(rc, static_cast<size_t>(-1)) << utf8;
-    out.resize(out.size() - dstLeft);
-    return out;
-}
 
 struct Library {
     HMODULE module = nullptr;

@@ -4,7 +4,6 @@
 #include "shapecode/punctuation.h"
 #include "shapecode/shapecode.h"
 
-#include <iconv.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,21 +24,6 @@ std::string programDirectory() {
     std::string s(path, n > 0 ? static_cast<size_t>(n) : 0);
     auto slash = s.rfind('/');
     return slash == std::string::npos ? std::string(".") : s.substr(0, slash);
-}
-
-std::string convert(const std::string& text, const char* to, const char* from) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
-    std::string out(text.size() * 4 + 4, '\0');
-    char* in = const_cast<char*>(text.data());
-    size_t inLeft = text.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    if (rc == static_cast<size_t>(-1)) return {};
-    out.resize(out.size() - outLeft);
-    return out;
 }
 
 struct KeyOf {
@@ -188,10 +172,6 @@ void resetEngineForTest() {
     userPhraseDialog = nullptr;
     engineRequest(ZOZ_RESET, 1);
 }
-
-std::string gbk(const std::string& utf8Text) { return convert(utf8Text, "GBK", "UTF-8"); }
-
-std::string utf8(const std::string& gbkText) { return convert(gbkText, "UTF-8", "GBK"); }
 
 CodeTable buildTable(const std::string& source, const char* format) {
     static std::deque<std::vector<unsigned char>> tables;  // stable addresses for the program's life

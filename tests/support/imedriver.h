@@ -8,6 +8,7 @@
 #include <imm.h>
 #include "frontend/engine.h"
 #include "frontend/imeexports.h"
+#include "gbk.h"
 
 #include <string>
 #include <vector>
@@ -71,10 +72,6 @@ std::string cellText();
 // compiler; installs them in the table slots. Returns false when a table could not be
 // built.
 bool installSmallTables();
-
-// UTF-8 <-> GBK through iconv, for writing expectations in readable text.
-std::string gbk(const std::string& utf8);
-std::string utf8(const std::string& gbkText);
 
 // Builds a code table with the table compiler from code<TAB>text lines (UTF-8) and
 // returns it; the bytes live until the program ends. format: packed or fixed.

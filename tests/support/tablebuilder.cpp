@@ -1,7 +1,6 @@
 #include "tablebuilder.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,21 +13,6 @@
 namespace tablebuilder {
 
 namespace {
-
-std::string convert(const char* to, const char* from, const std::string& in) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
-    std::string out(in.size() * 4 + 8, '\0');
-    char* src = const_cast<char*>(in.data());
-    size_t srcLeft = in.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    iconv_close(cd);
-    if (rc == static_cast<size_t>(-1)) ADD_FAILURE() << "text does not convert to " << to;
-    out.resize(out.size() - dstLeft);
-    return out;
-}
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -85,7 +69,5 @@ std::vector<uint8_t> readFile(const std::string& path) {
     return {bytes.begin(), bytes.end()};
 }
 
-std::string gbk(const std::string& text) { return convert("GB18030", "UTF-8", text); }
-std::string utf8(const std::string& text) { return convert("UTF-8", "GB18030", text); }
 
 }  // namespace tablebuilder

@@ -1,6 +1,7 @@
-// Test helper: builds small code tables and libraries with the real mbtool, and converts
-// between the UTF-8 of test sources and the GBK the lookups produce.
+// Test helper: builds small code tables and libraries with the real mbtool.
 #pragma once
+
+#include "gbk.h"
 
 #include <cstdint>
 #include <string>
@@ -24,7 +25,8 @@ std::vector<uint8_t> buildTable(const std::string& format, const std::string& so
 
 std::vector<uint8_t> readFile(const std::string& path);
 
-std::string gbk(const std::string& utf8);
-std::string utf8(const std::string& gbk);
+// Table tests write their texts in UTF-8 (gbk.h).
+using ::gbk;
+using ::utf8;
 
 }  // namespace tablebuilder

@@ -3,9 +3,8 @@
 // 256 colours) and the three full-size picture windows (366 x 405, 16 colours).
 #include <windows.h>
 
+#include "gbktext.h"
 #include "resources/resource.h"
-
-#include <iconv.h>
 
 #include <cstdio>
 #include <cstring>
@@ -16,16 +15,11 @@ namespace {
 
 // The texts are written here in UTF-8 and drawn as the GBK the module's fonts take.
 std::string gbk(const char* utf8) {
-    static iconv_t conv = iconv_open("GBK", "UTF-8");
-    std::string in(utf8), out(in.size() * 2 + 4, '\0');
-    char* ip = in.data();
-    char* op = out.data();
-    size_t il = in.size(), ol = out.size();
-    if (iconv(conv, &ip, &il, &op, &ol) == size_t(-1)) {
+    std::string out;
+    if (!utf8ToGbk(utf8, out)) {
         std::fprintf(stderr, "bmpgen: text not in GBK: %s\n", utf8);
         std::exit(1);
     }
-    out.resize(out.size() - ol);
     return out;
 }
 

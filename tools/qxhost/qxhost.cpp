@@ -1,6 +1,6 @@
 // qxhost: the module in an application on Linux. Types a key script (or a live terminal
 // session) through the module and prints what the application's edit field received.
-#include "encoding.h"
+#include "gbktext.h"
 #include "hostsession.h"
 #include "terminal.h"
 #include "trace.h"

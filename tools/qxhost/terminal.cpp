@@ -1,7 +1,7 @@
 // The interactive session of qxhost.
 #include "terminal.h"
 
-#include "encoding.h"
+#include "gbktext.h"
 
 #include <poll.h>
 #include <termios.h>

@@ -1,7 +1,7 @@
 // The trace lines of qxhost --trace.
 #include "trace.h"
 
-#include "encoding.h"
+#include "gbktext.h"
 
 #include <winapi_desktop.h>
 #include <winapi_host.h>
