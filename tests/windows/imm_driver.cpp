@@ -1,7 +1,7 @@
 // Plays the Input Method Manager and an application around the real qx.ime under Wine,
-// as the host runner does on Linux and with the same key scripts and typist: loads the
-// module, creates its UI window with a real input context in its extra word, selects and
-// activates it, then types through ImeProcessKey and ImeToAsciiEx.
+// with the host runner's own session, key scripts and typist: loads the module, creates
+// its UI window with a real input context in its extra word, selects and activates it,
+// then types through ImeProcessKey and ImeToAsciiEx.
 //
 //   imm_driver [--set NAME=VALUE]... [--keep-pictures] [--shots DIR --tag NAME]
 //              [--out FILE] [--trace] --keys SCRIPT
@@ -11,11 +11,9 @@
 // report: the key, whether it was taken, the messages, the visible module windows and the
 // text. PASS/FAIL lines for the driver's own checks, then DONE.
 #include "keyscript.h"
-#include "typist.h"
+#include "session.h"
 #include "winshot.h"
 #include "wintest.h"
-
-#include <imedev.h>
 
 #include <windows.h>
 
@@ -29,20 +27,6 @@
 namespace {
 
 using wintest::check;
-
-constexpr const char* kModuleClasses[] = {"ZOZ_COMPCLS", "ZOZ_CANDCLS", "ZOZ_STATUSCLS",
-                                          "smwindow",    "sdWin",       "wbclass"};
-
-HWND uiWindowOfApp = nullptr;
-
-// The application's window. The manager tells the context's window about conversion
-// changes; on Windows its default IME window hands them to the IME's UI window.
-LRESULT CALLBACK applicationProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_IME_NOTIFY && uiWindowOfApp)
-        return SendMessageA(uiWindowOfApp, message, wParam, lParam);
-    return DefWindowProcA(window, message, wParam, lParam);
-}
 
 void pump()
 {
@@ -107,108 +91,10 @@ DWORD WINAPI answerModalLoops(LPVOID)
     return 0;
 }
 
-struct Session {
-    HMODULE module = nullptr;
-    HIMC context = nullptr;
-    HWND appWindow = nullptr;
-    HWND uiWindow = nullptr;
-    std::unique_ptr<Typist> typist;
-};
-
-bool openSession(Session& s)
+// Progress lines: under Wine a hang shows only as the last stage printed.
+void printStage(const char* name)
 {
-    s.module = LoadLibraryA("qx.ime");
-    if (!check(s.module != nullptr, "qx.ime loads", "error %lu", GetLastError()))
-        return false;
-    using InquireProc = BOOL(WINAPI*)(IMEINFO*, LPSTR, DWORD);
-    const auto inquire = wintest::proc<InquireProc>(s.module, "ImeInquire");
-    TypistHooks hooks;
-    hooks.processKey = wintest::proc<ImeProcessKeyProc>(s.module, "ImeProcessKey");
-    hooks.toAsciiEx = wintest::proc<ImeToAsciiExProc>(s.module, "ImeToAsciiEx");
-    hooks.click = click;
-    hooks.tick = tick;
-    hooks.pump = pump;
-    if (!check(inquire && hooks.processKey && hooks.toAsciiEx, "qx.ime exports the IME entry points"))
-        return false;
-
-    IMEINFO info{};
-    char uiClass[64] = {};
-    const BOOL inquired = inquire(&info, uiClass, 0);
-    if (!check(inquired && std::strcmp(uiClass, "NOVPA_UICLS") == 0, "ImeInquire names the UI class",
-            "returned %d, class \"%s\"", inquired, uiClass))
-        return false;
-    WNDCLASSA registered{};
-    if (!check(GetClassInfoA(s.module, uiClass, &registered) != 0, "loading the module registered its UI class"))
-        return false;
-
-    WNDCLASSA application{};
-    application.lpfnWndProc = applicationProc;
-    application.hInstance = GetModuleHandleA(nullptr);
-    application.lpszClassName = "QxTierApplication";
-    RegisterClassA(&application);
-    s.appWindow = CreateWindowExA(0, "QxTierApplication", "qx", WS_POPUP, 40, 40, 600, 300, nullptr, nullptr,
-        application.hInstance, nullptr);
-    s.context = ImmCreateContext();
-    if (!check(s.appWindow && s.context, "application window and input context"))
-        return false;
-    // Wine's own input method has already set the new context's conversion mode (full
-    // shape among others); the module's selection keeps such bits, so start from a clean
-    // mode as a manager without an input method of its own hands it over.
-    DWORD conversion = 0, sentence = 0;
-    ImmGetConversionStatus(s.context, &conversion, &sentence);
-    std::printf("CONTEXT conversion %lx sentence %lx from Wine\n", conversion, sentence);
-    if (LPINPUTCONTEXT locked = ImmLockIMC(s.context)) {
-        locked->hWnd = s.appWindow;
-        locked->fdwConversion = 0;
-        ImmUnlockIMC(s.context);
-    }
-
-    s.uiWindow = CreateWindowExA(0, uiClass, "", WS_POPUP | WS_DISABLED, 0, 0, 0, 0, nullptr, nullptr,
-        reinterpret_cast<HINSTANCE>(s.module), nullptr);
-    if (!check(s.uiWindow != nullptr, "UI window created", "error %lu", GetLastError()))
-        return false;
-    SetWindowLongPtrA(s.uiWindow, IMMGWLP_IMC, reinterpret_cast<LONG_PTR>(s.context));
-    uiWindowOfApp = s.uiWindow;
-    // Progress lines: under Wine a hang shows only as the last step printed.
-    std::printf("STEP select\n");
-    SendMessageA(s.uiWindow, WM_IME_SELECT, TRUE, 0);
-    std::printf("STEP activate\n");
-    SendMessageA(s.uiWindow, WM_IME_SETCONTEXT, TRUE, static_cast<LPARAM>(ISC_SHOWUIALL));
-    pump();
-    std::printf("STEP typing\n");
-    s.typist = std::make_unique<Typist>(s.context, hooks);
-    return true;
-}
-
-// The introduction pictures clicked away, one after the other, as a person does first.
-void closePictures()
-{
-    for (int round = 0; round < 6; ++round) {
-        bool clicked = false;
-        for (const char* name : {"smwindow", "sdWin", "wbclass"}) {
-            HWND picture = FindWindowA(name, nullptr);
-            if (!picture || !IsWindowVisible(picture))
-                continue;
-            RECT frame{};
-            GetWindowRect(picture, &frame);
-            click((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2);
-            clicked = true;
-            break;
-        }
-        if (!clicked)
-            return;
-    }
-}
-
-std::vector<std::string> visibleModuleWindows()
-{
-    std::vector<std::string> visible;
-    for (const char* name : kModuleClasses) {
-        HWND window = FindWindowA(name, nullptr);
-        if (window && IsWindowVisible(window))
-            visible.emplace_back(name);
-    }
-    return visible;
+    std::printf("STEP %s\n", name);
 }
 
 std::string gbkToUtf8(const std::string& gbk)
@@ -267,7 +153,7 @@ BOOL CALLBACK collectVisible(HWND window, LPARAM param)
 }
 
 // Pictures of the module's windows as Wine drew them, with their places.
-void saveShots(const Session& s, const std::string& dir, const std::string& tag)
+void saveShots(const ImeSession& s, const std::string& dir, const std::string& tag)
 {
     std::vector<HWND> windows;
     EnumThreadWindows(GetCurrentThreadId(), collectVisible, reinterpret_cast<LPARAM>(&windows));
@@ -351,12 +237,21 @@ int main(int argc, char** argv)
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) - 28};
     SystemParametersInfoA(SPI_SETWORKAREA, 0, &work, 0);
 
-    Session s;
-    if (!openSession(s))
+    SessionHooks hooks;
+    hooks.click = click;
+    hooks.tick = tick;
+    hooks.pump = pump;
+    hooks.stage = printStage;
+    ImeSession s;
+    if (!check(openSession(s, "qx.ime", hooks, error), "session with qx.ime opens", "%s", error.c_str())) {
+        closeSession(s);
         return wintest::finish();
+    }
+    check(std::strcmp(s.uiClass, "NOVPA_UICLS") == 0, "ImeInquire names the UI class", "\"%s\"", s.uiClass);
+    std::printf("STEP typing\n");
     if (!keepPictures) {
         std::printf("STEP pictures\n");
-        closePictures();
+        closePictures(s);
     }
     for (const ScriptKey& key : keys) {
         const std::vector<KeyEvent> events = s.typist->type(key);
@@ -374,12 +269,7 @@ int main(int argc, char** argv)
     if (!shots.empty())
         saveShots(s, shots, tag);
 
-    s.typist.reset();
-    SendMessageA(s.uiWindow, WM_IME_SELECT, FALSE, 0);
-    DestroyWindow(s.uiWindow);
-    DestroyWindow(s.appWindow);
-    ImmDestroyContext(s.context);
-    FreeLibrary(s.module);
+    closeSession(s);
     InterlockedExchange(&watching, 0);
     if (watcher) {
         WaitForSingleObject(watcher, 2000);

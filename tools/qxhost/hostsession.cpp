@@ -1,4 +1,4 @@
-// Hosting the module: the manager's side of selection and activation.
+// The stand-in's side of a session: its desktop clicks, its clock and its message queue.
 #include "hostsession.h"
 
 #include <winapi_desktop.h>
@@ -6,22 +6,9 @@
 
 namespace {
 
-constexpr const char* MODULE_CLASSES[] = {"ZOZ_COMPCLS", "ZOZ_CANDCLS", "ZOZ_STATUSCLS",
-                                          "smwindow",    "sdWin",       "wbclass"};
-
-LRESULT CALLBACK applicationProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 void hostClick(int x, int y) { winapiClick(x, y); }
 void hostTick(unsigned milliseconds) { winapiAdvanceClock(milliseconds); }
 void hostPump() { winapiPumpMessages(); }
-
-// Exports are looked up as plain addresses, then given their real type.
-template <typename T>
-T exportedProc(HMODULE module, const char* name) {
-    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 
 template <typename T>
 const T* exported(HMODULE module, const char* name) {
@@ -42,102 +29,25 @@ bool setSetting(const std::string& gbkName, DWORD value) {
     return status == ERROR_SUCCESS;
 }
 
-bool openSession(HostSession& session, const char* modulePath, std::string& error) {
-    session.module = LoadLibraryA(modulePath);
-    if (session.module == nullptr) {
-        error = std::string("cannot load ") + modulePath;
-        return false;
-    }
-    using InquireProc = BOOL(WINAPI*)(IMEINFO*, LPSTR, DWORD);
-    auto inquire = exportedProc<InquireProc>(session.module, "ImeInquire");
-    session.hooks.processKey = exportedProc<ImeProcessKeyProc>(session.module, "ImeProcessKey");
-    session.hooks.toAsciiEx = exportedProc<ImeToAsciiExProc>(session.module, "ImeToAsciiEx");
-    if (inquire == nullptr || session.hooks.processKey == nullptr || session.hooks.toAsciiEx == nullptr) {
-        error = "the module lacks ImeInquire, ImeProcessKey or ImeToAsciiEx";
-        return false;
-    }
-    session.hooks.click = hostClick;
-    session.hooks.tick = hostTick;
-    session.hooks.pump = hostPump;
-    session.engine = exported<EngineContext>(session.module, "engineContext");
-    session.messageLine = exported<char>(session.module, "messageLine");
-    session.pinyinMode = exported<int32_t>(session.module, "pinyinMode");
-    session.webMode = exported<int32_t>(session.module, "webMode");
-    session.wubiMode = exported<int32_t>(session.module, "wubiMode");
-    session.phoneticEdition = exported<int32_t>(session.module, "phoneticEdition");
-    session.displayHalf = exported<int32_t>(session.module, "displayHalf");
-
-    IMEINFO info{};
-    char uiClass[64] = {};
-    if (!inquire(&info, uiClass, 0)) {
-        error = "ImeInquire refused";
-        return false;
-    }
-
-    // The application: one window with the edit field, which owns the input context.
-    WNDCLASSA application{};
-    application.lpfnWndProc = applicationProc;
-    application.lpszClassName = "QxHostApplication";
-    RegisterClassA(&application);
-    session.appWindow = CreateWindowExA(0, "QxHostApplication", "qxhost", WS_POPUP, 40, 40, 600, 300, nullptr,
-                                        nullptr, nullptr, nullptr);
-
-    session.context = ImmCreateContext();
-    if (INPUTCONTEXT* locked = ImmLockIMC(session.context)) {
-        locked->hWnd = session.appWindow;
-        ImmUnlockIMC(session.context);
-    }
-    session.uiWindow = CreateWindowExA(0, uiClass, "", WS_POPUP | WS_DISABLED, 0, 0, 0, 0, nullptr, nullptr,
-                                       reinterpret_cast<HINSTANCE>(session.module), nullptr);
-    if (session.uiWindow == nullptr) {
-        error = std::string("cannot create the UI window of class ") + uiClass;
-        return false;
-    }
-    SetWindowLongPtrA(session.uiWindow, IMMGWLP_IMC, reinterpret_cast<LONG_PTR>(session.context));
-    winapiImmSetUiWindow(session.context, session.uiWindow);
-    SendMessageA(session.uiWindow, WM_IME_SELECT, TRUE, 0);
-    SendMessageA(session.uiWindow, WM_IME_SETCONTEXT, TRUE, static_cast<LPARAM>(ISC_SHOWUIALL));
-    winapiPumpMessages();
-    session.typist = std::make_unique<Typist>(session.context, session.hooks);
+bool openHostSession(HostSession& session, const char* modulePath, std::string& error) {
+    SessionHooks hooks;
+    hooks.click = hostClick;
+    hooks.tick = hostTick;
+    hooks.pump = hostPump;
+    hooks.bindUiWindow = winapiImmSetUiWindow;
+    if (!openSession(session.ime, modulePath, hooks, error)) return false;
+    const HMODULE module = session.ime.module;
+    session.engine = exported<EngineContext>(module, "engineContext");
+    session.messageLine = exported<char>(module, "messageLine");
+    session.pinyinMode = exported<int32_t>(module, "pinyinMode");
+    session.webMode = exported<int32_t>(module, "webMode");
+    session.wubiMode = exported<int32_t>(module, "wubiMode");
+    session.phoneticEdition = exported<int32_t>(module, "phoneticEdition");
+    session.displayHalf = exported<int32_t>(module, "displayHalf");
     return true;
 }
 
-void closePictures(HostSession& session) {
-    (void)session;
-    // The introduction shows one picture after the other; each click closes one.
-    for (int round = 0; round < 6; ++round) {
-        bool clicked = false;
-        for (const char* name : {"smwindow", "sdWin", "wbclass"}) {
-            HWND picture = FindWindowA(name, nullptr);
-            if (picture == nullptr || !IsWindowVisible(picture)) continue;
-            RECT frame{};
-            GetWindowRect(picture, &frame);
-            winapiClick((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2);
-            winapiPumpMessages();
-            clicked = true;
-            break;
-        }
-        if (!clicked) return;
-    }
-}
-
-void closeSession(HostSession& session) {
-    session.typist.reset();
-    if (session.uiWindow != nullptr) {
-        SendMessageA(session.uiWindow, WM_IME_SELECT, FALSE, 0);
-        DestroyWindow(session.uiWindow);
-    }
-    if (session.appWindow != nullptr) DestroyWindow(session.appWindow);
-    if (session.context != nullptr) ImmDestroyContext(session.context);
-    if (session.module != nullptr) FreeLibrary(session.module);
+void closeHostSession(HostSession& session) {
+    closeSession(session.ime);
     session = HostSession{};
-}
-
-std::vector<std::string> visibleModuleWindows() {
-    std::vector<std::string> visible;
-    for (const char* name : MODULE_CLASSES) {
-        HWND window = FindWindowA(name, nullptr);
-        if (window != nullptr && IsWindowVisible(window)) visible.emplace_back(name);
-    }
-    return visible;
 }

@@ -88,17 +88,17 @@ int main(int argc, char** argv) {
     }
 
     HostSession session;
-    if (!openSession(session, "qx.ime", error)) {
+    if (!openHostSession(session, "qx.ime", error)) {
         std::fprintf(stderr, "qxhost: %s\n", error.c_str());
         return 1;
     }
-    if (!options.keepPictures) closePictures(session);
+    if (!options.keepPictures) closePictures(session.ime);
 
     int status = 0;
     if (options.keys != nullptr) {
         for (const ScriptKey& key : keys) {
             const TraceMarks before = traceMarks();
-            const std::vector<KeyEvent> events = session.typist->type(key);
+            const std::vector<KeyEvent> events = session.ime.typist->type(key);
             if (options.trace) std::fprintf(stderr, "%s\n", traceLine(session, key, events, before).c_str());
         }
     } else if (isatty(STDIN_FILENO)) {
@@ -111,9 +111,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "qxhost: cannot write %s\n", options.png);
         status = 1;
     }
-    const std::string text = gbkToUtf8(session.typist ? session.typist->text() : std::string());
+    const std::string text = gbkToUtf8(session.ime.typist ? session.ime.typist->text() : std::string());
     std::printf("%s\n", text.c_str());
     std::fflush(stdout);
-    closeSession(session);
+    closeHostSession(session);
     return status;
 }

@@ -63,7 +63,7 @@ std::string terminalKeyToken(const std::string& bytes) {
 
 std::string sessionScreen(const HostSession& session) {
     std::string screen = "qxhost: F2 Ctrl, F3 left Shift, F4 right Shift; Ctrl+C or Ctrl+D ends\r\n\r\n";
-    std::string text = session.typist ? gbkToUtf8(session.typist->text()) : std::string();
+    std::string text = session.ime.typist ? gbkToUtf8(session.ime.typist->text()) : std::string();
     std::string shown;
     for (char c : text) shown += c == '\n' ? std::string("\r\n") : std::string(1, c);
     screen += "Text: " + shown + "\r\n\r\n";
@@ -109,7 +109,7 @@ int runInteractive(HostSession& session) {
         std::vector<ScriptKey> keys;
         std::string error;
         if (!parseKeyScript(terminalKeyToken(bytes), keys, error)) continue;
-        for (const ScriptKey& key : keys) session.typist->type(key);
+        for (const ScriptKey& key : keys) session.ime.typist->type(key);
     }
     if (terminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     std::fputs("\r\n", stdout);

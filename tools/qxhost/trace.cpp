@@ -91,6 +91,6 @@ std::string traceLine(const HostSession& session, const ScriptKey& key, const st
         if (e.kind == "winexec") programs += (programs.empty() ? "" : ",") + jsonString(e.text);
     }
     line += ",\"messageBoxes\":[" + boxes + "],\"programs\":[" + programs + "]";
-    line += ",\"text\":" + jsonString(session.typist ? session.typist->text() : std::string());
+    line += ",\"text\":" + jsonString(session.ime.typist ? session.ime.typist->text() : std::string());
     return line + "}";
 }
