@@ -5,6 +5,7 @@
 #include "imedriver.h"
 
 #include <algorithm>
+#include <string>
 
 namespace {
 
@@ -219,6 +220,37 @@ TEST_F(CompositionTest, KeyCellsAreRedAndTheHalvesShareCellEleven) {
     relayout();
     EXPECT_TRUE(anyPixel(window, 59, 5, 77, 21, reddish));
     EXPECT_FALSE(anyPixel(window, 80, 5, 330, 21, reddish));
+}
+
+TEST_F(CompositionTest, TildeLabelAndCharactersEndingInTildeAreDrawnFillersAreNot) {
+    HWND window = create();
+    setCode("gg");
+    // Eight entries as the fixed-record lookup lists them: half 1 begins with the key
+    // cell " ~", followed by the GBK character 81 7E, whose second byte is "~" too.
+    std::string line = "\xB0\xA1";
+    const char* labels = ",.'56~,";
+    for (int i = 0; i < 7; ++i) line += std::string(" ") + labels[i] + (i == 5 ? "\x81\x7E" : "\xB0\xA2");
+    copyText(engineContext.displayLine, sizeof engineContext.displayLine, line.c_str());
+    displayHalf = 1;
+    relayout();
+    // From x = 59, cells of 18 pixels: " ~" (red), the character, " ," (red), a character.
+    EXPECT_TRUE(anyPixel(window, 68, 5, 77, 21, reddish));
+    EXPECT_TRUE(anyPixel(window, 77, 5, 95, 21, dark));
+    EXPECT_FALSE(anyPixel(window, 77, 5, 95, 21, reddish));
+    EXPECT_TRUE(anyPixel(window, 95, 5, 113, 21, reddish));
+    EXPECT_TRUE(anyPixel(window, 113, 5, 131, 21, dark));
+    EXPECT_FALSE(anyPixel(window, 131, 5, 200, 21, dark));
+
+    // A filler cell ("k~") still takes no room while a code is typed.
+    copyText(engineContext.displayLine, sizeof engineContext.displayLine, "a~ ,");
+    displayHalf = 0;
+    relayout();
+    EXPECT_TRUE(anyPixel(window, 59, 5, 77, 21, reddish));
+    // With nothing typed it shows as a blank cell.
+    setCode("");
+    relayout();
+    EXPECT_FALSE(anyPixel(window, 59, 5, 77, 21, reddish));
+    EXPECT_TRUE(anyPixel(window, 77, 5, 95, 21, reddish));
 }
 
 TEST_F(CompositionTest, CandidateLineSetsThePageMarkerApart) {

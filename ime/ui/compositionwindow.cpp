@@ -126,8 +126,19 @@ static int drawText(HDC dc, int x, int y, const char* text, int length) {
     return x + TextWidth(dc, text, length);
 }
 
-// The display line: cells of two bytes; " k" is a key cell (red), "k~" a filler cell.
-// Fillers show as a blank while nothing is typed and vanish while a code is typed.
+enum class CellKind { Character, Key, Filler };
+
+// The display line is a row of two-byte cells: a character, " k" a key cell (a label),
+// "k~" a filler cell. A cell is told by its first byte: the second byte of a character
+// may be "~" too, and the label "~" stands after a space.
+static CellKind displayCellKind(const char pair[2]) {
+    if (pair[0] == ' ') return CellKind::Key;
+    if (static_cast<unsigned char>(pair[0]) < 0x81 && pair[1] == '~') return CellKind::Filler;
+    return CellKind::Character;
+}
+
+// The cells of the current display half. Key cells are red; fillers show as a blank while
+// nothing is typed and vanish while a code is typed.
 static void drawDisplayCells(HDC dc, bool composing) {
     const char* line = engineContext.displayLine;
     const int length = fieldLength(line, sizeof engineContext.displayLine);
@@ -136,11 +147,12 @@ static void drawDisplayCells(HDC dc, bool composing) {
     int x = drawText(dc, 50, 5, " ", 1);
     for (int cell = 11 * half; cell < 10 * half + 12 && 2 * cell < length; ++cell) {
         char pair[2] = {line[2 * cell], 2 * cell + 1 < length ? line[2 * cell + 1] : ' '};
-        if (pair[1] == '~') {
+        const CellKind kind = displayCellKind(pair);
+        if (kind == CellKind::Filler) {
             if (composing) continue;
             pair[1] = ' ';
         }
-        SetTextColor(dc, pair[0] == ' ' ? KEY_CELL_RED : text);
+        SetTextColor(dc, kind == CellKind::Key ? KEY_CELL_RED : text);
         x = drawText(dc, x, 5, pair, 2);
     }
     SetTextColor(dc, text);
