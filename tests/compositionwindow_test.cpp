@@ -303,6 +303,23 @@ TEST_F(CompositionTest, MessageLineShowsWithNothingTypedOrWhileTheRepeatIsArmed)
     EXPECT_TRUE(anyPixel(window, 5, 25, 60, 43, dark));
 }
 
+TEST_F(CompositionTest, WrongKeyMessageOutlastsTheRefreshesWhileArmed) {
+    HWND window = create();
+    setCode("ab");
+    copyText(messageLine, sizeof messageLine, "\xB6\xD4\xB2\xBB\xC6\xF0");  // 对不起
+    repeatArmed = 1;
+    relayout();  // the engine's refresh that shows it
+    relayout();  // the driver's refresh after the key
+    EXPECT_TRUE(anyPixel(window, 5, 25, 60, 43, dark));
+    EXPECT_NE(messageLine[0], '\0');
+    // Disarmed, the next key typed ends it.
+    repeatArmed = 0;
+    relayout();
+    EXPECT_EQ(messageLine[0], '\0');
+    relayout();
+    EXPECT_FALSE(anyPixel(window, 5, 25, 60, 43, dark));
+}
+
 TEST_F(CompositionTest, CaretBlinksByInvertingAColumnAfterTheCode) {
     HWND window = create();
     setCode("ab");

@@ -261,7 +261,9 @@ static void paintShapeLines(HDC dc, int right) {
         if (!displayEmpty) drawDisplayCells(dc, false);
         return;
     }
-    messageLine[0] = '\0';  // typing ends a message
+    // Typing ends a message, except the wrong-key one while its repeat is armed: the
+    // driver's refresh after the key would otherwise erase it before anyone saw it.
+    if (repeatArmed != 1) messageLine[0] = '\0';
     SetBkMode(dc, OPAQUE);
     SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
     SetTextColor(dc, text);
