@@ -150,6 +150,19 @@ TEST_F(CompositionTest, LetterBoxSitsLeftOfTheWindowAndPushesItOffTheLeftEdge) {
     EXPECT_FALSE(IsWindowVisible(letterBoxWindow));
 }
 
+TEST_F(CompositionTest, LetterBoxFollowsTheWindowRaisedForTheRows) {
+    HWND window = create();  // the shape-code window, flush with the work-area bottom
+    relayout();
+    // Entering a row mode makes the window tall: it moves up, and the box goes with it
+    // in the same relayout.
+    pinyinMode = 1;
+    copyText(engineContext.modeInput, sizeof engineContext.modeInput, "ni");
+    relayout();
+    EXPECT_EQ(windowRect(window).bottom, WORK_BOTTOM);
+    EXPECT_EQ(windowRect(letterBoxWindow).top, windowRect(window).top);
+    EXPECT_EQ(windowRect(letterBoxWindow).right, windowRect(window).left);
+}
+
 TEST_F(CompositionTest, BothWindowsTipTheWayIntoUserPhrasesOverTheirWholeClientArea) {
     pinyinMode = 1;
     copyText(engineContext.modeInput, sizeof engineContext.modeInput, "ni");

@@ -69,13 +69,15 @@ void ShowCompositionWindow(int show) {
 }
 
 void RelayoutComposition() {
-    PlaceLetterBox();
     int width = 0, height = 0;
     CompositionSize(&width, &height);
     uiState.compositionWidth = width;
     uiState.compositionHeight = height;
     const RECT work = workArea();
     if (uiState.compositionY + height > work.bottom) uiState.compositionY = work.bottom - height;
+    // The box is placed at the window's final top: a window that has just grown tall
+    // (entering a row mode) moves up first.
+    PlaceLetterBox();
     HWND window = engineContext.compositionWindow;
     if (!WindowExists(window)) return;
 
