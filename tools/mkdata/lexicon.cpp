@@ -32,6 +32,23 @@ bool loadFixedCodes(const std::string& path, std::vector<FixedCode>& out)
     return read && !badLine;
 }
 
+// word<TAB>why it is listed: a word without its reason is a fault of the list.
+bool loadWordList(const std::string& path, std::unordered_set<std::u32string>& out)
+{
+    size_t badLine = 0;
+    bool read = readList(path, [&](size_t line, const std::vector<std::string_view>& f) {
+        std::u32string text;
+        if (f.size() < 2 || f[1].empty() || !decodeUtf8(f[0], text) || text.empty()) {
+            badLine = badLine ? badLine : line;
+            return;
+        }
+        out.insert(text);
+    });
+    if (badLine)
+        std::fprintf(stderr, "mkdata: %s:%zu: not word<TAB>reason\n", path.c_str(), badLine);
+    return read && !badLine;
+}
+
 }  // namespace
 
 bool loadLexicon(const SourcePaths& paths, Lexicon& lex)
@@ -87,7 +104,8 @@ bool loadLexicon(const SourcePaths& paths, Lexicon& lex)
             lex.wubi.push_back({u, std::string(code), w});
     });
 
-    ok = ok && loadFixedCodes(paths.frequent, lex.frequent) && loadFixedCodes(paths.symbols, lex.symbols);
+    ok = ok && loadFixedCodes(paths.frequent, lex.frequent) && loadFixedCodes(paths.symbols, lex.symbols) &&
+         loadWordList(paths.offensive, lex.offensive);
     if (ok && (lex.shape.empty() || lex.pinyinChars.empty() || lex.words.empty() || lex.wubi.empty())) {
         std::fprintf(stderr, "mkdata: a source dictionary is empty\n");
         ok = false;

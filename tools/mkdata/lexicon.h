@@ -6,6 +6,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct Word {
@@ -45,10 +46,12 @@ struct Lexicon {
     std::vector<WubiEntry> wubi;
     std::vector<FixedCode> frequent;  // the dialog's 26 frequent characters
     std::vector<FixedCode> symbols;   // punctuation and symbols
+    // Vulgar and offensive words: offered after every other entry of their bucket.
+    std::unordered_set<std::u32string> offensive;
 };
 
 struct SourcePaths {
-    std::string wubi, pinyin, unihanDictionary, unihanReadings, frequent, symbols;
+    std::string wubi, pinyin, unihanDictionary, unihanReadings, frequent, symbols, offensive;
 };
 
 bool loadLexicon(const SourcePaths& paths, Lexicon& lexicon);
