@@ -53,3 +53,9 @@ endif()
 if(TARGET qxhost_test AND TARGET qxhost)
   add_dependencies(qxhost_test qxhost)
 endif()
+
+# The data-library tests check the built tables against the dictionaries they come from.
+if(TARGET data_libraries_test)
+  target_compile_definitions(data_libraries_test PRIVATE QX_PINYIN_DICT="${QX_PINYIN_DICT}"
+    QX_WUBI_DICT="${QX_WUBI_DICT}")
+endif()

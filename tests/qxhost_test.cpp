@@ -69,6 +69,21 @@ TEST_F(QxhostTest, FiveStrokeCodeAndSpaceTypeACharacter) {
     EXPECT_EQ(r.out, "中\n");
 }
 
+// The built tables as a typist meets them: the most frequent characters on one key, the
+// likeliest word first where only completions are shown, the mode commands unchanged.
+TEST_F(QxhostTest, OneLetterAndSpaceTypeTheMostFrequentCharacters) {
+    RunResult r = run({"--keys", "w{Space}d{Space}d,y.nh{Space}"});  // phonetic-shape edition
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "我的地要牛\n");  // "nh": 牛, no longer 牛逼
+    // "i" then 9 still switches the edition: "h" then types the shape-code edition's 的.
+    r = run({"--keys", "i9h{Space}"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "的\n");
+    r = run({"--set", "音形版优先=0", "--keys", "h{Space}w,w{Space}"});  // shape-code edition
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "的我了\n");
+}
+
 TEST_F(QxhostTest, TraceHasOneLinePerKeyWithWhatTheWindowsShow) {
     const RunResult r = run({"--set", "五笔优先=1", "--keys", "khk{Space}", "--trace"});
     ASSERT_EQ(r.status, 0) << r.err;
