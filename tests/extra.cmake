@@ -59,3 +59,13 @@ if(TARGET data_libraries_test)
   target_compile_definitions(data_libraries_test PRIVATE QX_PINYIN_DICT="${QX_PINYIN_DICT}"
     QX_WUBI_DICT="${QX_WUBI_DICT}")
 endif()
+if(TARGET mkdata_test)
+  target_compile_definitions(mkdata_test PRIVATE QX_PINYIN_DICT="${QX_PINYIN_DICT}"
+    QX_WUBI_DICT="${QX_WUBI_DICT}" QX_UNIHAN_DICTIONARY="${QX_UNIHAN_DICTIONARY}"
+    QX_UNIHAN_READINGS="${QX_UNIHAN_READINGS}")
+  add_dependencies(mkdata_test mkdata)
+endif()
+if(TARGET public_addresses_test)
+  target_compile_definitions(public_addresses_test PRIVATE QX_PINYIN_DICT="${QX_PINYIN_DICT}")
+  add_dependencies(public_addresses_test qxdata)
+endif()
