@@ -1,8 +1,9 @@
 // The public web-address list the build ships as zwwz.dat: every line a record the
 // address lists load, codes a typist can guess from the name, addresses a browser or a
 // mail program takes.
+#include "gbk.h"
+
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <algorithm>
 #include <fstream>
@@ -14,20 +15,6 @@
 #include <vector>
 
 namespace {
-
-std::string utf8(const std::string& gbk) {
-    iconv_t cd = iconv_open("UTF-8", "GBK");
-    std::string out(gbk.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(gbk.data());
-    size_t inLeft = gbk.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    size_t rc = iconv(cd, &in, &inLeft, &dst, &dstLeft);
-    iconv_close(cd);
-    if (rc == static_cast<size_t>(-1)) return {};
-    out.resize(out.size() - dstLeft);
-    return out;
-}
 
 std::vector<std::string> lines(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -99,7 +86,6 @@ TEST_F(PublicAddresses, EveryLineIsARecordTheListsLoad) {
     const std::regex code("[a-z]{1,10}");
     for (const Record& r : records) {
         EXPECT_TRUE(std::regex_match(r.code, code)) << r.code;
-        EXPECT_FALSE(r.name.empty()) << r.code << ": the name is not GBK";
     }
 }
 
