@@ -272,12 +272,15 @@ TEST_F(Driver, DispatchFollowsTheModeFlags) {
 
 TEST_F(Driver, CtrlAltSSwallowsTheNextKey) {
     // The filter arms the swallow; the translation of that same key then produces nothing.
-    KeyOutcome o = ime.press('S', 0x13, false, true, true);
+    // Ctrl goes down first, on its own, and switches the language as Ctrl alone does.
+    KeyOutcome o = ime.key("{Ctrl+Alt+S}");
     EXPECT_TRUE(o.taken);
     EXPECT_EQ(o.count, 0u);
     EXPECT_TRUE(o.messages.empty());
     EXPECT_EQ(swallowNextKey, 0);
     EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(c.chineseMode, 0);
+    ime.ctrl();
     EXPECT_EQ(typed("a{Space}"), "工");
 }
 

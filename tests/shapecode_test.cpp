@@ -245,7 +245,7 @@ TEST_F(ShapeCode, DisplayHalvesOfALongGbkList) {
     EXPECT_EQ(typed(","), "辛");
     ime.type("gg}");
     EXPECT_EQ(typed("{Space}"), "庚");
-    ime.type("gg}{");
+    ime.type("gg}{{}");
     EXPECT_EQ(displayHalf, 0);
     EXPECT_EQ(typed("{Space}"), "甲");
 }
@@ -276,7 +276,7 @@ TEST_F(ShapeCode, SecondHalfWithoutItsEntries) {
     EXPECT_EQ(typed("6"), "");
     EXPECT_EQ(messageBeeps(), 2);
     EXPECT_EQ(std::string(c.code), "hh");
-    EXPECT_EQ(typed("{6"), "己");
+    EXPECT_EQ(typed("{{}6"), "己");
     // A short list has one half only.
     gbkSetting = gbkLookup = 0;
     ime.type("ab}");

@@ -4,7 +4,10 @@
 #include "shapecode/punctuation.h"
 #include "shapecode/shapecode.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
+#include <winapi_desktop.h>
+#include <winapi_host.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +19,6 @@
 
 namespace {
 
-constexpr UINT LIST_ROOM = 64;
-
 std::string programDirectory() {
     char path[4096] = {};
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
@@ -26,123 +27,58 @@ std::string programDirectory() {
     return slash == std::string::npos ? std::string(".") : s.substr(0, slash);
 }
 
-struct KeyOf {
-    UINT vk;
-    bool shift;
-};
-
-KeyOf keyOf(char c) {
-    if (c >= 'a' && c <= 'z') return {static_cast<UINT>(c - 'a' + 'A'), false};
-    if (c >= 'A' && c <= 'Z') return {static_cast<UINT>(c), true};
-    if (c >= '0' && c <= '9') return {static_cast<UINT>(c), false};
-    static const char plain[] = ";=,-./`[\\]'";
-    static const char shifted[] = ":+<_>?~{|}\"";
-    static const UINT oem[] = {0xBA, 0xBB, 0xBC, 0xBD, 0xBE, 0xBF, 0xC0, 0xDB, 0xDC, 0xDD, 0xDE};
-    if (const char* p = std::strchr(plain, c); p && c) return {oem[p - plain], false};
-    if (const char* p = std::strchr(shifted, c); p && c) return {oem[p - shifted], true};
-    static const char digitsShifted[] = ")!@#$%^&*(";
-    if (const char* p = std::strchr(digitsShifted, c); p && c) return {static_cast<UINT>('0' + (p - digitsShifted)), true};
-    if (c == ' ') return {VK_SPACE, false};
-    return {0, false};
+TypistHooks moduleHooks() {
+    TypistHooks hooks;
+    hooks.processKey = ImeProcessKey;
+    hooks.toAsciiEx = ImeToAsciiEx;
+    hooks.click = winapiClick;
+    hooks.tick = [](unsigned milliseconds) { winapiAdvanceClock(milliseconds); };
+    hooks.pump = [] { winapiPumpMessages(); };
+    return hooks;
 }
 
 }  // namespace
 
-ImeDriver::ImeDriver() : himc_(ImmCreateContext()) {}
+ImeDriver::ImeDriver() : himc_(ImmCreateContext()), typist_(himc_, moduleHooks()) {}
 
 ImeDriver::~ImeDriver() {
     if (himc_) ImmDestroyContext(himc_);
 }
 
-std::string ImeDriver::readResult() const {
-    std::string text;
-    INPUTCONTEXT* imc = ImmLockIMC(himc_);
-    if (!imc) return text;
-    if (auto* block = static_cast<COMPOSITIONSTRING*>(ImmLockIMCC(imc->hCompStr))) {
-        DWORD size = ImmGetIMCCSize(imc->hCompStr);
-        if (block->dwResultStrOffset < size && block->dwResultStrLen <= size - block->dwResultStrOffset)
-            text.assign(reinterpret_cast<const char*>(block) + block->dwResultStrOffset, block->dwResultStrLen);
-        ImmUnlockIMCC(imc->hCompStr);
-    }
-    ImmUnlockIMC(himc_);
-    return text;
-}
-
-KeyOutcome ImeDriver::press(UINT vk, unsigned char ch, bool shift, bool ctrl, bool alt, UINT scanCode) {
-    keyState[VK_SHIFT] = shift ? 0x80 : 0;
-    keyState[VK_CONTROL] = ctrl ? 0x80 : 0;
-    keyState[VK_MENU] = alt ? 0x80 : 0;
-    keyState[VK_CAPITAL] = capsLock ? 0x01 : 0;
-    SetKeyboardState(keyState);
-
+KeyOutcome ImeDriver::key(const std::string& scriptKey) {
+    std::vector<ScriptKey> keys;
+    std::string error;
     KeyOutcome outcome;
-    const LPARAM keyData = static_cast<LPARAM>(1u | (scanCode << 16));
-    outcome.taken = ImeProcessKey(himc_, vk, keyData, keyState);
-    if (!outcome.taken) {
-        if (ch >= 0x20 && ch < 0x7F) outcome.text.push_back(static_cast<char>(ch));
-    } else {
-        std::vector<unsigned char> room(sizeof(TRANSMSGLIST) + LIST_ROOM * sizeof(TRANSMSG));
-        auto* list = reinterpret_cast<TRANSMSGLIST*>(room.data());
-        list->uMsgCount = LIST_ROOM;
-        outcome.count = ImeToAsciiEx(vk | (static_cast<UINT>(ch) << 8), scanCode, keyState, list, 0, himc_);
-        for (UINT i = 0; i < outcome.count && i < LIST_ROOM; ++i) {
-            const TRANSMSG& m = list->TransMsg[i];
-            outcome.messages.push_back({m.message, m.wParam, m.lParam});
-            switch (m.message) {
-            case WM_IME_COMPOSITION:
-                if (m.lParam & GCS_RESULTSTR) {
-                    outcome.result = readResult();
-                    outcome.text += outcome.result;
-                }
-                break;
-            case WM_CHAR:
-                outcome.text.push_back(static_cast<char>(m.wParam));
-                break;
-            case WM_IME_CHAR:
-                outcome.text.push_back(static_cast<char>((m.wParam >> 8) & 0xFF));
-                outcome.text.push_back(static_cast<char>(m.wParam & 0xFF));
-                break;
-            case WM_KEYDOWN:  // the application's own translation of the key
-                if (ch >= 0x20 && ch < 0x7F) outcome.text.push_back(static_cast<char>(ch));
-                break;
-            default:
-                break;
-            }
-        }
+    if (!parseKeyScript(scriptKey, keys, error) || keys.size() != 1) {
+        ADD_FAILURE() << "not one script key: " << scriptKey << " " << error;
+        return outcome;
     }
-    keyState[VK_SHIFT] = keyState[VK_CONTROL] = keyState[VK_MENU] = 0;
-    SetKeyboardState(keyState);
+    const std::vector<KeyEvent> events = typist_.type(keys[0]);
+    for (const KeyEvent& event : events) outcome.text += event.typed;
+    if (!events.empty()) {
+        const KeyEvent& last = events.back();
+        outcome.taken = last.taken;
+        outcome.count = last.count;
+        outcome.messages = last.messages;
+        outcome.result = last.result;
+    }
     return outcome;
 }
 
 KeyOutcome ImeDriver::typeChar(char c) {
-    KeyOf k = keyOf(c);
-    return press(k.vk, static_cast<unsigned char>(c), k.shift);
+    if (c == '{' || c == '}') return key(std::string("{") + c + "}");
+    return key(std::string(1, c));
 }
 
 std::string ImeDriver::type(const std::string& keys) {
-    std::string text;
-    for (size_t i = 0; i < keys.size(); ++i) {
-        if (keys[i] == '{' && i + 1 < keys.size() && keys[i + 1] != '}') {
-            size_t end = keys.find('}', i);
-            if (end != std::string::npos) {
-                std::string name = keys.substr(i + 1, end - i - 1);
-                KeyOutcome o;
-                if (name == "Space") o = space();
-                else if (name == "Enter") o = enter();
-                else if (name == "Esc") o = escape();
-                else if (name == "Back") o = backspace();
-                else if (name == "Ctrl") o = ctrl();
-                else if (name == "LShift") o = leftShift();
-                else if (name == "RShift") o = rightShift();
-                else if (name == "{") o = typeChar('{');
-                text += o.text;
-                i = end;
-                continue;
-            }
-        }
-        text += typeChar(keys[i]).text;
+    std::vector<ScriptKey> parsed;
+    std::string error, text;
+    if (!parseKeyScript(keys, parsed, error)) {
+        ADD_FAILURE() << error;
+        return text;
     }
+    for (const ScriptKey& k : parsed)
+        for (const KeyEvent& event : typist_.type(k)) text += event.typed;
     return text;
 }
 

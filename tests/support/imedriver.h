@@ -1,7 +1,8 @@
-// Test support: drives the module as the Input Method Manager does. A real input context
-// from the stand-in, each key offered to ImeProcessKey and, when taken, translated by
-// ImeToAsciiEx with the character in bits 8-15 of the key word; the messages come back
-// as the application would receive them.
+// Test support: drives the module as the Input Method Manager does, with qxhost's typist
+// (tools/keyscript): a real input context from the stand-in, each key offered to
+// ImeProcessKey and, when taken, translated by ImeToAsciiEx with its scan code and the
+// character in bits 8-15 of the key word; the messages come back as the application
+// would receive them, applied to one edit field.
 #pragma once
 
 #include <windows.h>
@@ -9,22 +10,19 @@
 #include "frontend/engine.h"
 #include "frontend/imeexports.h"
 #include "gbk.h"
+#include "typist.h"
 
 #include <string>
 #include <vector>
 
-struct ImeMessage {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
+using ImeMessage = TypedMessage;
 
 struct KeyOutcome {
-    BOOL taken = FALSE;                // ImeProcessKey's answer
+    BOOL taken = FALSE;                // ImeProcessKey's answer for the key itself
     UINT count = 0;                    // ImeToAsciiEx's answer
     std::vector<ImeMessage> messages;  // what the application receives
     std::string result;                // the result string when GCS_RESULTSTR was announced
-    std::string text;                  // what an edit control would show for this key (GBK)
+    std::string text;                  // what the edit field received (GBK)
 };
 
 class ImeDriver {
@@ -36,29 +34,32 @@ public:
 
     HIMC context() const { return himc_; }
 
-    // One key: virtual key, character, and the modifiers held while it is pressed.
-    KeyOutcome press(UINT vk, unsigned char ch, bool shift = false, bool ctrl = false, bool alt = false,
-                     UINT scanCode = 0);
-    // One character as typed on a US keyboard (Shift pressed for the shifted signs).
+    // One key of a key script ("a", "A", "{Space}", "{RShift+A}", "{Ctrl+Alt+S}"), typed
+    // as qxhost types it: the modifiers held for it are pressed first, each key-down with
+    // its scan code. The outcome is the key's own; text is what all of them typed.
+    KeyOutcome key(const std::string& scriptKey);
+    // One character as typed on a US keyboard (left Shift for capitals and shifted signs).
     KeyOutcome typeChar(char c);
-    // Types each character of keys; "{...}" names a special key: {Space} {Enter} {Esc}
-    // {Back} {Ctrl} {LShift} {RShift}. Returns the application's text (GBK).
+    // Types a key script (keyscript.h); returns what the edit field received (GBK).
     std::string type(const std::string& keys);
 
-    KeyOutcome enter() { return press(VK_RETURN, '\r'); }
-    KeyOutcome escape() { return press(VK_ESCAPE, 0x1B); }
-    KeyOutcome backspace() { return press(VK_BACK, '\b'); }
-    KeyOutcome space() { return press(VK_SPACE, ' '); }
-    KeyOutcome ctrl() { return press(VK_CONTROL, 0, false, true); }
-    KeyOutcome leftShift() { return press(VK_SHIFT, 0, true, false, false, 0x2A); }
-    KeyOutcome rightShift() { return press(VK_SHIFT, 0, true, false, false, 0x36); }
+    KeyOutcome enter() { return key("{Enter}"); }
+    KeyOutcome escape() { return key("{Esc}"); }
+    KeyOutcome backspace() { return key("{Back}"); }
+    KeyOutcome space() { return key("{Space}"); }
+    KeyOutcome ctrl() { return key("{Ctrl}"); }
+    KeyOutcome leftShift() { return key("{LShift}"); }
+    KeyOutcome rightShift() { return key("{RShift}"); }
 
+    // The application's edit field after all keys so far (GBK).
+    const std::string& fieldText() const { return typist_.text(); }
+
+    // For tests that call the exports themselves.
     BYTE keyState[256] = {};
-    bool capsLock = false;
 
 private:
-    std::string readResult() const;
     HIMC himc_;
+    Typist typist_;
 };
 
 // The state a freshly selected input method has: Chinese mode, Chinese punctuation,

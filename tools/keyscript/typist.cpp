@@ -64,6 +64,7 @@ void EditField::insert(const std::string& bytes) {
     joined.append(text, 0, caret).append(bytes).append(text, caret, std::string::npos);
     text.swap(joined);
     caret += bytes.size();
+    inserted += bytes;
 }
 
 void EditField::character(unsigned char ch) {
@@ -166,12 +167,14 @@ void Typist::applicationKeyDown(uint8_t vk) {
     if (ch != 0) field_.character(static_cast<unsigned char>(ch));
 }
 
-void Typist::applyMessages(const std::vector<TypedMessage>& messages, uint8_t vk) {
-    (void)vk;
-    for (const TypedMessage& m : messages) {
+void Typist::applyMessages(KeyEvent& event) {
+    for (const TypedMessage& m : event.messages) {
         switch (m.message) {
         case WM_IME_COMPOSITION:
-            if (m.lParam & GCS_RESULTSTR) field_.insert(resultString());
+            if (m.lParam & GCS_RESULTSTR) {
+                event.result = resultString();
+                field_.insert(event.result);
+            }
             break;
         case WM_IME_CHAR:
             if (m.wParam > 0xFF) {
@@ -203,6 +206,7 @@ KeyEvent Typist::keyDown(uint8_t vk, unsigned scan, bool rightShift) {
     if (vk == VK_MENU) keyState_[VK_LMENU] |= 0x80;
     SetKeyboardState(keyState_);
 
+    field_.inserted.clear();
     LPARAM keyData = 1 | static_cast<LPARAM>((scan & 0xFF) << 16);
     if (scan & 0x100) keyData |= LPARAM{1} << 24;
     if (keyState_[VK_MENU] & 0x80) keyData |= LPARAM{1} << 29;
@@ -215,14 +219,14 @@ KeyEvent Typist::keyDown(uint8_t vk, unsigned scan, bool rightShift) {
         std::vector<unsigned char> buffer(sizeof(TRANSMSGLIST) + MESSAGE_CAPACITY * sizeof(TRANSMSG));
         auto* list = reinterpret_cast<TRANSMSGLIST*>(buffer.data());
         list->uMsgCount = MESSAGE_CAPACITY;
-        UINT count = hooks_.toAsciiEx(event.keyWord, event.scan, keyState_, list, 0, context_);
-        if (count > MESSAGE_CAPACITY) count = MESSAGE_CAPACITY;
-        for (UINT i = 0; i < count; ++i)
+        event.count = hooks_.toAsciiEx(event.keyWord, event.scan, keyState_, list, 0, context_);
+        for (UINT i = 0; i < event.count && i < MESSAGE_CAPACITY; ++i)
             event.messages.push_back({list->TransMsg[i].message, list->TransMsg[i].wParam, list->TransMsg[i].lParam});
-        applyMessages(event.messages, vk);
+        applyMessages(event);
     } else if (!event.taken) {
         applicationKeyDown(vk);
     }
+    event.typed = field_.inserted;
     if (hooks_.pump != nullptr) hooks_.pump();
     return event;
 }

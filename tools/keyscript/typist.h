@@ -35,7 +35,10 @@ struct KeyEvent {
     unsigned scan = 0;
     UINT keyWord = 0;   // what ImeToAsciiEx received: vk, character in bits 8-15
     bool taken = false;
-    std::vector<TypedMessage> messages;
+    UINT count = 0;     // what ImeToAsciiEx returned
+    std::vector<TypedMessage> messages;  // those of them that fit the list
+    std::string result; // the result string, read where a message announced it
+    std::string typed;  // what the key put into the edit field (GBK)
 };
 
 // The "messages" array of a trace line: every message the keys' events carried, by name
@@ -46,6 +49,7 @@ std::string messagesJson(const std::vector<KeyEvent>& events);
 struct EditField {
     std::string text;
     size_t caret = 0;
+    std::string inserted;  // every insertion in order, for the typist to hand out per key
 
     void insert(const std::string& bytes);
     void character(unsigned char ch);  // a WM_CHAR byte
@@ -69,7 +73,7 @@ public:
 
 private:
     KeyEvent keyDown(uint8_t vk, unsigned scan, bool rightShift);
-    void applyMessages(const std::vector<TypedMessage>& messages, uint8_t vk);
+    void applyMessages(KeyEvent& event);
     void applicationKeyDown(uint8_t vk);
     std::string resultString();
     char translatedCharacter(uint8_t vk) const;
