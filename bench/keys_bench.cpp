@@ -52,17 +52,13 @@ CodeTable libraryTable(const char* library, const char* name) {
 }
 
 void selectInputMethod(bool wubi) {
-    std::memset(&engineContext, 0, sizeof engineContext);
+    const CodeTables tables = codeTables;  // the benchmark's own, kept across the reset
+    resetProcessState();
+    codeTables = tables;
+    codeTables.tablesMissing = 1;  // no user phrase file: measure the engine, not the disk
     engineContext.chinesePunct = 1;
     engineContext.chineseMode = 1;
-    pinyinMode = webMode = 0;
-    wubiMode = wubi ? 1 : 0;
-    phoneticEdition = 0;
-    gbkSetting = gbkLookup = 0;
-    tablesMissing = 1;  // no user phrase file: measure the engine, not the disk
-    userPhraseFile[0] = '\0';
-    repeatArmed = 0;
-    repeatKeys[0] = repeatKeys[1] = repeatKeys[2] = '^';
+    modes.wubiMode = wubi ? 1 : 0;
     engineRequest(ZOZ_RESET, 1);
 }
 
@@ -112,8 +108,8 @@ void report(benchmark::State& state, std::vector<double>& times, const char* lab
 }
 
 void BM_FiveStrokeKeys(benchmark::State& state) {
-    tableWBMB = libraryTable("Dede.dll", "WBMB");
-    if (!tableWBMB.data) {
+    codeTables.WBMB = libraryTable("Dede.dll", "WBMB");
+    if (!codeTables.WBMB.data) {
         state.SkipWithError("Dede.dll is not built next to the benchmark");
         return;
     }
@@ -163,8 +159,8 @@ void BM_FiveStrokeKeys(benchmark::State& state) {
 }
 
 void BM_ShapeCodeEditionKeys(benchmark::State& state) {
-    tableMB4 = libraryTable("Qxmb.dll", "MB4");
-    if (!tableMB4.data) {
+    codeTables.MB4 = libraryTable("Qxmb.dll", "MB4");
+    if (!codeTables.MB4.data) {
         state.SkipWithError("Qxmb.dll is not built next to the benchmark");
         return;
     }

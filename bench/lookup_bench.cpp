@@ -25,14 +25,7 @@ const char* const kCodes[4][6] = {
     {"aaaa", "ghgh", "khkg", "sfah", "ytdh", "jjgh"},
 };
 
-void setMode(const char* name) {
-    pinyinMode = pinyinPhraseRequest = phraseLibraryMode = gbkLookup = 0;
-    phoneticEdition = 0;
-    wubiMode = std::string(name) == "WBMB";
-    gbkLookup = std::string(name) == "XGBK";
-    tablesMissing = 1;  // the tables alone: no user phrase file is read
-}
-
+// The tables alone: no user phrase file is read.
 void lookup(benchmark::State& state, const char* name, bool gbk) {
     static std::vector<unsigned char> bytes;
     bytes = loadTable(name);
@@ -40,9 +33,7 @@ void lookup(benchmark::State& state, const char* name, bool gbk) {
         state.SkipWithError("table not built: build the data libraries first");
         return;
     }
-    CodeTable table{bytes.data(), static_cast<uint32_t>(bytes.size())};
-    tableWBMB = tableMB4 = tableXGBK = table;
-    setMode(name);
+    const CodeTable table{bytes.data(), static_cast<uint32_t>(bytes.size())};
     static char completions[COMPLETION_LIST_SIZE];
     char exact[EXACT_LIST_SIZE];
     const auto& codes = kCodes[state.range(0) - 1];
@@ -50,11 +41,11 @@ void lookup(benchmark::State& state, const char* name, bool gbk) {
     for (auto _ : state) {
         completions[0] = exact[0] = '\0';
         const char* code = codes[i++ % 6];
-        int half = gbk ? lookupGbk(code, completions, exact) : lookupPacked(code, completions, exact);
+        int half = gbk ? lookupGbk(&table, code, completions, exact)
+                       : lookupPacked(&table, nullptr, code, completions, exact);
         benchmark::DoNotOptimize(half);
         benchmark::DoNotOptimize(exact);
     }
-    tableWBMB = tableMB4 = tableXGBK = CodeTable{};
 }
 
 void BM_LookupPackedWBMB(benchmark::State& state) { lookup(state, "WBMB", false); }

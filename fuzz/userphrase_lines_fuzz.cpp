@@ -2,8 +2,8 @@
 // Run: cmake --preset host-fuzz && cmake --build --preset host-fuzz --target userphrase_lines_fuzz
 //      && build/host-fuzz/bin/userphrase_lines_fuzz -max_total_time=60
 // Input: the file's bytes; the first byte also picks the typed code and the mode.
-#include "shapecode/codetable.h"
-#include "shapecode/userphrasefile.h"
+#include "phrases/userphrasefile.h"
+#include "phrases/userphrases.h"
 
 #include <unistd.h>
 
@@ -18,21 +18,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!file) return 0;
     std::fwrite(data, 1, size, file);
     std::fclose(file);
-    copyText(userPhraseFile, sizeof userPhraseFile, path.c_str());
 
     static const char* codes[] = {"a", "ab", "abc", "abcd", "zg", "abcdefgh", ";", ""};
     unsigned pick = size ? data[0] : 0;
     const char* code = codes[pick % 8];
-    pinyinMode = (pick >> 3) & 1;
+    const size_t maxLetters = (pick >> 3) & 1 ? 8 : 4;  // the pinyin engine's codes are longer
 
     char completions[USER_COMPLETION_LIST_SIZE] = "";
     char exact[USER_EXACT_LIST_SIZE] = "";
     int state = (pick >> 4) & 3;
-    lookupUserPhrases(code, completions, exact, &state);
+    lookupUserPhrases(path.c_str(), code, completions, exact, &state);
     if (state < 0 || state > 3 || std::strlen(completions) >= sizeof completions) std::abort();
 
     char found[200] = "";
-    findUserPhrasesExact(code, found, sizeof found);
+    findUserPhrasesExact(path.c_str(), code, maxLetters, found, sizeof found);
     if (std::strlen(found) >= sizeof found) std::abort();
 
     // The line reader on its own: every line it returns fits its buffer.

@@ -2,6 +2,9 @@
 // by hand.
 #include "shapecode/codetable.h"
 
+#include "frontend/engine.h"
+#include "shapecode/shapecode.h"
+
 #include "tablebuilder.h"
 
 #include <gtest/gtest.h>
@@ -17,34 +20,24 @@ namespace {
 
 class CodeTableTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        pinyinMode = wubiMode = gbkLookup = phraseLibraryMode = pinyinPhraseRequest = 0;
-        phoneticEdition = 0;
-        tablesMissing = 1;  // no user phrases unless a test wants them
-        tableMB4 = tableXGBK = CodeTable{};
-    }
-    void TearDown() override { tableMB4 = tableXGBK = CodeTable{}; }
-
     void usePacked(const std::string& source) { usePackedBytes(buildTable("packed", source)); }
-    void usePackedBytes(std::vector<uint8_t> bytes) {
-        table = std::move(bytes);
-        tableMB4 = CodeTable{table.data(), static_cast<uint32_t>(table.size())};
-    }
-    void useFixed(const std::string& source) {
-        table = buildTable("fixed", source);
-        tableXGBK = CodeTable{table.data(), static_cast<uint32_t>(table.size())};
-        gbkLookup = 1;
-    }
+    void usePackedBytes(std::vector<uint8_t> bytes) { table = std::move(bytes); }
+    void useFixed(const std::string& source) { table = buildTable("fixed", source); }
+    // The lookups on the table in use, without user phrases.
     int packed(const char* code) {
         completions[0] = exact[0] = '\0';
-        return lookupPacked(code, completions, exact);
+        const CodeTable t = current();
+        return lookupPacked(present ? &t : nullptr, nullptr, code, completions, exact);
     }
     int fixed(const char* code) {
         completions[0] = exact[0] = '\0';
-        return lookupGbk(code, completions, exact);
+        const CodeTable t = current();
+        return lookupGbk(&t, code, completions, exact);
     }
+    CodeTable current() const { return {table.data(), static_cast<uint32_t>(table.size())}; }
 
     std::vector<uint8_t> table;
+    bool present = true;
     char completions[COMPLETION_LIST_SIZE];
     char exact[EXACT_LIST_SIZE];
 };
@@ -142,7 +135,7 @@ TEST_F(CodeTableTest, NothingWithoutBucketOrTable) {
     EXPECT_EQ(0, packed("A"));
     EXPECT_EQ(0, packed("1"));
     EXPECT_STREQ("", exact);
-    tableMB4 = CodeTable{};
+    present = false;
     EXPECT_EQ(0, packed("a"));
     EXPECT_STREQ("", exact);
     EXPECT_STREQ("", completions);
@@ -210,28 +203,30 @@ TEST_F(CodeTableTest, ListsStopBeforeOverflowing) {
 
 TEST_F(CodeTableTest, ChooserFollowsTheModeFlags) {
     static const unsigned char byte = 0;
-    CodeTable* slots[] = {&tableMB1, &tableMB4, &tableXCZMB, &tableYCZMB, &tableXGBK,
-                          &tableYGBK, &tableWBMB, &tablePYMB, &tablePYCZ};
+    CodeTables& t = codeTables;
+    CodeTable* slots[] = {&t.MB1, &t.MB4, &t.XCZMB, &t.YCZMB, &t.XGBK,
+                          &t.YGBK, &t.WBMB, &t.PYMB, &t.PYCZ};
     for (CodeTable* slot : slots) *slot = CodeTable{&byte, 1};
     struct Case {
         int phrase, wubi, pinyin, phonetic, library, gbk;
         const CodeTable* expected;
     } cases[] = {
-        {1, 1, 1, 1, 1, 1, &tablePYCZ}, {0, 1, 0, 1, 1, 1, &tableWBMB}, {0, 0, 1, 1, 0, 0, &tablePYMB},
-        {0, 1, 1, 0, 0, 0, nullptr},    {0, 0, 0, 1, 0, 0, &tableMB1},  {0, 0, 0, 1, 0, 1, &tableYGBK},
-        {0, 0, 0, 1, 1, 0, &tableYCZMB}, {0, 0, 0, 0, 0, 0, &tableMB4}, {0, 0, 0, 0, 0, 1, &tableXGBK},
-        {0, 0, 0, 0, 1, 0, &tableXCZMB}, {0, 0, 0, 0, 1, 1, nullptr},   {0, 0, 0, 1, 1, 1, nullptr},
+        {1, 1, 1, 1, 1, 1, &t.PYCZ}, {0, 1, 0, 1, 1, 1, &t.WBMB}, {0, 0, 1, 1, 0, 0, &t.PYMB},
+        {0, 1, 1, 0, 0, 0, nullptr},    {0, 0, 0, 1, 0, 0, &t.MB1},  {0, 0, 0, 1, 0, 1, &t.YGBK},
+        {0, 0, 0, 1, 1, 0, &t.YCZMB}, {0, 0, 0, 0, 0, 0, &t.MB4}, {0, 0, 0, 0, 0, 1, &t.XGBK},
+        {0, 0, 0, 0, 1, 0, &t.XCZMB}, {0, 0, 0, 0, 1, 1, nullptr},   {0, 0, 0, 1, 1, 1, nullptr},
     };
     for (const Case& c : cases) {
-        pinyinPhraseRequest = c.phrase, wubiMode = c.wubi, pinyinMode = c.pinyin;
-        phoneticEdition = c.phonetic, phraseLibraryMode = c.library, gbkLookup = c.gbk;
+        modes.pinyinPhraseRequest = c.phrase, modes.wubiMode = c.wubi, modes.pinyinMode = c.pinyin;
+        modes.phoneticEdition = c.phonetic, shapeCode.phraseLibraryMode = c.library, modes.gbkLookup = c.gbk;
         EXPECT_EQ(c.expected, currentCodeTable()) << c.phrase << c.wubi << c.pinyin << c.phonetic << c.library << c.gbk;
     }
     // An unloaded slot is no table.
-    pinyinPhraseRequest = wubiMode = pinyinMode = phoneticEdition = phraseLibraryMode = gbkLookup = 0;
-    tableMB4 = CodeTable{};
+    modes = {};
+    shapeCode.phraseLibraryMode = 0;
+    codeTables.MB4 = CodeTable{};
     EXPECT_EQ(nullptr, currentCodeTable());
-    for (CodeTable* slot : slots) *slot = CodeTable{};
+    resetProcessState();
 }
 
 TEST_F(CodeTableTest, CursorNeverReadsPastTheTable) {

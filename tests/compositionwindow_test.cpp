@@ -56,27 +56,27 @@ TEST_F(CompositionTest, SizeFollowsTheModeAndTheLowerEdgeStaysOnTheWorkArea) {
     EXPECT_EQ(r.right - r.left, 339);
     EXPECT_EQ(r.bottom - r.top, 48);
 
-    pinyinMode = 1;
+    modes.pinyinMode = 1;
     relayout();
     r = windowRect(window);
     EXPECT_EQ(r.right - r.left, 147);
     EXPECT_EQ(r.bottom - r.top, 178);
     EXPECT_EQ(r.bottom, WORK_BOTTOM);  // raised so that the tall list fits
 
-    webMode = 1;
+    modes.webMode = 1;
     relayout();
     r = windowRect(window);
     EXPECT_EQ(r.right - r.left, 499);
     EXPECT_EQ(r.bottom - r.top, 178);
 
-    pinyinMode = webMode = 0;
+    modes.pinyinMode = modes.webMode = 0;
     uiState.uiFontHeight = 20;
     relayout();
     EXPECT_EQ(windowRect(window).right - windowRect(window).left, 16 * 20 + 83);
 }
 
 TEST_F(CompositionTest, SimpleWindowWidensWithTheDisplayLine) {
-    simpleWindow = 1;
+    modes.simpleWindow = 1;
     HWND window = create();
     copyText(engineContext.displayLine, sizeof engineContext.displayLine, "\xB0\xA1\xB0\xA2");  // 4 bytes
     relayout();
@@ -123,31 +123,31 @@ TEST_F(CompositionTest, FollowCaretPlacesTheWindowAnEighthBelowOrAboveTheCaret) 
     EXPECT_EQ(windowRect(window).left, uiState.letterBoxWidth);
     EXPECT_EQ(uiState.compositionX, uiState.letterBoxWidth);
 
-    pinyinMode = 1;  // row modes relayout, and the tall window stays on the work area
+    modes.pinyinMode = 1;  // row modes relayout, and the tall window stays on the work area
     FollowCaret(200, 600);
     EXPECT_EQ(windowRect(window).bottom, WORK_BOTTOM);
     EXPECT_TRUE(IsWindowVisible(window));
 }
 
 TEST_F(CompositionTest, LetterBoxSitsLeftOfTheWindowAndPushesItOffTheLeftEdge) {
-    pinyinMode = 1;
+    modes.pinyinMode = 1;
     copyText(engineContext.modeInput, sizeof engineContext.modeInput, "abcdefgh");
     HWND window = create();
-    EXPECT_EQ(windowRect(letterBoxWindow).right - windowRect(letterBoxWindow).left, 120);
+    EXPECT_EQ(windowRect(windows.letterBoxWindow).right - windowRect(windows.letterBoxWindow).left, 120);
 
     uiState.compositionX = 30;
     relayout();
-    const RECT box = windowRect(letterBoxWindow);
+    const RECT box = windowRect(windows.letterBoxWindow);
     EXPECT_EQ(box.right - box.left, 100);
     EXPECT_EQ(box.bottom - box.top, 25);
     EXPECT_EQ(box.left, 0);
     EXPECT_EQ(windowRect(window).left, 100);
     EXPECT_EQ(box.top, windowRect(window).top);
-    EXPECT_TRUE(IsWindowVisible(letterBoxWindow));
+    EXPECT_TRUE(IsWindowVisible(windows.letterBoxWindow));
 
-    pinyinMode = 0;
+    modes.pinyinMode = 0;
     relayout();
-    EXPECT_FALSE(IsWindowVisible(letterBoxWindow));
+    EXPECT_FALSE(IsWindowVisible(windows.letterBoxWindow));
 }
 
 TEST_F(CompositionTest, LetterBoxFollowsTheWindowRaisedForTheRows) {
@@ -155,20 +155,20 @@ TEST_F(CompositionTest, LetterBoxFollowsTheWindowRaisedForTheRows) {
     relayout();
     // Entering a row mode makes the window tall: it moves up, and the box goes with it
     // in the same relayout.
-    pinyinMode = 1;
+    modes.pinyinMode = 1;
     copyText(engineContext.modeInput, sizeof engineContext.modeInput, "ni");
     relayout();
     EXPECT_EQ(windowRect(window).bottom, WORK_BOTTOM);
-    EXPECT_EQ(windowRect(letterBoxWindow).top, windowRect(window).top);
-    EXPECT_EQ(windowRect(letterBoxWindow).right, windowRect(window).left);
+    EXPECT_EQ(windowRect(windows.letterBoxWindow).top, windowRect(window).top);
+    EXPECT_EQ(windowRect(windows.letterBoxWindow).right, windowRect(window).left);
 }
 
 TEST_F(CompositionTest, BothWindowsTipTheWayIntoUserPhrasesOverTheirWholeClientArea) {
-    pinyinMode = 1;
+    modes.pinyinMode = 1;
     copyText(engineContext.modeInput, sizeof engineContext.modeInput, "ni");
     HWND window = create();
     relayout();
-    const std::pair<HWND, UINT> tools[] = {{window, 200}, {letterBoxWindow, 300}};
+    const std::pair<HWND, UINT> tools[] = {{window, 200}, {windows.letterBoxWindow, 300}};
     for (const auto& [owner, id] : tools) {
         bool found = false;
         for (const WinapiTool& tool : winapiTooltipTools()) {
@@ -206,7 +206,7 @@ TEST_F(CompositionTest, FrameAndGroovesOfTheShapeCodeWindow) {
 }
 
 TEST_F(CompositionTest, PinyinListHasAnInsetRectangleAndNoGrooves) {
-    pinyinMode = 1;
+    modes.pinyinMode = 1;
     HWND window = create();
     relayout();
     EXPECT_EQ(clientPixel(window, 60, 3), GetSysColor(COLOR_BTNHIGHLIGHT));
@@ -229,7 +229,7 @@ TEST_F(CompositionTest, KeyCellsAreRedAndTheHalvesShareCellEleven) {
     relayout();
     EXPECT_TRUE(anyPixel(window, 257, 5, 275, 21, reddish));
     EXPECT_FALSE(anyPixel(window, 59, 5, 250, 21, reddish));
-    displayHalf = 1;
+    shapeCode.displayHalf = 1;
     relayout();
     EXPECT_TRUE(anyPixel(window, 59, 5, 77, 21, reddish));
     EXPECT_FALSE(anyPixel(window, 80, 5, 330, 21, reddish));
@@ -244,7 +244,7 @@ TEST_F(CompositionTest, TildeLabelAndCharactersEndingInTildeAreDrawnFillersAreNo
     const char* labels = ",.'56~,";
     for (int i = 0; i < 7; ++i) line += std::string(" ") + labels[i] + (i == 5 ? "\x81\x7E" : "\xB0\xA2");
     copyText(engineContext.displayLine, sizeof engineContext.displayLine, line.c_str());
-    displayHalf = 1;
+    shapeCode.displayHalf = 1;
     relayout();
     // From x = 59, cells of 18 pixels: " ~" (red), the character, " ," (red), a character.
     EXPECT_TRUE(anyPixel(window, 68, 5, 77, 21, reddish));
@@ -256,7 +256,7 @@ TEST_F(CompositionTest, TildeLabelAndCharactersEndingInTildeAreDrawnFillersAreNo
 
     // A filler cell ("k~") still takes no room while a code is typed.
     copyText(engineContext.displayLine, sizeof engineContext.displayLine, "a~ ,");
-    displayHalf = 0;
+    shapeCode.displayHalf = 0;
     relayout();
     EXPECT_TRUE(anyPixel(window, 59, 5, 77, 21, reddish));
     // With nothing typed it shows as a blank cell.
@@ -291,10 +291,10 @@ TEST_F(CompositionTest, EmptyDisplayLineIsBuiltFromPlainCandidates) {
     copyText(engineContext.cells[3], 20, "\xA1\xF0" "b");  // ○ marker ends the line
     copyText(engineContext.cells[4], 20, "\xB0\xA3");
     engineContext.lastCell = 4;
-    copyText(messageLine, sizeof messageLine, "old");
+    copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, "old");
     relayout();
     EXPECT_STREQ(engineContext.displayLine, "\xB0\xA1\xB0\xA2");
-    EXPECT_EQ(messageLine[0], '\0');  // typing clears the message line
+    EXPECT_EQ(shapeCode.messageLine[0], '\0');  // typing clears the message line
 
     engineContext.displayLine[0] = '\0';
     copyText(engineContext.cells[2], 20, " b");  // a key cell stops it too
@@ -304,14 +304,14 @@ TEST_F(CompositionTest, EmptyDisplayLineIsBuiltFromPlainCandidates) {
 
 TEST_F(CompositionTest, MessageLineShowsWithNothingTypedOrWhileTheRepeatIsArmed) {
     HWND window = create();
-    copyText(messageLine, sizeof messageLine, "\xB6\xD4\xB2\xBB\xC6\xF0");
+    copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, "\xB6\xD4\xB2\xBB\xC6\xF0");
     relayout();
     EXPECT_TRUE(anyPixel(window, 5, 25, 60, 43, dark));
     // The row lists show it only while the wrong-key repeat is armed.
-    pinyinMode = 1;
+    modes.pinyinMode = 1;
     relayout();
     EXPECT_FALSE(anyPixel(window, 5, 25, 60, 43, dark));
-    repeatArmed = 1;
+    shapeCode.repeatArmed = 1;
     relayout();
     EXPECT_TRUE(anyPixel(window, 5, 25, 60, 43, dark));
 }
@@ -319,16 +319,16 @@ TEST_F(CompositionTest, MessageLineShowsWithNothingTypedOrWhileTheRepeatIsArmed)
 TEST_F(CompositionTest, WrongKeyMessageOutlastsTheRefreshesWhileArmed) {
     HWND window = create();
     setCode("ab");
-    copyText(messageLine, sizeof messageLine, "\xB6\xD4\xB2\xBB\xC6\xF0");  // 对不起
-    repeatArmed = 1;
+    copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, "\xB6\xD4\xB2\xBB\xC6\xF0");  // 对不起
+    shapeCode.repeatArmed = 1;
     relayout();  // the engine's refresh that shows it
     relayout();  // the driver's refresh after the key
     EXPECT_TRUE(anyPixel(window, 5, 25, 60, 43, dark));
-    EXPECT_NE(messageLine[0], '\0');
+    EXPECT_NE(shapeCode.messageLine[0], '\0');
     // Disarmed, the next key typed ends it.
-    repeatArmed = 0;
+    shapeCode.repeatArmed = 0;
     relayout();
-    EXPECT_EQ(messageLine[0], '\0');
+    EXPECT_EQ(shapeCode.messageLine[0], '\0');
     relayout();
     EXPECT_FALSE(anyPixel(window, 5, 25, 60, 43, dark));
 }
@@ -348,7 +348,7 @@ TEST_F(CompositionTest, CaretBlinksByInvertingAColumnAfterTheCode) {
 }
 
 TEST_F(CompositionTest, PinyinRowsCarryTheirDigitAndAGreyLabel) {
-    pinyinMode = 1;
+    modes.pinyinMode = 1;
     HWND window = create();
     copyText(engineContext.rowText[2], 41, "\xB0\xA1");
     copyText(&engineContext.rowLabels[6], 3, "ab");
@@ -362,7 +362,7 @@ TEST_F(CompositionTest, PinyinRowsCarryTheirDigitAndAGreyLabel) {
 }
 
 TEST_F(CompositionTest, WebRowsOutsideTheFrequentBlockStandOnWhite) {
-    webMode = 1;
+    modes.webMode = 1;
     HWND window = create();
     relayout();
     EXPECT_TRUE(anyPixel(window, 5, 5, 60, 21, dark));  // the prompt while nothing is typed
@@ -394,7 +394,7 @@ TEST_F(CompositionTest, RowsAreSeventeenPixelsApart) {
 }
 
 TEST_F(CompositionTest, DroppedWindowKeepsItsPlaceAndTakesTheLetterBoxAlong) {
-    pinyinMode = 1;
+    modes.pinyinMode = 1;
     HWND window = create();
     relayout();
     const RECT start = windowRect(window);
@@ -404,8 +404,8 @@ TEST_F(CompositionTest, DroppedWindowKeepsItsPlaceAndTakesTheLetterBoxAlong) {
     winapiPumpMessages();
     EXPECT_EQ(uiState.compositionX, std::max<int>(start.left - 160, uiState.letterBoxWidth));
     EXPECT_EQ(uiState.compositionY, 298);
-    EXPECT_EQ(windowRect(letterBoxWindow).right, uiState.compositionX);
-    EXPECT_EQ(windowRect(letterBoxWindow).top, 298);
+    EXPECT_EQ(windowRect(windows.letterBoxWindow).right, uiState.compositionX);
+    EXPECT_EQ(windowRect(windows.letterBoxWindow).top, 298);
 }
 
 }  // namespace

@@ -56,33 +56,40 @@ protected:
         dede = load("Dede.dll");
         gbkLib = load("gbk.dll");
         pymb = load("pymb.dll");
-        tableMB1 = qxmb.table("MB1");
-        tableMB4 = qxmb.table("MB4");
-        tableXCZMB = qxmb.table("XCZMB");
-        tableYCZMB = qxmb.table("YCZMB");
-        tableWBMB = dede.table("WBMB");
-        tableXGBK = gbkLib.table("XGBK");
-        tableYGBK = gbkLib.table("YGBK");
-        tablePYMB = pymb.table("PYMB");
-        tablePYCZ = pymb.table("PYCZ");
+        codeTables.MB1 = qxmb.table("MB1");
+        codeTables.MB4 = qxmb.table("MB4");
+        codeTables.XCZMB = qxmb.table("XCZMB");
+        codeTables.YCZMB = qxmb.table("YCZMB");
+        codeTables.WBMB = dede.table("WBMB");
+        codeTables.XGBK = gbkLib.table("XGBK");
+        codeTables.YGBK = gbkLib.table("YGBK");
+        codeTables.PYMB = pymb.table("PYMB");
+        codeTables.PYCZ = pymb.table("PYCZ");
     }
 
-    // Chooses the table the way start-up's settings and the engine would.
+    static const CodeTable* modeTable(Mode mode)
+    {
+        switch (mode) {
+        case Mode::MB1: return &codeTables.MB1;
+        case Mode::MB4: return &codeTables.MB4;
+        case Mode::XCZMB: return &codeTables.XCZMB;
+        case Mode::YCZMB: return &codeTables.YCZMB;
+        case Mode::XGBK: return &codeTables.XGBK;
+        case Mode::YGBK: return &codeTables.YGBK;
+        case Mode::WBMB: return &codeTables.WBMB;
+        }
+        return nullptr;
+    }
+
+    // The library's table alone: no user phrases take part.
     static Lists lookup(Mode mode, const char* code)
     {
-        pinyinMode = 0;
-        pinyinPhraseRequest = 0;
-        wubiMode = mode == Mode::WBMB;
-        phoneticEdition = mode == Mode::MB1 || mode == Mode::YCZMB || mode == Mode::YGBK;
-        gbkLookup = mode == Mode::XGBK || mode == Mode::YGBK;
-        phraseLibraryMode = mode == Mode::XCZMB || mode == Mode::YCZMB;
-        // No user phrases take part: only the library is under test.
-        std::strcpy(userPhraseFile, "/nonexistent/qx-user-phrases");
-        tablesMissing = 0;
         static char completions[COMPLETION_LIST_SIZE];
         static char exact[EXACT_LIST_SIZE];
         completions[0] = exact[0] = 0;
-        int units = gbkLookup ? lookupGbk(code, completions, exact) : lookupPacked(code, completions, exact);
+        const bool fixed = mode == Mode::XGBK || mode == Mode::YGBK;
+        int units = fixed ? lookupGbk(modeTable(mode), code, completions, exact)
+                          : lookupPacked(modeTable(mode), nullptr, code, completions, exact);
         return {exact, completions, units};
     }
 
@@ -142,8 +149,8 @@ TEST_F(DataLibraries, LoadWithTheirVersionMarks)
     // Start-up refuses every table unless both marks are there.
     EXPECT_NE(FindResourceA(qxmb.module, "QX_40", "Ver"), nullptr);
     EXPECT_NE(FindResourceA(dede.module, "QX_40", "Ver"), nullptr);
-    for (const CodeTable* t : {&tableMB1, &tableMB4, &tableXCZMB, &tableYCZMB, &tableWBMB, &tableXGBK,
-                               &tableYGBK, &tablePYMB, &tablePYCZ})
+    const CodeTables& c = codeTables;
+    for (const CodeTable* t : {&c.MB1, &c.MB4, &c.XCZMB, &c.YCZMB, &c.WBMB, &c.XGBK, &c.YGBK, &c.PYMB, &c.PYCZ})
         EXPECT_GT(t->size, TABLE_HEADER_SIZE);
 }
 
@@ -252,7 +259,7 @@ TEST_F(DataLibraries, ReadingsDecideTheInitials)
 // The pinyin engine reads "PYMB" as headers "11" + syllable padded to 8, then characters.
 TEST_F(DataLibraries, SyllableTableListsTheMostFrequentCharacterFirst)
 {
-    std::string table(reinterpret_cast<const char*>(tablePYMB.data), tablePYMB.size);
+    std::string table(reinterpret_cast<const char*>(codeTables.PYMB.data), codeTables.PYMB.size);
     size_t at = table.find("11zhong   ");
     ASSERT_NE(at, std::string::npos);
     EXPECT_EQ(table.substr(at + 10, 2), gbk("中"));
@@ -264,8 +271,8 @@ TEST_F(DataLibraries, SyllableTableListsTheMostFrequentCharacterFirst)
 TEST_F(DataLibraries, SyllableTableCoversEveryGb2312Ideograph)
 {
     std::set<std::string> found;
-    const unsigned char* p = tablePYMB.data;
-    const unsigned char* end = p + tablePYMB.size;
+    const unsigned char* p = codeTables.PYMB.data;
+    const unsigned char* end = p + codeTables.PYMB.size;
     while (p + 2 <= end && *p != '3') {
         if (*p == '1') {
             p += 10;  // the header unit and the padded syllable
@@ -513,11 +520,11 @@ const std::pair<Mode, const char*> packedTables[] = {
 const CodeTable& tableOf(Mode mode)
 {
     switch (mode) {
-    case Mode::MB1: return tableMB1;
-    case Mode::MB4: return tableMB4;
-    case Mode::XCZMB: return tableXCZMB;
-    case Mode::YCZMB: return tableYCZMB;
-    default: return tableWBMB;
+    case Mode::MB1: return codeTables.MB1;
+    case Mode::MB4: return codeTables.MB4;
+    case Mode::XCZMB: return codeTables.XCZMB;
+    case Mode::YCZMB: return codeTables.YCZMB;
+    default: return codeTables.WBMB;
     }
 }
 
@@ -652,8 +659,8 @@ TEST_F(DataLibraries, EveryCharacterStillShowsUnderItsFullCode)
 // first, so the pinyin engine's first row is the likeliest phrase of the longest that fits.
 TEST_F(DataLibraries, PinyinPhrasesLongestThenMostFrequentFirst)
 {
-    const unsigned char* t = tablePYCZ.data;
-    ASSERT_GT(tablePYCZ.size, 104u);
+    const unsigned char* t = codeTables.PYCZ.data;
+    ASSERT_GT(codeTables.PYCZ.size, 104u);
     std::set<std::string> offensive = offensiveWords();
     auto field = [](const unsigned char* p) {
         std::string s(reinterpret_cast<const char*>(p), 30);
@@ -668,7 +675,7 @@ TEST_F(DataLibraries, PinyinPhrasesLongestThenMostFrequentFirst)
         bool offensiveTail = false;
         std::map<std::string, double> firstWeight;  // pinyin -> weight of its first phrase
         for (uint32_t i = 0; i < count; ++i, at += 60, ++records) {
-            ASSERT_LE(at + 60, tablePYCZ.size);
+            ASSERT_LE(at + 60, codeTables.PYCZ.size);
             std::string pinyin = field(t + at), text = field(t + at + 30);
             ASSERT_EQ(pinyin[0], 'a' + letter);
             if (offensive.count(text)) {

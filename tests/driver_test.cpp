@@ -62,7 +62,7 @@ TEST_F(Driver, CtrlSwitchesLanguageInTheShapeCodeEdition) {
 }
 
 TEST_F(Driver, PhoneticEditionSwitchesWithThePrefixNotCtrl) {
-    phoneticEdition = 1;
+    modes.phoneticEdition = 1;
     KeyOutcome o = ime.ctrl();
     EXPECT_EQ(c.chineseMode, 1);
     ASSERT_EQ(o.messages.size(), 2u);  // the engine leaves Ctrl to the application
@@ -86,7 +86,7 @@ TEST_F(Driver, PhoneticEditionSwitchesWithThePrefixNotCtrl) {
     o = ime.enter();
     EXPECT_TRUE(o.taken);
     EXPECT_EQ(c.chineseMode, 1);
-    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(shapeCode.inputPhase, 1);
     EXPECT_FALSE(winapiBeeps().empty());
     EXPECT_EQ(typed("ab{Space}"), "啊");
 }
@@ -100,13 +100,13 @@ TEST_F(Driver, LoneBracketTypesItselfOnSpaceOrOpensAddressMode) {
     EXPECT_EQ(o.messages[1].message, static_cast<UINT>(WM_IME_STARTCOMPOSITION));
     EXPECT_EQ(o.messages[2].message, static_cast<UINT>(WM_IME_ENDCOMPOSITION));
     EXPECT_EQ(c.codeLength, 0);
-    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(shapeCode.inputPhase, 1);
     EXPECT_EQ(c.result[0], '\0');
 
     ime.typeChar('[');
     ime.typeChar('a');
-    EXPECT_EQ(webMode, 1);
-    EXPECT_EQ(webListIndex, 0);
+    EXPECT_EQ(modes.webMode, 1);
+    EXPECT_EQ(modes.webListIndex, 0);
     EXPECT_EQ(c.codeLength, 0);
     EXPECT_EQ(c.code[0], '\0');  // the letter went to the address engine, not into the code
 
@@ -114,8 +114,8 @@ TEST_F(Driver, LoneBracketTypesItselfOnSpaceOrOpensAddressMode) {
     installSmallTables();
     ime.typeChar(']');
     ime.typeChar('b');
-    EXPECT_EQ(webMode, 1);
-    EXPECT_EQ(webListIndex, 1);
+    EXPECT_EQ(modes.webMode, 1);
+    EXPECT_EQ(modes.webListIndex, 1);
 }
 
 TEST_F(Driver, FullWidthCharacters) {
@@ -181,7 +181,7 @@ TEST_F(Driver, ResultStartingWithDotOrSpaceArrivesAsADot) {
     auto composing = [&](const char* line) {
         copyText(c.code, sizeof c.code, "a");
         c.codeLength = c.caret = 1;
-        inputPhase = 3;
+        shapeCode.inputPhase = 3;
         copyText(c.displayLine, sizeof c.displayLine, line);
     };
     composing(".com");
@@ -197,37 +197,37 @@ TEST_F(Driver, EditionSwitchTogglesEditionAndPhraseFile) {
     ime.type("i");
     o = ime.typeChar('9');
     EXPECT_EQ(o.count, 0u);
-    EXPECT_EQ(phoneticEdition, 1);
-    EXPECT_TRUE(endsWith(userPhraseFile, "\\fread.rt")) << userPhraseFile;
-    FILE* created = std::fopen(userPhraseFile, "r");  // the stand-in's C library, as the module opens it
+    EXPECT_EQ(modes.phoneticEdition, 1);
+    EXPECT_TRUE(endsWith(modes.userPhraseFile, "\\fread.rt")) << modes.userPhraseFile;
+    FILE* created = std::fopen(modes.userPhraseFile, "r");  // the stand-in's C library, as the module opens it
     EXPECT_NE(created, nullptr) << "the phrase file of the edition is created empty";
     if (created) std::fclose(created);
     EXPECT_EQ(utf8(cellText()), "切换《音形版》、《形码版》！");
     EXPECT_EQ(c.lastCell, 13);
     EXPECT_EQ(c.codeLength, 0);
-    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(shapeCode.inputPhase, 1);
 
     ime.type("i9");
-    EXPECT_EQ(phoneticEdition, 0);
-    EXPECT_TRUE(endsWith(userPhraseFile, "\\freadx.rt")) << userPhraseFile;
+    EXPECT_EQ(modes.phoneticEdition, 0);
+    EXPECT_TRUE(endsWith(modes.userPhraseFile, "\\freadx.rt")) << modes.userPhraseFile;
 
     // From five-stroke mode the switch always lands in the phonetic-shape edition.
-    wubiMode = 1;
-    phoneticEdition = 1;
-    gbkSetting = 1;
+    modes.wubiMode = 1;
+    modes.phoneticEdition = 1;
+    modes.gbkSetting = 1;
     ime.type("i9");
-    EXPECT_EQ(wubiMode, 0);
-    EXPECT_EQ(phoneticEdition, 1);
-    EXPECT_EQ(gbkLookup, 1);
-    EXPECT_TRUE(endsWith(userPhraseFile, "\\fread.rt")) << userPhraseFile;
+    EXPECT_EQ(modes.wubiMode, 0);
+    EXPECT_EQ(modes.phoneticEdition, 1);
+    EXPECT_EQ(modes.gbkLookup, 1);
+    EXPECT_TRUE(endsWith(modes.userPhraseFile, "\\fread.rt")) << modes.userPhraseFile;
 }
 
 TEST_F(Driver, FiveStrokeAndPinyinSwitches) {
     RegisterUiClasses();
     ime.type("i5");
-    EXPECT_EQ(wubiMode, 1);
-    EXPECT_TRUE(wubiNoteWindow && IsWindowVisible(wubiNoteWindow)) << "the five-stroke note is shown";
-    EXPECT_TRUE(endsWith(userPhraseFile, "\\WBCZ.rt")) << userPhraseFile;
+    EXPECT_EQ(modes.wubiMode, 1);
+    EXPECT_TRUE(windows.wubiNoteWindow && IsWindowVisible(windows.wubiNoteWindow)) << "the five-stroke note is shown";
+    EXPECT_TRUE(endsWith(modes.userPhraseFile, "\\WBCZ.rt")) << modes.userPhraseFile;
     auto beeps = winapiBeeps();
     EXPECT_TRUE(std::any_of(beeps.begin(), beeps.end(),
                             [](const WinapiBeep& b) { return !b.messageBeep && b.frequency == 200 && b.duration == 500; }));
@@ -235,19 +235,19 @@ TEST_F(Driver, FiveStrokeAndPinyinSwitches) {
     EXPECT_EQ(typed("khk{Space}"), "中");
 
     ime.type("i6");
-    EXPECT_EQ(pinyinMode, 1);
-    EXPECT_EQ(pinyinStartFlag, 1);
-    EXPECT_EQ(wubiMode, 0);
-    EXPECT_TRUE(endsWith(userPhraseFile, "\\PYCZ.rt")) << userPhraseFile;
+    EXPECT_EQ(modes.pinyinMode, 1);
+    EXPECT_EQ(modes.pinyinStartFlag, 1);
+    EXPECT_EQ(modes.wubiMode, 0);
+    EXPECT_TRUE(endsWith(modes.userPhraseFile, "\\PYCZ.rt")) << modes.userPhraseFile;
     // Keys now belong to the pinyin engine: the shape-code engine sees none of them.
     ime.type("a");
     EXPECT_EQ(c.codeLength, 0);
 
     copyText(c.modeInput, sizeof c.modeInput, "i");
     ime.typeChar('9');
-    EXPECT_EQ(pinyinMode, 0);
+    EXPECT_EQ(modes.pinyinMode, 0);
     EXPECT_EQ(c.modeInput[0], '\0');
-    EXPECT_TRUE(endsWith(userPhraseFile, "\\freadx.rt")) << userPhraseFile;
+    EXPECT_TRUE(endsWith(modes.userPhraseFile, "\\freadx.rt")) << modes.userPhraseFile;
     EXPECT_EQ(typed("ab{Space}"), "甲");
 }
 
@@ -259,13 +259,13 @@ TEST_F(Driver, DispatchFollowsTheModeFlags) {
     ime.type("ab");
     EXPECT_EQ(engineRequest(ZOZ_RESET, 0), 1);
     EXPECT_EQ(c.codeLength, 0);
-    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(shapeCode.inputPhase, 1);
 
-    webMode = 1;  // the address engine owns the keys, whatever pinyinMode says
-    pinyinMode = 1;
+    modes.webMode = 1;  // the address engine owns the keys, whatever pinyinMode says
+    modes.pinyinMode = 1;
     engineRequest(ZOZ_KEY, 'A' | ('a' << 8));
     EXPECT_EQ(c.codeLength, 0);
-    webMode = pinyinMode = 0;
+    modes.webMode = modes.pinyinMode = 0;
     engineRequest(ZOZ_KEY, 'A' | ('a' << 8));
     EXPECT_EQ(std::string(c.code), "a");
 }
@@ -277,7 +277,7 @@ TEST_F(Driver, CtrlAltSSwallowsTheNextKey) {
     EXPECT_TRUE(o.taken);
     EXPECT_EQ(o.count, 0u);
     EXPECT_TRUE(o.messages.empty());
-    EXPECT_EQ(swallowNextKey, 0);
+    EXPECT_EQ(frontEnd.swallowNextKey, 0);
     EXPECT_EQ(c.codeLength, 0);
     EXPECT_EQ(c.chineseMode, 0);
     ime.ctrl();
@@ -289,15 +289,16 @@ TEST_F(Driver, IntroductionWindowSwallowsKeys) {
     wc.lpfnWndProc = DefWindowProcA;
     wc.lpszClassName = "QxTestIntro";
     RegisterClassA(&wc);
-    introWindow = CreateWindowExA(0, "QxTestIntro", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(introWindow, nullptr);
+    windows.introWindow =
+        CreateWindowExA(0, "QxTestIntro", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(windows.introWindow, nullptr);
     KeyOutcome o = ime.typeChar('a');
     EXPECT_TRUE(o.taken);
     EXPECT_EQ(o.count, 0u);
     EXPECT_EQ(c.codeLength, 0);
-    DestroyWindow(introWindow);
+    DestroyWindow(windows.introWindow);
     EXPECT_EQ(typed("a{Space}"), "工");  // a destroyed window no longer swallows
-    introWindow = nullptr;
+    windows.introWindow = nullptr;
 }
 
 TEST_F(Driver, NoContextNoMessages) {
@@ -309,9 +310,9 @@ TEST_F(Driver, NoContextNoMessages) {
 }
 
 TEST_F(Driver, FiveStrokeWithTheRealTable) {
-    tableWBMB = libraryTable("Dede.dll", "WBMB");
-    if (!tableWBMB.data) GTEST_SKIP() << "Dede.dll is not built next to the tests";
-    wubiMode = 1;
+    codeTables.WBMB = libraryTable("Dede.dll", "WBMB");
+    if (!codeTables.WBMB.data) GTEST_SKIP() << "Dede.dll is not built next to the tests";
+    modes.wubiMode = 1;
     // A unique four-letter code commits itself; otherwise Space takes the first entry.
     auto choose = [&](const char* code) {
         std::string text = ime.type(code);

@@ -59,16 +59,16 @@ TEST_F(KeyFilter, LettersDigitsAndPunctuationKeys) {
 
 TEST_F(KeyFilter, KeyDataIsKeptForPassThrough) {
     ImeProcessKey(himc, 'A', 0x401E0001, state);
-    EXPECT_EQ(keyData, 0x401E0001u);
+    EXPECT_EQ(frontEnd.keyData, 0x401E0001u);
 }
 
 TEST_F(KeyFilter, CtrlAltSArmsTheSwallow) {
     state[VK_CONTROL] = state[VK_MENU] = 0x80;
     EXPECT_TRUE(take('S'));
-    EXPECT_EQ(swallowNextKey, 1);
-    swallowNextKey = 0;
+    EXPECT_EQ(frontEnd.swallowNextKey, 1);
+    frontEnd.swallowNextKey = 0;
     EXPECT_FALSE(take('T'));
-    EXPECT_EQ(swallowNextKey, 0);
+    EXPECT_EQ(frontEnd.swallowNextKey, 0);
 }
 
 TEST_F(KeyFilter, EditingKeysNeedSomethingTyped) {
@@ -79,14 +79,14 @@ TEST_F(KeyFilter, EditingKeysNeedSomethingTyped) {
         EXPECT_FALSE(takeWith(vk, VK_SHIFT)) << vk;
     }
     // Address mode with nothing typed: only Escape, which leaves the mode.
-    webMode = 1;
+    modes.webMode = 1;
     EXPECT_TRUE(take(VK_ESCAPE));
     EXPECT_FALSE(take(VK_BACK));
     copyText(c.modeInput, sizeof c.modeInput, "ab");
     EXPECT_TRUE(take(VK_BACK));
     // Pinyin mode goes by modeInput, not by the shape code.
-    webMode = 0;
-    pinyinMode = 1;
+    modes.webMode = 0;
+    modes.pinyinMode = 1;
     EXPECT_TRUE(take(VK_SPACE));
     c.modeInput[0] = '\0';
     EXPECT_FALSE(take(VK_ESCAPE));
@@ -97,14 +97,14 @@ TEST_F(KeyFilter, EnterKey) {
     EXPECT_FALSE(takeWith(VK_RETURN, VK_CONTROL));
     // English mode: Enter switches back to Chinese with a beep.
     c.chineseMode = 0;
-    inputPhase = 1;
+    shapeCode.inputPhase = 1;
     winapiClearRecords();
     EXPECT_TRUE(takeWith(VK_RETURN, VK_SHIFT));
     EXPECT_EQ(c.chineseMode, 1);
-    EXPECT_EQ(inputPhase, 3);
+    EXPECT_EQ(shapeCode.inputPhase, 3);
     EXPECT_EQ(winapiBeeps().size(), 1u);
     // Pinyin mode: nothing typed is the application's Enter; typed text is discarded.
-    pinyinMode = 1;
+    modes.pinyinMode = 1;
     EXPECT_FALSE(take(VK_RETURN));
     copyText(c.modeInput, sizeof c.modeInput, "zhong");
     copyText(c.syllables[15], sizeof c.syllables[15], "zhong");
@@ -124,16 +124,17 @@ TEST_F(KeyFilter, KeywordDialogInAddressModeTakesNothing) {
     wc.lpfnWndProc = DefWindowProcA;
     wc.lpszClassName = "QxTestKeyword";
     RegisterClassA(&wc);
-    keywordDialog = CreateWindowExA(0, "QxTestKeyword", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(keywordDialog, nullptr);
-    webMode = 1;
+    windows.keywordDialog =
+        CreateWindowExA(0, "QxTestKeyword", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(windows.keywordDialog, nullptr);
+    modes.webMode = 1;
     copyText(c.modeInput, sizeof c.modeInput, "ab");
     EXPECT_FALSE(take('A'));
     EXPECT_FALSE(take(VK_SHIFT));
-    webMode = 0;
+    modes.webMode = 0;
     EXPECT_TRUE(take('A'));
-    DestroyWindow(keywordDialog);
-    keywordDialog = nullptr;
+    DestroyWindow(windows.keywordDialog);
+    windows.keywordDialog = nullptr;
 }
 
 TEST_F(KeyFilter, NavigationKeys) {
@@ -158,7 +159,7 @@ TEST_F(KeyFilter, NavigationKeys) {
     DestroyWindow(c.compositionWindow);
     c.compositionWindow = nullptr;
 
-    pinyinMode = 1;
+    modes.pinyinMode = 1;
     EXPECT_FALSE(take(VK_LEFT));
     copyText(c.modeInput, sizeof c.modeInput, "ni");
     EXPECT_TRUE(take(VK_LEFT));

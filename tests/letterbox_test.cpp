@@ -9,7 +9,7 @@ protected:
     HWND create() {
         CreateLetterBox();
         CreateCompositionWindow();
-        return letterBoxWindow;
+        return windows.letterBoxWindow;
     }
     void relayout() {
         RelayoutComposition();
@@ -27,7 +27,7 @@ protected:
 };
 
 TEST_F(LetterBoxTest, PinyinShowsTheSpellingWhenThereIsOneElseTheLetters) {
-    pinyinMode = 1;
+    modes.pinyinMode = 1;
     copyText(engineContext.modeInput, sizeof engineContext.modeInput, "abc");
     engineContext.codeLength = 3;
     HWND box = create();
@@ -45,7 +45,7 @@ TEST_F(LetterBoxTest, PinyinShowsTheSpellingWhenThereIsOneElseTheLetters) {
 }
 
 TEST_F(LetterBoxTest, WebAddressModeShowsTheTypedLetters) {
-    webMode = 1;
+    modes.webMode = 1;
     copyText(engineContext.modeInput, sizeof engineContext.modeInput, "wwwxyz");
     HWND box = create();
     relayout();
@@ -54,7 +54,7 @@ TEST_F(LetterBoxTest, WebAddressModeShowsTheTypedLetters) {
 }
 
 TEST_F(LetterBoxTest, CaretBlinksOnlyWhileSyllablesRemainUnconverted) {
-    pinyinMode = 1;
+    modes.pinyinMode = 1;
     copyText(engineContext.modeInput, sizeof engineContext.modeInput, "abcd");
     engineContext.caret = 2;
     HWND box = create();
@@ -71,7 +71,7 @@ TEST_F(LetterBoxTest, CaretBlinksOnlyWhileSyllablesRemainUnconverted) {
 }
 
 TEST_F(LetterBoxTest, NeverActivatedAndADropIsForgottenAtTheNextRelayout) {
-    pinyinMode = 1;
+    modes.pinyinMode = 1;
     HWND box = create();
     relayout();
     EXPECT_EQ(SendMessageA(box, WM_MOUSEACTIVATE, 0, 0), MA_NOACTIVATE);

@@ -54,7 +54,7 @@ TEST_F(PictureTest, FiveStrokeNoteIsCreatedHiddenOnceAndClosedByAKey) {
     EXPECT_EQ(r.bottom - r.top, 405);
     SendMessageA(note, WM_KEYDOWN, 'A', 0);
     EXPECT_FALSE(IsWindow(note));
-    EXPECT_EQ(wubiNoteWindow, nullptr);
+    EXPECT_EQ(windows.wubiNoteWindow, nullptr);
     EXPECT_NE(EnsureWubiNote(), nullptr);  // re-created when asked again
 }
 
@@ -68,22 +68,22 @@ TEST_F(PictureTest, EachPictureWindowShowsItsOwnPictureWhole) {
         EXPECT_EQ(pictureMismatches(window, id, 0, 0, 0, 0, 366, 405), 0) << name;
         // The three pictures differ, so a swapped one would show here.
         EXPECT_GT(pictureMismatches(window, id == 222 ? 237 : 222, 0, 0, 0, 0, 366, 405), 0) << name;
-        menuAutoShow = 1;  // closing the second picture must open no menu here
+        modes.menuAutoShow = 1;  // closing the second picture must open no menu here
         DestroyWindow(window);
-        menuAutoShow = 0;
+        modes.menuAutoShow = 0;
     }
 }
 
 TEST_F(PictureTest, IntroductionRunsFromTheFirstPictureToTheMenu) {
-    introWindow = CreatePictureWindow(INTRO_CLASS);
-    introWindow2 = CreatePictureWindow(INTRO2_CLASS);
-    ShowWindow(introWindow, SW_SHOWNA);
-    HWND second = introWindow2;
-    EXPECT_EQ(SendMessageA(introWindow, WM_MOUSEACTIVATE, 0, 0), MA_NOACTIVATE);
+    windows.introWindow = CreatePictureWindow(INTRO_CLASS);
+    windows.introWindow2 = CreatePictureWindow(INTRO2_CLASS);
+    ShowWindow(windows.introWindow, SW_SHOWNA);
+    HWND second = windows.introWindow2;
+    EXPECT_EQ(SendMessageA(windows.introWindow, WM_MOUSEACTIVATE, 0, 0), MA_NOACTIVATE);
 
     winapiClearRecords();
-    clickCentre(introWindow);
-    EXPECT_EQ(introWindow, nullptr);
+    clickCentre(windows.introWindow);
+    EXPECT_EQ(windows.introWindow, nullptr);
     ASSERT_EQ(winapiBeeps().size(), 1u);
     EXPECT_EQ(winapiBeeps()[0].frequency, 200u);
     EXPECT_EQ(winapiBeeps()[0].duration, 200u);
@@ -91,7 +91,7 @@ TEST_F(PictureTest, IntroductionRunsFromTheFirstPictureToTheMenu) {
     EXPECT_EQ(count("menu"), 0u);
 
     clickCentre(second);
-    EXPECT_EQ(introWindow2, nullptr);
+    EXPECT_EQ(windows.introWindow2, nullptr);
     ASSERT_EQ(count("menu"), 1u);
     for (const WinapiDesktopEvent& e : winapiDesktopEvents()) {
         if (e.kind != "menu") continue;
@@ -101,18 +101,19 @@ TEST_F(PictureTest, IntroductionRunsFromTheFirstPictureToTheMenu) {
 }
 
 TEST_F(PictureTest, WithTheMenuShownAutomaticallyClosingTheSecondPictureOpensNoMenu) {
-    menuAutoShow = 1;
-    introWindow2 = CreatePictureWindow(INTRO2_CLASS);
-    ShowWindow(introWindow2, SW_SHOWNA);
-    clickCentre(introWindow2);
-    EXPECT_EQ(introWindow2, nullptr);
+    modes.menuAutoShow = 1;
+    windows.introWindow2 = CreatePictureWindow(INTRO2_CLASS);
+    ShowWindow(windows.introWindow2, SW_SHOWNA);
+    clickCentre(windows.introWindow2);
+    EXPECT_EQ(windows.introWindow2, nullptr);
     EXPECT_EQ(count("menu"), 0u);
 }
 
 TEST_F(PictureTest, EndOpenDialogsEndsTheUserPhraseDialog) {
     EXPECT_EQ(EndOpenDialogs(), 1);
-    userPhraseDialog = CreateWindowExA(0, "sdWin", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    HWND dialog = userPhraseDialog;
+    windows.userPhraseDialog =
+        CreateWindowExA(0, "sdWin", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND dialog = windows.userPhraseDialog;
     EXPECT_EQ(EndOpenDialogs(), 1);
     EXPECT_FALSE(IsWindow(dialog));
 }

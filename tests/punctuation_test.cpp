@@ -90,11 +90,11 @@ TEST_F(Punctuation, LeftShiftLettersGiveSymbols) {
 TEST_F(Punctuation, ShiftAloneCyclesTheTips) {
     for (int i = 0; i < 7; ++i) {
         ime.leftShift();
-        EXPECT_EQ(std::string(messageLine), std::string(shiftTips[i % SHIFT_TIP_COUNT])) << i;
+        EXPECT_EQ(std::string(shapeCode.messageLine), std::string(shiftTips[i % SHIFT_TIP_COUNT])) << i;
         EXPECT_EQ(engineContext.lastCell, 20);
     }
     ime.rightShift();
-    EXPECT_EQ(utf8(messageLine), " 按住右SHIFT输入英文字母!");
+    EXPECT_EQ(utf8(shapeCode.messageLine), " 按住右SHIFT输入英文字母!");
 }
 
 }  // namespace

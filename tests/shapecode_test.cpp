@@ -1,5 +1,6 @@
 // The shape-code engine driven through the IME interface with small tables.
 #include "imedriver.h"
+#include "tablebuilder.h"
 
 #include "shapecode/shapecode.h"
 
@@ -33,12 +34,12 @@ TEST_F(ShapeCode, SpaceAndLabelKeysChooseFromTheExactList) {
     EXPECT_EQ(typed("a"), "");
     EXPECT_EQ(shown(c.displayLine), "工");
     EXPECT_EQ(std::string(c.code), "a");
-    EXPECT_EQ(inputPhase, 3);
+    EXPECT_EQ(shapeCode.inputPhase, 3);
     EXPECT_EQ(typed("b"), "");
     EXPECT_EQ(shown(c.displayLine), "甲 ,乙 .丙");
     EXPECT_EQ(typed("{Space}"), "甲");
     EXPECT_EQ(c.codeLength, 0);
-    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(shapeCode.inputPhase, 1);
     EXPECT_EQ(typed("ab,"), "乙");
     EXPECT_EQ(typed("ab."), "丙");
     EXPECT_EQ(typed("ab'"), "");  // no fourth entry: a wrong key, the code stays
@@ -63,7 +64,7 @@ TEST_F(ShapeCode, FourLetterCodes) {
     // One exact match and nothing longer: committed by the fourth letter itself.
     EXPECT_EQ(typed("abcd"), "戊");
     EXPECT_EQ(c.codeLength, 0);
-    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(shapeCode.inputPhase, 1);
     // Two exact matches: a beep, and the user picks.
     EXPECT_EQ(typed("abce"), "");
     EXPECT_EQ(messageBeeps(), 1);
@@ -79,7 +80,7 @@ TEST_F(ShapeCode, FifthLetterCommitsTheFirstEntryAndStartsTheNextCode) {
     // A fifth letter that finds nothing still commits; the letter is dropped.
     EXPECT_EQ(typed("abcez"), "己");
     EXPECT_EQ(c.codeLength, 0);
-    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(shapeCode.inputPhase, 1);
 }
 
 TEST_F(ShapeCode, EnterEscAndEmptySpaceDiscardTheCode) {
@@ -89,7 +90,7 @@ TEST_F(ShapeCode, EnterEscAndEmptySpaceDiscardTheCode) {
         EXPECT_TRUE(o.messages.empty()) << key;
         EXPECT_EQ(c.codeLength, 0) << key;
         EXPECT_EQ(c.displayLine[0], '\0') << key;
-        EXPECT_EQ(inputPhase, 1) << key;
+        EXPECT_EQ(shapeCode.inputPhase, 1) << key;
     }
     // Only completions shown: Space ends the composition with an empty result.
     ime.type("p");
@@ -127,7 +128,7 @@ TEST_F(ShapeCode, ThirdSameWrongKeyAsksForTheUserPhraseDialog) {
     ime.type("z");
     EXPECT_EQ(userPhraseCommands, 1);
     // Not while the GBK set is searched.
-    gbkSetting = gbkLookup = 1;
+    modes.gbkSetting = modes.gbkLookup = 1;
     ime.type("ggxxx");
     EXPECT_EQ(c.codeLength, 0);
     EXPECT_EQ(userPhraseCommands, 1);
@@ -138,33 +139,33 @@ TEST_F(ShapeCode, ThirdSameWrongKeyAsksForTheUserPhraseDialog) {
 TEST_F(ShapeCode, FirstLetterThatFindsNothingIsIgnored) {
     EXPECT_EQ(typed("q"), "");
     EXPECT_EQ(c.codeLength, 0);
-    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(shapeCode.inputPhase, 1);
     EXPECT_EQ(messageBeeps(), 0);
 }
 
 TEST_F(ShapeCode, WrongKeyHistory) {
     ime.type("ab");
     ime.type("z");
-    EXPECT_EQ(messageLine[0], '\0');
-    EXPECT_EQ(repeatArmed, 0);
+    EXPECT_EQ(shapeCode.messageLine[0], '\0');
+    EXPECT_EQ(shapeCode.repeatArmed, 0);
     ime.type("z");
-    EXPECT_EQ(utf8(messageLine), "对不起，您打错了！");
-    EXPECT_EQ(repeatArmed, 1);
+    EXPECT_EQ(utf8(shapeCode.messageLine), "对不起，您打错了！");
+    EXPECT_EQ(shapeCode.repeatArmed, 1);
     EXPECT_EQ(std::string(c.code), "ab");
     ime.type("z");  // third time: the composition is dropped
     EXPECT_EQ(c.codeLength, 0);
     EXPECT_EQ(messageBeeps(), 3);
     // and with it the list: a comma is punctuation again, not the label of "乙"
-    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(shapeCode.inputPhase, 1);
     EXPECT_EQ(typed(","), "，");
 
     // A different key disarms the history before it is counted.
     ime.type("ab");
     ime.type("zz");
-    ASSERT_EQ(repeatArmed, 1);
+    ASSERT_EQ(shapeCode.repeatArmed, 1);
     ime.type("x");
-    EXPECT_EQ(repeatArmed, 0);
-    EXPECT_EQ(std::string(repeatKeys, 3), "^^x");
+    EXPECT_EQ(shapeCode.repeatArmed, 0);
+    EXPECT_EQ(std::string(shapeCode.repeatKeys, 3), "^^x");
 }
 
 TEST_F(ShapeCode, BackspaceShortensTheCodeAndLooksItUpAgain) {
@@ -175,7 +176,7 @@ TEST_F(ShapeCode, BackspaceShortensTheCodeAndLooksItUpAgain) {
     EXPECT_EQ(shown(c.displayLine), "甲 ,乙 .丙");
     EXPECT_EQ(typed("{Back}{Back}"), "");
     EXPECT_EQ(c.codeLength, 0);
-    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(shapeCode.inputPhase, 1);
     // With an empty code the key filter leaves Backspace to the application.
     EXPECT_FALSE(ime.backspace().taken);
 }
@@ -222,10 +223,10 @@ TEST_F(ShapeCode, FirstKeySpecialsCommitNoAbandonedText) {
     KeyOutcome o = ime.typeChar('[');
     EXPECT_EQ(o.result, "");
     EXPECT_EQ(o.text, "");
-    EXPECT_EQ(inputPhase, 2);
+    EXPECT_EQ(shapeCode.inputPhase, 2);
     ime.space();
 
-    wubiMode = 1;
+    modes.wubiMode = 1;
     EXPECT_EQ(typed("a{Back}"), "");
     ASSERT_EQ(c.codeLength, 0);
     o = ime.typeChar('z');
@@ -235,28 +236,28 @@ TEST_F(ShapeCode, FirstKeySpecialsCommitNoAbandonedText) {
 }
 
 TEST_F(ShapeCode, DisplayHalvesOfALongGbkList) {
-    gbkSetting = gbkLookup = 1;
+    modes.gbkSetting = modes.gbkLookup = 1;
     ime.type("gg");
     // Twelve exact entries fill 46 bytes; the thirteenth is not listed.
     EXPECT_EQ(shown(c.displayLine), "甲 ,乙 .丙 '丁 5戊 6己 ~庚 ,辛 .壬 '癸 5子 6丑");
     EXPECT_EQ(typed(","), "乙");
     ime.type("gg}");
-    EXPECT_EQ(displayHalf, 1);
+    EXPECT_EQ(shapeCode.displayHalf, 1);
     EXPECT_EQ(typed(","), "辛");
     ime.type("gg}");
     EXPECT_EQ(typed("{Space}"), "庚");
     ime.type("gg}{{}");
-    EXPECT_EQ(displayHalf, 0);
+    EXPECT_EQ(shapeCode.displayHalf, 0);
     EXPECT_EQ(typed("{Space}"), "甲");
 }
 
 TEST_F(ShapeCode, TildeInsideACharacterIsNoLabel) {
     // 亊 is 81 7E in GBK: its second byte is the "~" sign.
-    tableXGBK = buildTable("gg\t甲\ngg\t乙\ngg\t丙\ngg\t丁\ngg\t戊\ngg\t己\n"
+    codeTables.XGBK = buildTable("gg\t甲\ngg\t乙\ngg\t丙\ngg\t丁\ngg\t戊\ngg\t己\n"
                            "gg\t庚\ngg\t亊\ngg\t壬\ngg\t癸\ngg\t子\ngg\t丑\n",
                            "fixed");
-    ASSERT_NE(tableXGBK.data, nullptr);
-    gbkSetting = gbkLookup = 1;
+    ASSERT_NE(codeTables.XGBK.data, nullptr);
+    modes.gbkSetting = modes.gbkLookup = 1;
     ime.type("gg");
     ASSERT_EQ(shown(c.displayLine), "甲 ,乙 .丙 '丁 5戊 6己 ~庚 ,亊 .壬 '癸 5子 6丑");
     EXPECT_EQ(typed("}{Space}"), "庚");
@@ -266,11 +267,11 @@ TEST_F(ShapeCode, TildeInsideACharacterIsNoLabel) {
 TEST_F(ShapeCode, SecondHalfWithoutItsEntries) {
     // Six entries (22 bytes) may be switched to the second half, which is empty there:
     // Space and the labels find nothing and count as wrong keys.
-    tableXGBK = buildTable("hh\t甲\nhh\t乙\nhh\t丙\nhh\t丁\nhh\t戊\nhh\t己\n", "fixed");
-    ASSERT_NE(tableXGBK.data, nullptr);
-    gbkSetting = gbkLookup = 1;
+    codeTables.XGBK = buildTable("hh\t甲\nhh\t乙\nhh\t丙\nhh\t丁\nhh\t戊\nhh\t己\n", "fixed");
+    ASSERT_NE(codeTables.XGBK.data, nullptr);
+    modes.gbkSetting = modes.gbkLookup = 1;
     ime.type("hh}");  // several exact matches and nothing longer: already one beep
-    ASSERT_EQ(displayHalf, 1);
+    ASSERT_EQ(shapeCode.displayHalf, 1);
     winapiClearRecords();
     EXPECT_EQ(typed("{Space}"), "");
     EXPECT_EQ(typed("6"), "");
@@ -278,9 +279,9 @@ TEST_F(ShapeCode, SecondHalfWithoutItsEntries) {
     EXPECT_EQ(std::string(c.code), "hh");
     EXPECT_EQ(typed("{{}6"), "己");
     // A short list has one half only.
-    gbkSetting = gbkLookup = 0;
+    modes.gbkSetting = modes.gbkLookup = 0;
     ime.type("ab}");
-    EXPECT_EQ(displayHalf, 0);
+    EXPECT_EQ(shapeCode.displayHalf, 0);
     EXPECT_EQ(typed("{Space}"), "甲");
 }
 
@@ -297,7 +298,7 @@ TEST_F(ShapeCode, CodeHoldsAtMostSixCharacters) {
 }
 
 TEST_F(ShapeCode, FiveStrokeMode) {
-    wubiMode = 1;
+    modes.wubiMode = 1;
     EXPECT_EQ(typed("khk{Space}"), "中");
     EXPECT_EQ(typed("khk,"), "口");
     EXPECT_EQ(typed(";"), "；");
@@ -321,7 +322,7 @@ TEST_F(ShapeCode, FiveStrokeMode) {
 TEST_F(ShapeCode, SemicolonAndSlashByEdition) {
     EXPECT_EQ(typed(";a{Space}"), "来");  // code letters in the shape-code edition
     EXPECT_EQ(typed("/a{Space}"), "暑");
-    phoneticEdition = 1;
+    modes.phoneticEdition = 1;
     EXPECT_EQ(typed(";"), "；");
     EXPECT_EQ(typed("/"), "/");
     c.chinesePunct = 0;
@@ -330,7 +331,7 @@ TEST_F(ShapeCode, SemicolonAndSlashByEdition) {
 
 TEST_F(ShapeCode, BracketFirstShowsTheAddressTitle) {
     ime.type("[");
-    EXPECT_EQ(inputPhase, 2);
+    EXPECT_EQ(shapeCode.inputPhase, 2);
     EXPECT_EQ(std::string(c.displayLine), "[");
     EXPECT_EQ(utf8(cellText()), "正在加载简中文网址○");
     resetEngineForTest();
@@ -341,22 +342,34 @@ TEST_F(ShapeCode, BracketFirstShowsTheAddressTitle) {
     // While the GBK set is searched, a bracket is an ordinary key for the application.
     resetEngineForTest();
     installSmallTables();
-    gbkSetting = gbkLookup = 1;
+    modes.gbkSetting = modes.gbkLookup = 1;
     KeyOutcome o = ime.typeChar('[');
     EXPECT_EQ(o.text, "[");
-    EXPECT_EQ(inputPhase, 1);
+    EXPECT_EQ(shapeCode.inputPhase, 1);
 }
 
 TEST_F(ShapeCode, LeavingTheGbkSetOnClearShowsTheMessage) {
-    gbkLookup = 1;  // switched on for one composition only
+    modes.gbkLookup = 1;  // switched on for one composition only
     clearComposition(&c);
-    EXPECT_EQ(gbkLookup, 0);
-    EXPECT_EQ(utf8(messageLine), " 退出GBK大字库! ");
-    gbkSetting = gbkLookup = 1;
-    messageLine[0] = '\0';
+    EXPECT_EQ(modes.gbkLookup, 0);
+    EXPECT_EQ(utf8(shapeCode.messageLine), " 退出GBK大字库! ");
+    modes.gbkSetting = modes.gbkLookup = 1;
+    shapeCode.messageLine[0] = '\0';
     clearComposition(&c);
-    EXPECT_EQ(gbkLookup, 1);
-    EXPECT_EQ(messageLine[0], '\0');
+    EXPECT_EQ(modes.gbkLookup, 1);
+    EXPECT_EQ(shapeCode.messageLine[0], '\0');
 }
 
 }  // namespace
+
+TEST_F(ShapeCode, UserPhrasesJoinTheTableUnlessTheLibrariesAreMissing) {
+    const std::string path = tablebuilder::writeScratchFile("engine-user.rt", gbk("ab 工作\nabz 节日\n"));
+    copyText(modes.userPhraseFile, sizeof modes.userPhraseFile, path.c_str());
+    ime.type("ab");
+    EXPECT_EQ(shown(c.displayLine), "甲 ,乙 .丙 '工作");
+    ime.escape();
+    // Start-up found no valid libraries: the phrase file is not read either.
+    codeTables.tablesMissing = 1;
+    ime.type("ab");
+    EXPECT_EQ(shown(c.displayLine), "甲 ,乙 .丙");
+}

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -22,10 +23,13 @@ const char* const GBK = "GBK\xD7\xD6\xBF\xE2";                          // GBK�
 const char* const FOLLOW = "\xB9\xE2\xB1\xEA\xB8\xFA\xCB\xE6";          // 光标跟随
 const char* const SIMPLE = "\xBC\xF2\xB5\xA5\xB4\xB0\xBF\xDA";          // 简单窗口
 const char* const MENU = "\xB2\xCB\xB5\xA5\xD7\xD4\xB6\xAF\xCF\xD4\xCA\xBE";  // 菜单自动显示
-const char* const DEFAULT_LIBRARIES[4] = {"Qxmb.dll", "Dede.dll", "gbk.dll", "pymb.dll"};
 
 class StartupTest : public UiTest {
 protected:
+    static std::vector<const CodeTable*> allTables() {
+        const CodeTables& t = codeTables;
+        return {&t.MB1, &t.MB4, &t.XCZMB, &t.YCZMB, &t.XGBK, &t.YGBK, &t.WBMB, &t.PYMB, &t.PYCZ};
+    }
     void SetUp() override {
         static int serial = 0;
         home = fs::temp_directory_path() / ("qx-startup-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
@@ -33,16 +37,12 @@ protected:
         fs::create_directories(home);
         winapiSetHome(home.c_str());
         UiTest::SetUp();
-        startupDone = 0;
-        pinyinHint = gbkSetting = gbkLookup = tablesMissing = 0;
-        engineContext.caretFollow = 0;
-        for (int i = 0; i < 4; ++i) codeLibraryNames[i] = DEFAULT_LIBRARIES[i];
         context = ImmCreateContext();
-        SetWindowLongPtrA(uiHostWindow, IMMGWLP_IMC, reinterpret_cast<LONG_PTR>(context));
-        winapiImmSetUiWindow(context, uiHostWindow);
+        SetWindowLongPtrA(windows.uiHostWindow, IMMGWLP_IMC, reinterpret_cast<LONG_PTR>(context));
+        winapiImmSetUiWindow(context, windows.uiHostWindow);
     }
     void TearDown() override {
-        if (IsWindow(uiHostWindow)) DestroyWindow(uiHostWindow);
+        if (IsWindow(windows.uiHostWindow)) DestroyWindow(windows.uiHostWindow);
         ImmDestroyContext(context);
         UiTest::TearDown();
         fs::remove_all(home);
@@ -65,11 +65,11 @@ protected:
         return found;
     }
     void select(int selected = 1) {
-        SendMessageA(uiHostWindow, WM_IME_SELECT, selected, 0);
+        SendMessageA(windows.uiHostWindow, WM_IME_SELECT, selected, 0);
         winapiPumpMessages();
     }
     void activate(int active) {
-        SendMessageA(uiHostWindow, WM_IME_SETCONTEXT, active, 0);
+        SendMessageA(windows.uiHostWindow, WM_IME_SETCONTEXT, active, 0);
         winapiPumpMessages();
     }
     static bool endsWith(const char* text, const char* tail) {
@@ -89,13 +89,13 @@ protected:
 
 TEST_F(StartupTest, EmptyKeyGivesThePhoneticEditionAndCreatesItsValue) {
     select();
-    EXPECT_EQ(phoneticEdition, 1);
-    EXPECT_TRUE(endsWith(userPhraseFile, "\\fread.rt"));
-    EXPECT_EQ(wubiMode, 0);
-    EXPECT_EQ(pinyinMode, 0);
-    EXPECT_EQ(gbkSetting, 0);
+    EXPECT_EQ(modes.phoneticEdition, 1);
+    EXPECT_TRUE(endsWith(modes.userPhraseFile, "\\fread.rt"));
+    EXPECT_EQ(modes.wubiMode, 0);
+    EXPECT_EQ(modes.pinyinMode, 0);
+    EXPECT_EQ(modes.gbkSetting, 0);
     EXPECT_EQ(engineContext.caretFollow, 0);
-    EXPECT_EQ(simpleWindow, 0);
+    EXPECT_EQ(modes.simpleWindow, 0);
     DWORD edition = 0;
     ASSERT_TRUE(get(EDITION, &edition));
     EXPECT_EQ(edition, 1u);
@@ -128,13 +128,13 @@ TEST_F(StartupTest, FiveStrokeWithGbkUsesItsPhraseFileAndLeavesGbkLookupOff) {
     set(WUBI, 1);
     set(GBK, 1);
     select();
-    EXPECT_EQ(wubiMode, 1);
-    EXPECT_EQ(gbkSetting, 1);
-    EXPECT_EQ(gbkLookup, 0);
-    EXPECT_TRUE(endsWith(userPhraseFile, "\\WBCZ.rt"));
+    EXPECT_EQ(modes.wubiMode, 1);
+    EXPECT_EQ(modes.gbkSetting, 1);
+    EXPECT_EQ(modes.gbkLookup, 0);
+    EXPECT_TRUE(endsWith(modes.userPhraseFile, "\\WBCZ.rt"));
     // The five-stroke note is shown at selection, with a beep.
-    ASSERT_NE(wubiNoteWindow, nullptr);
-    EXPECT_TRUE(IsWindowVisible(wubiNoteWindow));
+    ASSERT_NE(windows.wubiNoteWindow, nullptr);
+    EXPECT_TRUE(IsWindowVisible(windows.wubiNoteWindow));
     EXPECT_GE(countBeeps(200, 200), 1);
 }
 
@@ -145,10 +145,10 @@ TEST_F(StartupTest, OnlyTheValueOneCountsAsOn) {
     set(GBK, 1);
     select();
     EXPECT_EQ(engineContext.caretFollow, 0);
-    EXPECT_EQ(simpleWindow, 0);
-    EXPECT_EQ(phoneticEdition, 0);
-    EXPECT_TRUE(endsWith(userPhraseFile, "\\freadx.rt"));
-    EXPECT_EQ(gbkLookup, 1);
+    EXPECT_EQ(modes.simpleWindow, 0);
+    EXPECT_EQ(modes.phoneticEdition, 0);
+    EXPECT_TRUE(endsWith(modes.userPhraseFile, "\\freadx.rt"));
+    EXPECT_EQ(modes.gbkLookup, 1);
     DWORD edition = 7;
     ASSERT_TRUE(get(EDITION, &edition));
     EXPECT_EQ(edition, 0u);  // an existing value is never rewritten
@@ -157,14 +157,13 @@ TEST_F(StartupTest, OnlyTheValueOneCountsAsOn) {
 TEST_F(StartupTest, TablesComeFromTheDataLibrariesOnlyWithBothVersionMarks) {
     if (!dataLibrariesBuilt()) GTEST_SKIP() << "data libraries not built";
     select();
-    EXPECT_EQ(tablesMissing, 0);
-    for (const CodeTable* table : {&tableMB1, &tableMB4, &tableXCZMB, &tableYCZMB, &tableXGBK, &tableYGBK,
-                                   &tableWBMB, &tablePYMB, &tablePYCZ}) {
+    EXPECT_EQ(codeTables.tablesMissing, 0);
+    for (const CodeTable* table : allTables()) {
         EXPECT_NE(table->data, nullptr);
         EXPECT_GT(table->size, 0u);
     }
     select(0);
-    EXPECT_EQ(tableMB1.data, nullptr);  // nothing points into a freed library
+    EXPECT_EQ(codeTables.MB1.data, nullptr);  // nothing points into a freed library
 
     // A copy of Dede.dll whose mark is renamed.
     const fs::path qxmb = home / "Qxmb.dll", dede = home / "Dede.dll";
@@ -177,35 +176,34 @@ TEST_F(StartupTest, TablesComeFromTheDataLibrariesOnlyWithBothVersionMarks) {
     bytes[at + 8] = '9';
     std::ofstream(dede, std::ios::binary) << bytes;
     const std::string qxmbPath = qxmb.string(), dedePath = dede.string();
-    codeLibraryNames[0] = qxmbPath.c_str();
-    codeLibraryNames[1] = dedePath.c_str();
+    startup.codeLibraryNames[0] = qxmbPath.c_str();
+    startup.codeLibraryNames[1] = dedePath.c_str();
     select();
-    EXPECT_EQ(tablesMissing, 1);
-    for (const CodeTable* table : {&tableMB1, &tableMB4, &tableXCZMB, &tableYCZMB, &tableXGBK, &tableYGBK,
-                                   &tableWBMB, &tablePYMB, &tablePYCZ})
+    EXPECT_EQ(codeTables.tablesMissing, 1);
+    for (const CodeTable* table : allTables())
         EXPECT_EQ(table->data, nullptr);
 }
 
 TEST_F(StartupTest, IntroductionAtTheFirstSelectionOfAProcessOnly) {
     select();
-    ASSERT_NE(introWindow, nullptr);
-    EXPECT_TRUE(IsWindowVisible(introWindow));
-    ASSERT_NE(introWindow2, nullptr);
-    EXPECT_FALSE(IsWindowVisible(introWindow2));
+    ASSERT_NE(windows.introWindow, nullptr);
+    EXPECT_TRUE(IsWindowVisible(windows.introWindow));
+    ASSERT_NE(windows.introWindow2, nullptr);
+    EXPECT_FALSE(IsWindowVisible(windows.introWindow2));
     EXPECT_EQ(countBeeps(200, 200), 1);
     EXPECT_EQ(uiState.introPending, 0);
-    DestroyWindow(introWindow);
-    DestroyWindow(introWindow2);
+    DestroyWindow(windows.introWindow);
+    DestroyWindow(windows.introWindow2);
     select(0);
     select();
-    EXPECT_EQ(introWindow, nullptr);
-    EXPECT_EQ(introWindow2, nullptr);
+    EXPECT_EQ(windows.introWindow, nullptr);
+    EXPECT_EQ(windows.introWindow2, nullptr);
 }
 
 TEST_F(StartupTest, NoIntroductionWhenTheMenuShowsItself) {
     set(MENU, 1);
     select();
-    EXPECT_EQ(introWindow, nullptr);
+    EXPECT_EQ(windows.introWindow, nullptr);
     EXPECT_EQ(uiState.introPending, 1);
     EXPECT_EQ(countBeeps(200, 200), 0);
 }
@@ -215,7 +213,7 @@ TEST_F(StartupTest, StatusBarShowsOnActivationWhileTheCompositionWindowWaitsForA
     select();
     ASSERT_NE(engineContext.statusWindow, nullptr);
     ASSERT_NE(engineContext.compositionWindow, nullptr);
-    ASSERT_NE(letterBoxWindow, nullptr);
+    ASSERT_NE(windows.letterBoxWindow, nullptr);
     EXPECT_FALSE(IsWindowVisible(engineContext.statusWindow));
     activate(1);
     EXPECT_TRUE(IsWindowVisible(engineContext.statusWindow));
@@ -232,21 +230,21 @@ TEST_F(StartupTest, StatusBarShowsOnActivationWhileTheCompositionWindowWaitsForA
 TEST_F(StartupTest, FirstActivationStartsUpOnceWithoutShowingPictures) {
     set(WUBI, 1);
     activate(1);
-    EXPECT_EQ(startupDone, 1);
-    EXPECT_EQ(wubiMode, 1);
-    ASSERT_NE(wubiNoteWindow, nullptr);
-    EXPECT_FALSE(IsWindowVisible(wubiNoteWindow));
-    ASSERT_NE(introWindow, nullptr);
-    EXPECT_FALSE(IsWindowVisible(introWindow));
+    EXPECT_EQ(startup.startupDone, 1);
+    EXPECT_EQ(modes.wubiMode, 1);
+    ASSERT_NE(windows.wubiNoteWindow, nullptr);
+    EXPECT_FALSE(IsWindowVisible(windows.wubiNoteWindow));
+    ASSERT_NE(windows.introWindow, nullptr);
+    EXPECT_FALSE(IsWindowVisible(windows.introWindow));
     EXPECT_EQ(uiState.introPending, 1);
     EXPECT_EQ(countBeeps(200, 200), 0);
     set(WUBI, 0);
     activate(1);
-    EXPECT_EQ(wubiMode, 1);  // not read again
+    EXPECT_EQ(modes.wubiMode, 1);  // not read again
 }
 
 TEST_F(StartupTest, WithoutAContextStartUpBeepsAndStops) {
-    SetWindowLongPtrA(uiHostWindow, IMMGWLP_IMC, 0);
+    SetWindowLongPtrA(windows.uiHostWindow, IMMGWLP_IMC, 0);
     select();
     EXPECT_EQ(engineContext.statusWindow, nullptr);
     bool beeped = false;
@@ -260,9 +258,9 @@ TEST_F(StartupTest, DeselectionAndDestructionTakeTheWindowsAway) {
     select(0);
     EXPECT_EQ(engineContext.statusWindow, nullptr);
     EXPECT_EQ(engineContext.compositionWindow, nullptr);
-    EXPECT_EQ(letterBoxWindow, nullptr);
+    EXPECT_EQ(windows.letterBoxWindow, nullptr);
     select();
-    DestroyWindow(uiHostWindow);
+    DestroyWindow(windows.uiHostWindow);
     EXPECT_EQ(engineContext.statusWindow, nullptr);
     EXPECT_EQ(engineContext.compositionWindow, nullptr);
 }
@@ -288,9 +286,9 @@ TEST_F(StartupTest, StatusNotificationsShowTheBarAndTheCaretMovesTheWindow) {
     set(FOLLOW, 1);
     select();
     activate(1);
-    SendMessageA(uiHostWindow, WM_IME_NOTIFY, IMN_CLOSESTATUSWINDOW, 0);
+    SendMessageA(windows.uiHostWindow, WM_IME_NOTIFY, IMN_CLOSESTATUSWINDOW, 0);
     EXPECT_FALSE(IsWindowVisible(engineContext.statusWindow));
-    SendMessageA(uiHostWindow, WM_IME_NOTIFY, IMN_OPENSTATUSWINDOW, 0);
+    SendMessageA(windows.uiHostWindow, WM_IME_NOTIFY, IMN_OPENSTATUSWINDOW, 0);
     EXPECT_TRUE(IsWindowVisible(engineContext.statusWindow));
 
     HWND application = CreateWindowExA(0, "sdWin", "", WS_POPUP, 100, 100, 400, 300, nullptr, nullptr, nullptr, nullptr);
@@ -299,7 +297,7 @@ TEST_F(StartupTest, StatusNotificationsShowTheBarAndTheCaretMovesTheWindow) {
     locked->hWnd = application;
     locked->cfCompForm.ptCurrentPos = POINT{50, 20};
     ImmUnlockIMC(context);
-    SendMessageA(uiHostWindow, WM_IME_NOTIFY, IMN_SETCOMPOSITIONWINDOW, 0);
+    SendMessageA(windows.uiHostWindow, WM_IME_NOTIFY, IMN_SETCOMPOSITIONWINDOW, 0);
     RECT r{};
     GetWindowRect(engineContext.compositionWindow, &r);
     EXPECT_EQ(r.left, 150);

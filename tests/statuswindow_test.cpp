@@ -23,14 +23,14 @@ protected:
     }
     void TearDown() override {
         if (context != nullptr) {
-            SetWindowLongPtrA(uiHostWindow, 0, 0);
+            SetWindowLongPtrA(windows.uiHostWindow, 0, 0);
             ImmDestroyContext(context);
         }
         UiTest::TearDown();
     }
     void giveContext() {
         context = ImmCreateContext();
-        SetWindowLongPtrA(uiHostWindow, 0, reinterpret_cast<LONG_PTR>(context));
+        SetWindowLongPtrA(windows.uiHostWindow, 0, reinterpret_cast<LONG_PTR>(context));
     }
     POINT screenOf(int x, int y) {
         const RECT r = windowRect(bar);
@@ -102,10 +102,10 @@ TEST_F(StatusTest, ButtonsShowThePicturesOfTheCurrentModes) {
         engineContext.chineseMode = static_cast<int16_t>(c.chinese);
         engineContext.chinesePunct = static_cast<int16_t>(c.punct);
         engineContext.fullWidth = static_cast<int16_t>(c.full);
-        wubiMode = c.wubi;
-        pinyinMode = c.pinyin;
-        webMode = c.web;
-        phoneticEdition = c.phonetic;
+        modes.wubiMode = c.wubi;
+        modes.pinyinMode = c.pinyin;
+        modes.webMode = c.web;
+        modes.phoneticEdition = c.phonetic;
         RepaintStatusWindow();
         for (int b = 0; b < 4; ++b)
             EXPECT_EQ(pictureMismatches(bar, c.pictures[b], at[b][0], at[b][1], at[b][2], at[b][3], at[b][4],
@@ -245,11 +245,11 @@ TEST_F(StatusTest, LayoutIdsSelectASoftKeyboardAndTheFirstAlsoOpensTheSite) {
 }
 
 TEST_F(StatusTest, PressOnTheBarClosesTheFirstIntroductionPicture) {
-    introWindow = CreatePictureWindow(INTRO_CLASS);
-    ASSERT_NE(introWindow, nullptr);
+    windows.introWindow = CreatePictureWindow(INTRO_CLASS);
+    ASSERT_NE(windows.introWindow, nullptr);
     press(1, 1);
     winapiMouseUp(0, 1, 1);
-    EXPECT_EQ(introWindow, nullptr);
+    EXPECT_EQ(windows.introWindow, nullptr);
 }
 
 }  // namespace

@@ -9,6 +9,9 @@
 #include <winapi_host.h>
 
 #include "frontend/engine.h"
+#include "frontend/uiwindow.h"
+#include "shapecode/codetable.h"
+#include "shapecode/shapecode.h"
 #include "ui/ui.h"
 #include "ui/uiwindows.h"
 
@@ -23,29 +26,21 @@ protected:
     void SetUp() override {
         winapiResetDesktop();
         winapiClearRecords();
-        std::memset(&engineContext, 0, sizeof engineContext);
+        resetProcessState();
         engineContext.chineseMode = 1;
-        pinyinMode = webMode = wubiMode = phoneticEdition = 0;
-        simpleWindow = menuAutoShow = 0;
-        repeatArmed = 0;
-        displayHalf = 0;
-        messageLine[0] = '\0';
-        resetUiState();
-        introWindow = introWindow2 = wubiNoteWindow = letterBoxWindow = nullptr;
-        userPhraseDialog = nullptr;
         // Pictures and tooltip texts come from the module's own resources, as on Windows.
         static HMODULE resources = winapiAttachResources(nullptr, qxHostResources, qxHostResourcesSize);
         moduleInstance = resources;
         RegisterUiClasses();
-        uiHostWindow = CreateWindowExA(0, "NOVPA_UICLS", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                       moduleInstance, nullptr);
-        ASSERT_NE(uiHostWindow, nullptr);
+        windows.uiHostWindow =
+            CreateWindowExA(0, "NOVPA_UICLS", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, moduleInstance, nullptr);
+        ASSERT_NE(windows.uiHostWindow, nullptr);
     }
     void TearDown() override {
         winapiResetDesktop();
-        uiHostWindow = nullptr;
+        windows.uiHostWindow = nullptr;
         engineContext.compositionWindow = engineContext.statusWindow = nullptr;
-        letterBoxWindow = introWindow = introWindow2 = wubiNoteWindow = nullptr;
+        windows.letterBoxWindow = windows.introWindow = windows.introWindow2 = windows.wubiNoteWindow = nullptr;
     }
 
     // Counts the pixels of a borderless window, from (x, y), that differ from the width x

@@ -1,6 +1,7 @@
 // Lookups in the user phrase file, alone and after a table lookup.
+#include "phrases/userphrasefile.h"
+#include "phrases/userphrases.h"
 #include "shapecode/codetable.h"
-#include "shapecode/userphrasefile.h"
 
 #include "tablebuilder.h"
 
@@ -16,25 +17,20 @@ namespace {
 
 class UserPhraseTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        pinyinMode = wubiMode = gbkLookup = phraseLibraryMode = pinyinPhraseRequest = 0;
-        phoneticEdition = 0;
-        tablesMissing = 0;
-        tableMB4 = CodeTable{};
-    }
-    void TearDown() override { tableMB4 = CodeTable{}; }
-
     // The file holds GBK: the lines are given in UTF-8 and converted.
-    void phraseFile(const std::string& utf8Lines) {
-        std::string path = tablebuilder::writeScratchFile("user.rt", gbk(utf8Lines));
-        copyText(userPhraseFile, sizeof userPhraseFile, path.c_str());
-    }
+    void phraseFile(const std::string& utf8Lines) { path = tablebuilder::writeScratchFile("user.rt", gbk(utf8Lines)); }
     void user(const char* code, int state = 0) {
         completions[0] = exact[0] = '\0';
         exactState = state;
-        EXPECT_EQ(0, lookupUserPhrases(code, completions, exact, &exactState));
+        EXPECT_EQ(0, lookupUserPhrases(path.c_str(), code, completions, exact, &exactState));
+    }
+    std::string found(const char* code, size_t maxLetters = 4) {
+        char out[200] = "";
+        findUserPhrasesExact(path.c_str(), code, maxLetters, out, sizeof out);
+        return out;
     }
 
+    std::string path;
     char completions[USER_COMPLETION_LIST_SIZE];
     char exact[USER_EXACT_LIST_SIZE];
     int exactState = 0;
@@ -54,20 +50,19 @@ TEST_F(UserPhraseTest, ExactAndCompletionLines) {
 }
 
 TEST_F(UserPhraseTest, LabelsContinueAfterTheTableEntries) {
-    std::vector<uint8_t> table = tablebuilder::buildTable("packed", "ab\t工\nab\t戈\nab\t七\n");
-    tableMB4 = CodeTable{table.data(), static_cast<uint32_t>(table.size())};
+    std::vector<uint8_t> bytes = tablebuilder::buildTable("packed", "ab\t工\nab\t戈\nab\t七\n");
+    const CodeTable table{bytes.data(), static_cast<uint32_t>(bytes.size())};
     phraseFile("ab 工作\nab 学习\nabc 节日\n");
     char tableCompletions[COMPLETION_LIST_SIZE] = "";
     char tableExact[EXACT_LIST_SIZE] = "";
-    int half = lookupPacked("ab", tableCompletions, tableExact);
+    int half = lookupPacked(&table, path.c_str(), "ab", tableCompletions, tableExact);
     EXPECT_EQ(gbk("工 ,戈 .七 '工作 '学习"), tableExact);
     EXPECT_EQ(gbk(" c节日"), tableCompletions);
     EXPECT_EQ(3, half);
 
-    // With the libraries missing the file is not read.
-    tablesMissing = 1;
+    // Without a file the table's entries stand alone.
     tableCompletions[0] = tableExact[0] = '\0';
-    lookupPacked("ab", tableCompletions, tableExact);
+    lookupPacked(&table, nullptr, "ab", tableCompletions, tableExact);
     EXPECT_EQ(gbk("工 ,戈 .七"), tableExact);
     EXPECT_STREQ("", tableCompletions);
 }
@@ -76,7 +71,7 @@ TEST_F(UserPhraseTest, UserPhrasesAloneWhenTheSlotIsEmpty) {
     phraseFile("q 去\n");
     char tableCompletions[COMPLETION_LIST_SIZE] = "";
     char tableExact[EXACT_LIST_SIZE] = "";
-    lookupPacked("q", tableCompletions, tableExact);
+    lookupPacked(nullptr, path.c_str(), "q", tableCompletions, tableExact);
     EXPECT_EQ(gbk("去"), tableExact);
 }
 
@@ -118,7 +113,7 @@ TEST_F(UserPhraseTest, CompletionsStopOnceTheListPassesTwoHundredBytes) {
 }
 
 TEST_F(UserPhraseTest, MissingFileIsSkipped) {
-    copyText(userPhraseFile, sizeof userPhraseFile, "/nonexistent/qx/fread.rt");
+    path = "/nonexistent/qx/fread.rt";
     user("ab", 2);
     EXPECT_STREQ("", exact);
     EXPECT_EQ(2, exactState);
@@ -126,20 +121,13 @@ TEST_F(UserPhraseTest, MissingFileIsSkipped) {
 
 TEST_F(UserPhraseTest, FindExactReadsLetterCodes) {
     phraseFile("zg      中国\nzgr     中国人\nzg 证过\nzgrmgh  中华人民共和国\nZG 大写\n");
-    char out[200] = "";
-    findUserPhrasesExact("zg", out, sizeof out);
-    EXPECT_EQ(gbk("中国 证过 "), out);
-    // Four letters at most outside pinyin mode, eight in it.
-    out[0] = '\0';
-    findUserPhrasesExact("zgrm", out, sizeof out);
-    EXPECT_EQ(gbk("中华人民共和国 "), out);
-    pinyinMode = 1;
-    out[0] = '\0';
-    findUserPhrasesExact("zgrmgh", out, sizeof out);
-    EXPECT_EQ(gbk("中华人民共和国 "), out);
+    EXPECT_EQ(gbk("中国 证过 "), found("zg"));
+    // Four letters at most for the shape codes, eight for the pinyin engine.
+    EXPECT_EQ(gbk("中华人民共和国 "), found("zgrm"));
+    EXPECT_EQ(gbk("中华人民共和国 "), found("zgrmgh", 8));
     // A small output takes only whole entries.
     char small[8] = "";
-    findUserPhrasesExact("zg", small, sizeof small);
+    findUserPhrasesExact(path.c_str(), "zg", 4, small, sizeof small);
     EXPECT_EQ(gbk("中国 "), small);
 }
 

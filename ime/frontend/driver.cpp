@@ -38,7 +38,7 @@ struct MessageWriter {
     }
 };
 
-bool phraseDialogOpen() { return userPhraseDialog != nullptr; }
+bool phraseDialogOpen() { return windows.userPhraseDialog != nullptr; }
 
 void refresh() { RelayoutComposition(); }
 
@@ -74,15 +74,15 @@ void commitResult(INPUTCONTEXT* imc, MessageWriter& out) {
     COMPOSITIONSTRING* block = lockResultBlock(imc);
     if (!block) return;  // nothing stored: announce nothing
     if (context->result[0] == ' ' || context->result[0] == '.') copyText(context->result, sizeof context->result, ".");
-    if (!pinyinMode && !webMode) {
+    if (!modes.pinyinMode && !modes.webMode) {
         storeResult(block, context->result);
         context->result[0] = '\0';
     }
-    if (pinyinMode || webResultPending) {
+    if (modes.pinyinMode || modes.webResultPending) {
         storeResult(block, context->modeResult);
         context->modeResult[0] = '\0';
-        webResultPending = 0;
-        webMode = 0;
+        modes.webResultPending = 0;
+        modes.webMode = 0;
     }
     out.put(WM_IME_COMPOSITION, 0, GCS_RESULTSTR);
     out.put(WM_IME_ENDCOMPOSITION, 0, 0);
@@ -92,8 +92,8 @@ void commitResult(INPUTCONTEXT* imc, MessageWriter& out) {
 void readConversionStatus(HIMC hIMC) {
     DWORD conversion = 0, sentence = 0;
     if (ImmGetConversionStatus(hIMC, &conversion, &sentence)) {
-        conversionMode = conversion;
-        sentenceMode = sentence;
+        frontEnd.conversionMode = conversion;
+        frontEnd.sentenceMode = sentence;
     }
 }
 
@@ -109,19 +109,19 @@ void createIfMissing(const char* path) {
 bool modeSwitch(UINT ch) {
     EngineContext* context = &engineContext;
     if (phraseDialogOpen()) return false;
-    if (context->code[0] == 'i' && ch == '6' && !pinyinMode && !webMode) {
-        pinyinMode = 1;
-        pinyinStartFlag = 1;
-        wubiMode = webMode = gbkLookup = 0;
+    if (context->code[0] == 'i' && ch == '6' && !modes.pinyinMode && !modes.webMode) {
+        modes.pinyinMode = 1;
+        modes.pinyinStartFlag = 1;
+        modes.wubiMode = modes.webMode = modes.gbkLookup = 0;
         clearInput();
         context->modeResult[0] = '\0';
         setUserPhraseFile("PYCZ.rt");
         RepaintStatusWindow();
         return true;
     }
-    if ((context->code[0] == 'i' || context->modeInput[0] == 'i') && ch == '5' && !wubiMode) {
-        wubiMode = 1;
-        gbkLookup = pinyinMode = webMode = 0;
+    if ((context->code[0] == 'i' || context->modeInput[0] == 'i') && ch == '5' && !modes.wubiMode) {
+        modes.wubiMode = 1;
+        modes.gbkLookup = modes.pinyinMode = modes.webMode = 0;
         if (HWND note = EnsureWubiNote()) ShowWindow(note, SW_SHOWNA);
         RepaintStatusWindow();
         clearInput();
@@ -137,15 +137,13 @@ bool modeSwitch(UINT ch) {
 void enterWebMode(char bracket) {
     EngineContext* context = &engineContext;
     EndOpenDialogs();
-    webMode = 1;
-    webListIndex = bracket == '[' ? 0 : 1;
+    modes.webMode = 1;
+    modes.webListIndex = bracket == '[' ? 0 : 1;
     // The address lists are loaded here once the address-list store exists.
-    context->code[0] = context->codeCopy[0] = '\0';
+    clearCode(context);
     context->result[0] = context->displayLine[0] = context->lastResult[0] = '\0';
-    context->codeLength = context->caret = context->hintOffset = context->hintLength = 0;
-    context->lastCell = 0;
     context->modeInput[0] = '\0';
-    inputPhase = 1;
+    shapeCode.inputPhase = 1;
     refresh();
     RepaintStatusWindow();
 }
@@ -155,11 +153,9 @@ UINT loneCodeSpace(const char* text, MessageWriter& out) {
     EngineContext* context = &engineContext;
     copyText(context->result, sizeof context->result, text);
     copyText(context->displayLine, sizeof context->displayLine, text);
-    context->code[0] = context->codeCopy[0] = '\0';
-    context->codeLength = context->caret = context->hintOffset = context->hintLength = 0;
-    context->lastCell = 0;
+    clearCode(context);
     refresh();
-    inputPhase = 1;
+    shapeCode.inputPhase = 1;
     for (const char* p = context->result; *p; ++p) out.put(WM_CHAR, static_cast<BYTE>(*p), 1);
     out.put(WM_IME_STARTCOMPOSITION, 0, 0);
     out.put(WM_IME_ENDCOMPOSITION, 0, 0);
@@ -170,28 +166,28 @@ UINT loneCodeSpace(const char* text, MessageWriter& out) {
 
 void leavePinyinMode() {
     EngineContext* context = &engineContext;
-    pinyinMode = 0;
-    setUserPhraseFile(wubiMode ? "WBCZ.rt" : phoneticEdition == 1 ? "fread.rt" : "freadx.rt");
+    modes.pinyinMode = 0;
+    setUserPhraseFile(modes.wubiMode ? "WBCZ.rt" : modes.phoneticEdition == 1 ? "fread.rt" : "freadx.rt");
     clearInput();
     context->modeResult[0] = '\0';
     context->modeInput[0] = '\0';
     context->resultFlags = 0;
     context->webState[0] = 0;
-    inputPhase = 1;
+    shapeCode.inputPhase = 1;
     refresh();
     RepaintStatusWindow();
 }
 
 void switchEdition() {
     EngineContext* context = &engineContext;
-    if (wubiMode) phoneticEdition = 0;
-    wubiMode = 0;
-    gbkLookup = gbkSetting;
-    phoneticEdition = phoneticEdition ? 0 : 1;
-    setUserPhraseFile(phoneticEdition ? "fread.rt" : "freadx.rt");
+    if (modes.wubiMode) modes.phoneticEdition = 0;
+    modes.wubiMode = 0;
+    modes.gbkLookup = modes.gbkSetting;
+    modes.phoneticEdition = modes.phoneticEdition ? 0 : 1;
+    setUserPhraseFile(modes.phoneticEdition ? "fread.rt" : "freadx.rt");
     RepaintStatusWindow();
     MessageBeep(0xFFFFFFFF);
-    createIfMissing(userPhraseFile);
+    createIfMissing(modes.userPhraseFile);
     // The input is cleared before the message goes into the cells, or it would never
     // be seen: the composition window shows cells only while codeLength is above 0.
     clearInput();
@@ -199,16 +195,17 @@ void switchEdition() {
     context->codeLength = 1;
     context->code[0] = '\0';
     refresh();
-    inputPhase = 1;
+    shapeCode.inputPhase = 1;
     context->codeLength = 0;
     context->caret = 0;
-    swallowNextKey = 0;
+    frontEnd.swallowNextKey = 0;
 }
 
 bool ctrlTogglesHere() {
     const EngineContext* context = &engineContext;
-    if (context->code[0] == '\0' && !pinyinMode && !webMode && (phoneticEdition == 0 || wubiMode)) return true;
-    return (pinyinMode || webMode) && context->modeInput[0] == '\0';
+    const bool rowModes = modes.pinyinMode || modes.webMode;
+    if (context->code[0] == '\0' && !rowModes && (modes.phoneticEdition == 0 || modes.wubiMode)) return true;
+    return rowModes && context->modeInput[0] == '\0';
 }
 
 }  // namespace
@@ -217,9 +214,9 @@ void setUserPhraseFile(const char* name) {
     char directory[QX_PATH_SIZE] = {};
     UINT length = GetSystemDirectoryA(directory, sizeof directory);
     if (length >= sizeof directory) directory[0] = '\0';  // too long for any path we keep
-    copyText(userPhraseFile, sizeof userPhraseFile, directory);
-    appendText(userPhraseFile, sizeof userPhraseFile, "\\");
-    appendText(userPhraseFile, sizeof userPhraseFile, name);
+    copyText(modes.userPhraseFile, sizeof modes.userPhraseFile, directory);
+    appendText(modes.userPhraseFile, sizeof modes.userPhraseFile, "\\");
+    appendText(modes.userPhraseFile, sizeof modes.userPhraseFile, name);
 }
 
 void showCellMessage(const char* text) {
@@ -235,10 +232,8 @@ void showCellMessage(const char* text) {
 
 void clearInput() {
     EngineContext* context = &engineContext;
-    context->code[0] = context->codeCopy[0] = '\0';
+    clearCode(context);
     context->displayLine[0] = context->result[0] = context->lastResult[0] = '\0';
-    context->codeLength = context->caret = context->hintOffset = context->hintLength = 0;
-    context->lastCell = 0;
     std::memset(context->modeInput, 0, sizeof context->modeInput);
     std::memset(context->modeScratch, 0, sizeof context->modeScratch);
     std::memset(context->syllables, 0, sizeof context->syllables);
@@ -255,10 +250,10 @@ void toggleChinese(HIMC hIMC) {
     refresh();
     context->codeLength = 0;
     context->caret = 0;
-    swallowNextKey = 0;
+    frontEnd.swallowNextKey = 0;
     context->chineseMode = context->chineseMode ? 0 : 1;
     RepaintStatusWindow();
-    ImmSetConversionStatus(hIMC, conversionMode ^ IME_CMODE_NATIVE, sentenceMode);
+    ImmSetConversionStatus(hIMC, frontEnd.conversionMode ^ IME_CMODE_NATIVE, frontEnd.sentenceMode);
 }
 
 UINT fullWidthChar(UINT ch, LPTRANSMSGLIST list) {
@@ -277,26 +272,26 @@ extern "C" UINT WINAPI ImeToAsciiEx(UINT uVirtKey, UINT uScanCode, CONST LPBYTE 
     const UINT ch = (uVirtKey >> 8) & 0xFF;
     MessageWriter out{lpTransBuf};
 
-    if (introWindow && IsWindow(introWindow)) return 0;  // the introduction takes no keys
-    if (uScanCode == 0x2A) leftShiftLast = 1;
-    if (uScanCode == 0x36) leftShiftLast = 0;
+    if (windows.introWindow && IsWindow(windows.introWindow)) return 0;  // the introduction takes no keys
+    if (uScanCode == 0x2A) frontEnd.leftShiftLast = 1;
+    if (uScanCode == 0x36) frontEnd.leftShiftLast = 0;
 
     if (modeSwitch(ch)) {
         refresh();
         return 0;
     }
-    if (!pinyinMode && !webMode && (context->code[0] == '[' || context->code[0] == ']') && ch != ' ')
+    if (!modes.pinyinMode && !modes.webMode && (context->code[0] == '[' || context->code[0] == ']') && ch != ' ')
         enterWebMode(context->code[0]);
 
     if (context->chineseMode && ch != ' ' && vk != VK_RETURN &&
-        ((wubiMode && context->code[0] == 'z') || (!wubiMode && phoneticEdition == 1 && context->code[0] == 'v'))) {
+        ((modes.wubiMode && context->code[0] == 'z') || (!modes.wubiMode && modes.phoneticEdition == 1 && context->code[0] == 'v'))) {
         showCellMessage(enterToChineseMessage);
         readConversionStatus(hIMC);
         toggleChinese(hIMC);
     }
 
-    if (vk == VK_SPACE && !pinyinMode && !webMode) {
-        if (context->code[0] == 'z' && wubiMode) return loneCodeSpace(gbkEllipsis, out);
+    if (vk == VK_SPACE && !modes.pinyinMode && !modes.webMode) {
+        if (context->code[0] == 'z' && modes.wubiMode) return loneCodeSpace(gbkEllipsis, out);
         if (context->code[0] == '[' || context->code[0] == ']') {
             char bracket[2] = {context->code[0], '\0'};
             return loneCodeSpace(bracket, out);
@@ -309,27 +304,27 @@ extern "C" UINT WINAPI ImeToAsciiEx(UINT uVirtKey, UINT uScanCode, CONST LPBYTE 
         toggleChinese(hIMC);
     }
 
-    if (!phraseDialogOpen() && pinyinMode && !webMode && context->modeInput[0] == 'i' && ch == '9') {
+    if (!phraseDialogOpen() && modes.pinyinMode && !modes.webMode && context->modeInput[0] == 'i' && ch == '9') {
         leavePinyinMode();
         refresh();
         return 0;
     }
-    if (!phraseDialogOpen() && !pinyinMode && !webMode && context->code[0] == 'i' && ch == '9') {
+    if (!phraseDialogOpen() && !modes.pinyinMode && !modes.webMode && context->code[0] == 'i' && ch == '9') {
         switchEdition();
         refresh();
         return 0;
     }
 
-    if (repeatArmed && static_cast<char>(ch) != repeatKeys[2]) {
-        repeatArmed = 0;
-        repeatKeys[0] = repeatKeys[1] = repeatKeys[2] = '^';
+    if (shapeCode.repeatArmed && static_cast<char>(ch) != shapeCode.repeatKeys[2]) {
+        shapeCode.repeatArmed = 0;
+        shapeCode.repeatKeys[0] = shapeCode.repeatKeys[1] = shapeCode.repeatKeys[2] = '^';
     }
 
     if (!hIMC) return 0;
     INPUTCONTEXT* imc = ImmLockIMC(hIMC);
     if (!imc) return 0;
-    if (swallowNextKey) {
-        swallowNextKey = 0;
+    if (frontEnd.swallowNextKey) {
+        frontEnd.swallowNextKey = 0;
         readConversionStatus(hIMC);
         ImmUnlockIMC(hIMC);
         return 0;
@@ -337,8 +332,8 @@ extern "C" UINT WINAPI ImeToAsciiEx(UINT uVirtKey, UINT uScanCode, CONST LPBYTE 
 
     if (context->softKeyboard == 0) {
         const bool shiftDown = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-        if (context->fullWidth && ((inputPhase == 1 && ch >= '0' && ch <= '9') || !context->chineseMode ||
-                                   (shiftDown && inputPhase == 1 && leftShiftLast == 0))) {
+        if (context->fullWidth && ((shapeCode.inputPhase == 1 && ch >= '0' && ch <= '9') || !context->chineseMode ||
+                                   (shiftDown && shapeCode.inputPhase == 1 && frontEnd.leftShiftLast == 0))) {
             if (ch >= 0x20 && ch <= 0x7E) {
                 out.count = fullWidthChar(ch, lpTransBuf);
                 out.put(WM_IME_STARTCOMPOSITION, 0, 0);
@@ -361,8 +356,8 @@ extern "C" UINT WINAPI ImeToAsciiEx(UINT uVirtKey, UINT uScanCode, CONST LPBYTE 
         }
     }
 
-    out.put(WM_KEYDOWN, vk, static_cast<LPARAM>(keyData));
-    out.put(WM_KEYUP, vk, static_cast<LPARAM>((keyData & 0x1FFF0000u) | 0xC0000001u));
+    out.put(WM_KEYDOWN, vk, static_cast<LPARAM>(frontEnd.keyData));
+    out.put(WM_KEYUP, vk, static_cast<LPARAM>((frontEnd.keyData & 0x1FFF0000u) | 0xC0000001u));
     ImmUnlockIMC(hIMC);
     refresh();
     return out.count;

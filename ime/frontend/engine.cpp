@@ -4,49 +4,20 @@
 #include <cstring>
 
 EngineContext engineContext;
-EngineRequest* currentRequest;
-
-int32_t pinyinMode;
-int32_t webMode;
-int32_t webListIndex;
-int32_t wubiMode;
-int32_t phoneticEdition;
-int32_t gbkSetting;
-int32_t gbkLookup;
-int32_t tablesMissing;
-int32_t pinyinHint;
-int32_t simpleWindow;
-int32_t menuAutoShow;
-int16_t inputPhase = 1;
-int32_t leftShiftLast;
-uint32_t keyData;
-int32_t swallowNextKey;
-DWORD conversionMode;
-DWORD sentenceMode;
-char userPhraseFile[QX_PATH_SIZE];
-
-int32_t repeatArmed;
-char repeatKeys[3] = {'^', '^', '^'};
-
-int32_t phraseLibraryMode;
-int32_t pinyinPhraseRequest;
-int32_t displayHalf;
-char messageLine[60];
-int32_t quoteAlternation = 1;
-int32_t pinyinStartFlag;
-int32_t webResultPending;
-
-CodeTable tableMB1, tableMB4, tableXCZMB, tableYCZMB, tableXGBK, tableYGBK, tableWBMB, tablePYMB,
-    tablePYCZ;
-
-HWND uiHostWindow;
-HWND letterBoxWindow;
-HWND wubiNoteWindow;
-HWND introWindow;
-HWND introWindow2;
-HWND userPhraseDialog;
-HWND keywordDialog;
+ModeState modes;
+FrontEndState frontEnd;
+ModuleWindows windows;
 HINSTANCE moduleInstance;
+
+void clearCode(EngineContext* context) {
+    context->code[0] = '\0';
+    context->codeCopy[0] = '\0';
+    context->codeLength = 0;
+    context->caret = 0;
+    context->hintOffset = 0;
+    context->hintLength = 0;
+    context->lastCell = 0;
+}
 
 // Length of the longest prefix of source (at most limit bytes) that does not end inside
 // a double-byte character.

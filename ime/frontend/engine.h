@@ -84,65 +84,70 @@ QX_EXPORTED extern EngineContext engineContext;
 int engineCall(uint32_t command, EngineRequest* request);
 int engineRequest(uint32_t command, uint32_t key);
 void engineReset(EngineContext* context);
-extern EngineRequest* currentRequest;
 
-// ---------------------------------------------------------------------------------------
-// Mode flags and settings, process-wide beside the context.
-// ---------------------------------------------------------------------------------------
-QX_EXPORTED extern int32_t pinyinMode; // keys go to the pinyin engine
-QX_EXPORTED extern int32_t webMode;    // keys go to the web-address engine
-extern int32_t webListIndex;    // 0: public list ('['), 1: personal list (']')
-QX_EXPORTED extern int32_t wubiMode;        // five-stroke table and "WBCZ.rt"
-QX_EXPORTED extern int32_t phoneticEdition; // 1 phonetic-shape edition, 0 shape-code edition
-extern int32_t gbkSetting;      // setting "GBK字库"
-extern int32_t gbkLookup;       // GBK tables take part in the current lookup
-extern int32_t tablesMissing;   // the data libraries failed the version test
-extern int32_t pinyinHint;      // setting "拼音提示"
-extern int32_t simpleWindow;    // setting "简单窗口"
-extern int32_t menuAutoShow;    // setting "菜单自动显示"
-extern int16_t inputPhase;      // shape-code phase: 1 idle, 2 web title, 3 composing
-extern int32_t leftShiftLast;   // the last Shift reported was the left one
-extern uint32_t keyData;        // lKeyData of the last key offered to ImeProcessKey
-extern int32_t swallowNextKey;  // the next ImeToAsciiEx only refreshes the status
-extern DWORD conversionMode;    // last values read with ImmGetConversionStatus
-extern DWORD sentenceMode;
+// "Clear the code": the typed code, its copy, the hint stretch and the cells shown. Every
+// path that throws the typed code away runs this one list.
+void clearCode(EngineContext* context);
 
-// Path of the user-phrase file of the current mode. Sized for any system directory.
+// Path of a user file. Sized for any system directory.
 constexpr size_t QX_PATH_SIZE = 1024;
-extern char userPhraseFile[QX_PATH_SIZE];
 
-// Wrong-key history of the shape-code engine; the driver disarms it.
-extern int32_t repeatArmed;
-extern char repeatKeys[3];
+// ---------------------------------------------------------------------------------------
+// Process-wide state beside the context, one record per owner. Each record starts as the
+// module has it when loaded, so that a reset is `record = {}`.
+// ---------------------------------------------------------------------------------------
 
-// Shape-code engine state that other parts read (windows, tables, driver).
-extern int32_t phraseLibraryMode;  // the phrase library table is searched
-extern int32_t pinyinPhraseRequest; // the pinyin engine wants "PYCZ" from currentCodeTable
-QX_EXPORTED extern int32_t displayHalf;  // which half of displayLine the label keys search
-QX_EXPORTED extern char messageLine[60]; // one-line message of the composition window
-extern int32_t quoteAlternation;   // shared double/single quote alternation, 0 or 1
-extern int32_t pinyinStartFlag;    // set when the driver switches pinyin mode on
-extern int32_t webResultPending;   // a finished web-address choice waits for delivery
-
-// Code tables, used in place from the locked resources of the data libraries.
-// The size travels with the pointer so that every read can be bounds-checked.
-struct CodeTable {
-    const unsigned char* data;
-    uint32_t size;
+// Modes and settings: which engine, table and phrase file apply. Read by every part;
+// written by start-up (the settings), the driver (the switches) and the engines.
+struct ModeState {
+    int32_t pinyinMode = 0;      // keys go to the pinyin engine
+    int32_t webMode = 0;         // keys go to the web-address engine
+    int32_t webListIndex = 0;    // 0: public list ('['), 1: personal list (']')
+    int32_t wubiMode = 0;        // five-stroke table and "WBCZ.rt"
+    int32_t phoneticEdition = 0; // 1 phonetic-shape edition, 0 shape-code edition
+    int32_t gbkSetting = 0;      // setting "GBK字库"
+    int32_t gbkLookup = 0;       // GBK tables take part in the current lookup
+    int32_t pinyinHint = 0;      // setting "拼音提示"
+    int32_t simpleWindow = 0;    // setting "简单窗口"
+    int32_t menuAutoShow = 0;    // setting "菜单自动显示"
+    char userPhraseFile[QX_PATH_SIZE] = {};  // user-phrase file of the current mode
+    // Hand-over words of the pinyin and web-address engines.
+    int32_t pinyinStartFlag = 0;      // set when the driver switches pinyin mode on
+    int32_t pinyinPhraseRequest = 0;  // the pinyin engine wants "PYCZ" from currentCodeTable
+    int32_t webResultPending = 0;     // a finished web-address choice waits for delivery
 };
-extern CodeTable tableMB1, tableMB4, tableXCZMB, tableYCZMB, tableXGBK, tableYGBK, tableWBMB,
-    tablePYMB, tablePYCZ;
+QX_EXPORTED extern ModeState modes;
+
+// What the key filter and the driver remember between keys.
+struct FrontEndState {
+    int32_t leftShiftLast = 0;   // the last Shift reported was the left one
+    uint32_t keyData = 0;        // lKeyData of the last key offered to ImeProcessKey
+    int32_t swallowNextKey = 0;  // the next ImeToAsciiEx only refreshes the status
+    DWORD conversionMode = 0;    // last values read with ImmGetConversionStatus
+    DWORD sentenceMode = 0;
+    EngineRequest* currentRequest = nullptr;  // the request engineCall serves
+};
+extern FrontEndState frontEnd;
 
 // Window handles owned by the UI host window (the composition and status windows live
 // in the context).
-extern HWND uiHostWindow;      // class NOVPA_UICLS
-extern HWND letterBoxWindow;   // class ZOZ_CANDCLS
-extern HWND wubiNoteWindow;    // class wbclass
-extern HWND introWindow;       // class smwindow
-extern HWND introWindow2;      // class sdWin
-extern HWND userPhraseDialog;  // "自造词组" while it runs
-extern HWND keywordDialog;     // keyword-query dialog while it exists
+struct ModuleWindows {
+    HWND uiHostWindow = nullptr;      // class NOVPA_UICLS
+    HWND letterBoxWindow = nullptr;   // class ZOZ_CANDCLS
+    HWND wubiNoteWindow = nullptr;    // class wbclass
+    HWND introWindow = nullptr;       // class smwindow
+    HWND introWindow2 = nullptr;      // class sdWin
+    HWND userPhraseDialog = nullptr;  // "自造词组" while it runs
+    HWND keywordDialog = nullptr;     // keyword-query dialog while it exists
+};
+extern ModuleWindows windows;
+
+// The module's instance: stored by the entry point, never reset.
 extern HINSTANCE moduleInstance;
+
+// Puts the context and every process-wide record back as the module has them when it is
+// loaded. Test harnesses call it before each test; nothing is freed or destroyed.
+void resetProcessState();
 
 // Bounded copy into a fixed field: always terminates, never writes past n bytes.
 // Cuts only at a character boundary so a GBK lead byte is never left alone.

@@ -10,12 +10,12 @@ void engineReset(EngineContext* context) {
     // clearComposition also leaves a GBK lookup that the setting does not keep on.
     clearComposition(context);
     for (auto& cell : context->cells) cell[0] = '\0';
-    completionUnits = 0;
-    nextPageStart = 0;
+    shapeCode.completionUnits = 0;
+    shapeCode.nextPageStart = 0;
     context->result[0] = '\0';
     context->resultFlags = 0;
-    inputPhase = 1;
-    quoteAlternation = 1;
+    shapeCode.inputPhase = 1;
+    shapeCode.quoteAlternation = 1;
 }
 
 // Each engine may switch the mode flags and hand the same key on to the next one, so
@@ -24,11 +24,11 @@ static void dispatchKey(uint32_t key, EngineContext* context) {
     const uint32_t ch = (key >> 8) & 0xFF;
     // The pinyin engine takes the key here first while pinyinMode is on and webMode off.
     // The web-address engine takes it here while webMode is on.
-    if (!pinyinMode && !webMode) processShapeCodeKey(key, ch, context);
+    if (!modes.pinyinMode && !modes.webMode) processShapeCodeKey(key, ch, context);
 }
 
 int engineCall(uint32_t command, EngineRequest* request) {
-    currentRequest = request;
+    frontEnd.currentRequest = request;
     if (!request || !request->context) return 0;
     switch (command) {
     case ZOZ_RESET:

@@ -4,6 +4,7 @@
 
 #include <imm.h>
 #include "frontend/imeexports.h"
+#include "shapecode/shapecode.h"
 #include "ui/ui.h"
 
 #include <cstring>
@@ -24,8 +25,7 @@ void discardModeInput() {
     std::memset(context->rowNote, 0, sizeof context->rowNote);
     std::memset(context->webStaging, 0, sizeof context->webStaging);
     for (auto& word : context->webState) word = 0;
-    context->caret = 0;
-    context->codeLength = 0;
+    clearCode(context);
     context->rowFirst = 0;
     context->rowMore = 0;
     RelayoutComposition();
@@ -33,9 +33,9 @@ void discardModeInput() {
 
 BOOL editingKey(UINT vKey, bool modifier) {
     const EngineContext* context = &engineContext;
-    if (webMode) {
+    if (modes.webMode) {
         if (inModeWithoutInput() && vKey != VK_ESCAPE) return 0;
-    } else if (pinyinMode) {
+    } else if (modes.pinyinMode) {
         if (inModeWithoutInput()) return 0;
     } else if (context->codeLength == 0) {
         return 0;
@@ -46,13 +46,13 @@ BOOL editingKey(UINT vKey, bool modifier) {
 BOOL enterKey(bool modifier) {
     EngineContext* context = &engineContext;
     if (context->chineseMode == 0) {
-        inputPhase = 3;
+        shapeCode.inputPhase = 3;
         context->chineseMode = 1;
         MessageBeep(0xFFFFFFFF);
         RepaintStatusWindow();
         return 1;
     }
-    if (!pinyinMode && !webMode) return modifier ? 0 : 1;
+    if (!modes.pinyinMode && !modes.webMode) return modifier ? 0 : 1;
     if (inModeWithoutInput()) return 0;
     discardModeInput();
     return 1;
@@ -60,7 +60,7 @@ BOOL enterKey(bool modifier) {
 
 BOOL navigationKey() {
     const EngineContext* context = &engineContext;
-    if (pinyinMode || webMode) return inModeWithoutInput() ? 0 : 1;
+    if (modes.pinyinMode || modes.webMode) return inModeWithoutInput() ? 0 : 1;
     if (context->compositionWindow && IsWindowVisible(context->compositionWindow) && context->codeLength == 0 &&
         context->chineseMode == 1)
         ShowCompositionWindow(0);
@@ -72,8 +72,8 @@ BOOL navigationKey() {
 extern "C" BOOL WINAPI ImeProcessKey(HIMC hIMC, UINT uKey, LPARAM lKeyData, CONST LPBYTE lpbKeyState) {
     const UINT vKey = uKey & 0xFF;  // a character in the high bits is not ours to judge
     if (!hIMC) return 0;
-    if (keywordDialog && IsWindow(keywordDialog) && webMode) return 0;
-    keyData = static_cast<uint32_t>(lKeyData);
+    if (windows.keywordDialog && IsWindow(windows.keywordDialog) && modes.webMode) return 0;
+    frontEnd.keyData = static_cast<uint32_t>(lKeyData);
 
     const bool ctrl = held(lpbKeyState, VK_CONTROL);
     const bool alt = held(lpbKeyState, VK_MENU);
@@ -107,7 +107,7 @@ extern "C" BOOL WINAPI ImeProcessKey(HIMC hIMC, UINT uKey, LPARAM lKeyData, CONS
     if ((vKey >= 0xBA && vKey <= 0xC0) || (vKey >= 0xDB && vKey <= 0xDE)) return (ctrl || alt) ? 0 : 1;
     if ((vKey >= '0' && vKey <= '9') || (vKey >= 'A' && vKey <= 'Z') || vKey == 0x2F || vKey == 0x3B) {
         if (vKey == 'S' && ctrl && alt) {
-            swallowNextKey = 1;
+            frontEnd.swallowNextKey = 1;
             return 1;
         }
         return (ctrl || alt || capsOn) ? 0 : 1;

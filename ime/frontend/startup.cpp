@@ -2,10 +2,12 @@
 // and the code tables used in place from the four data libraries.
 #include "frontend/engine.h"
 #include "frontend/uiwindow.h"
+#include "shapecode/codetable.h"
 #include "ui/ui.h"
 
 #include <cstdio>
 #include <initializer_list>
+#include <iterator>
 
 namespace {
 
@@ -36,40 +38,33 @@ void systemPath(char* path, size_t size, const char* name) {
     appendText(path, size, name);
 }
 
-char wubiPhrasePath[QX_PATH_SIZE];
-char pinyinPhrasePath[QX_PATH_SIZE];
-
+// Where each table comes from: a library (index into the library list), a resource name
+// and the slot it fills; in the order they are loaded.
 struct TableResource {
-    int library;          // index into libraries
+    int library;
     const char* name;
-    CodeTable* table;
-    HGLOBAL handle;
+    CodeTable CodeTables::*table;
 };
 
-HMODULE libraries[4];
-
-TableResource tableResources[] = {
-    {2, "YGBK", &tableYGBK, nullptr},   {2, "XGBK", &tableXGBK, nullptr},
-    {0, "MB1", &tableMB1, nullptr},     {0, "MB4", &tableMB4, nullptr},
-    {0, "XCZMB", &tableXCZMB, nullptr}, {0, "YCZMB", &tableYCZMB, nullptr},
-    {1, "WBMB", &tableWBMB, nullptr},   {3, "PYMB", &tablePYMB, nullptr},
-    {3, "PYCZ", &tablePYCZ, nullptr},
+constexpr TableResource tableResources[] = {
+    {2, "YGBK", &CodeTables::YGBK},   {2, "XGBK", &CodeTables::XGBK},   {0, "MB1", &CodeTables::MB1},
+    {0, "MB4", &CodeTables::MB4},     {0, "XCZMB", &CodeTables::XCZMB}, {0, "YCZMB", &CodeTables::YCZMB},
+    {1, "WBMB", &CodeTables::WBMB},   {3, "PYMB", &CodeTables::PYMB},   {3, "PYCZ", &CodeTables::PYCZ},
 };
+static_assert(std::size(tableResources) == std::size(StartupState{}.tableHandles));
 
 bool hasVersionMark(HMODULE library) {
     return library != nullptr && FindResourceA(library, "QX_40", "Ver") != nullptr;
 }
 
 void freeLibraries() {
-    for (HMODULE& library : libraries) {
+    for (HMODULE& library : startup.libraries) {
         if (library != nullptr) FreeLibrary(library);
         library = nullptr;
     }
 }
 
 }  // namespace
-
-const char* codeLibraryNames[4] = {"Qxmb.dll", "Dede.dll", "gbk.dll", "pymb.dll"};
 
 void readSettings(bool fromSelection) {
     (void)fromSelection;  // the shape-code engine offers no first-key prefix to switch off
@@ -80,7 +75,7 @@ void readSettings(bool fromSelection) {
         key = nullptr;
 
     engineContext.caretFollow = settingOn(key, "\xB9\xE2\xB1\xEA\xB8\xFA\xCB\xE6");  // 光标跟随
-    pinyinHint = settingOn(key, "\xC6\xB4\xD2\xF4\xCC\xE1\xCA\xBE");                // 拼音提示
+    modes.pinyinHint = settingOn(key, "\xC6\xB4\xD2\xF4\xCC\xE1\xCA\xBE");                // 拼音提示
 
     const char* editionName = "\xD2\xF4\xD0\xCE\xB0\xE6\xD3\xC5\xCF\xC8";  // 音形版优先
     bool missing = false;
@@ -90,58 +85,59 @@ void readSettings(bool fromSelection) {
         if (key != nullptr)
             RegSetValueExA(key, editionName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&edition), sizeof edition);
     }
-    phoneticEdition = edition == 1;
-    systemPath(wubiPhrasePath, sizeof wubiPhrasePath, "\\WBCZ.rt");
-    systemPath(userPhraseFile, sizeof userPhraseFile, phoneticEdition ? "\\fread.rt" : "\\freadx.rt");
+    modes.phoneticEdition = edition == 1;
+    systemPath(startup.wubiPhrasePath, sizeof startup.wubiPhrasePath, "\\WBCZ.rt");
+    systemPath(modes.userPhraseFile, sizeof modes.userPhraseFile, modes.phoneticEdition ? "\\fread.rt" : "\\freadx.rt");
 
-    simpleWindow = settingOn(key, "\xBC\xF2\xB5\xA5\xB4\xB0\xBF\xDA");               // 简单窗口
-    menuAutoShow = settingOn(key, "\xB2\xCB\xB5\xA5\xD7\xD4\xB6\xAF\xCF\xD4\xCA\xBE");  // 菜单自动显示
-    wubiMode = settingOn(key, "\xCE\xE5\xB1\xCA\xD3\xC5\xCF\xC8");                   // 五笔优先
-    pinyinMode = settingOn(key, "\xC6\xB4\xD2\xF4\xD3\xC5\xCF\xC8");                 // 拼音优先
-    gbkSetting = settingOn(key, "GBK\xD7\xD6\xBF\xE2");                              // GBK字库
-    if (gbkSetting && !wubiMode) gbkLookup = 1;
+    modes.simpleWindow = settingOn(key, "\xBC\xF2\xB5\xA5\xB4\xB0\xBF\xDA");               // 简单窗口
+    modes.menuAutoShow = settingOn(key, "\xB2\xCB\xB5\xA5\xD7\xD4\xB6\xAF\xCF\xD4\xCA\xBE");  // 菜单自动显示
+    modes.wubiMode = settingOn(key, "\xCE\xE5\xB1\xCA\xD3\xC5\xCF\xC8");                   // 五笔优先
+    modes.pinyinMode = settingOn(key, "\xC6\xB4\xD2\xF4\xD3\xC5\xCF\xC8");                 // 拼音优先
+    modes.gbkSetting = settingOn(key, "GBK\xD7\xD6\xBF\xE2");                              // GBK字库
+    if (modes.gbkSetting && !modes.wubiMode) modes.gbkLookup = 1;
 
     if (key != nullptr) RegCloseKey(key);
 }
 
 void ensureUserFiles() {
-    systemPath(pinyinPhrasePath, sizeof pinyinPhrasePath, "\\PYCZ.rt");
-    for (const char* path : {static_cast<const char*>(userPhraseFile), static_cast<const char*>(wubiPhrasePath),
-                             static_cast<const char*>(pinyinPhrasePath)}) {
+    systemPath(startup.pinyinPhrasePath, sizeof startup.pinyinPhrasePath, "\\PYCZ.rt");
+    for (const char* path : {modes.userPhraseFile, startup.wubiPhrasePath, startup.pinyinPhrasePath}) {
         std::FILE* file = std::fopen(path, "r");
         if (file == nullptr) file = std::fopen(path, "w");  // created empty
         if (file != nullptr) std::fclose(file);
     }
-    if (wubiMode) copyText(userPhraseFile, sizeof userPhraseFile, wubiPhrasePath);
+    if (modes.wubiMode) copyText(modes.userPhraseFile, sizeof modes.userPhraseFile, startup.wubiPhrasePath);
 }
 
 void loadCodeTables() {
     // A second selection without a deselection first must not leak the libraries.
     releaseCodeTables();
-    for (int i = 0; i < 4; ++i) libraries[i] = LoadLibraryA(codeLibraryNames[i]);
-    if (hasVersionMark(libraries[0]) && hasVersionMark(libraries[1])) {
-        for (TableResource& entry : tableResources) {
-            HMODULE library = libraries[entry.library];
+    for (int i = 0; i < 4; ++i) startup.libraries[i] = LoadLibraryA(startup.codeLibraryNames[i]);
+    if (hasVersionMark(startup.libraries[0]) && hasVersionMark(startup.libraries[1])) {
+        for (size_t i = 0; i < std::size(tableResources); ++i) {
+            const TableResource& entry = tableResources[i];
+            HMODULE library = startup.libraries[entry.library];
             HRSRC found = library ? FindResourceA(library, entry.name, "mb") : nullptr;
-            entry.handle = found ? LoadResource(library, found) : nullptr;
-            const void* data = entry.handle ? LockResource(entry.handle) : nullptr;
-            entry.table->data = static_cast<const unsigned char*>(data);
-            entry.table->size = data ? SizeofResource(library, found) : 0;
+            HGLOBAL handle = found ? LoadResource(library, found) : nullptr;
+            const void* data = handle ? LockResource(handle) : nullptr;
+            startup.tableHandles[i] = handle;
+            codeTables.*entry.table = CodeTable{static_cast<const unsigned char*>(data),
+                                                data ? static_cast<uint32_t>(SizeofResource(library, found)) : 0};
         }
-        tablesMissing = 0;
+        codeTables.tablesMissing = 0;
     } else {
         EndOpenDialogs();
-        for (TableResource& entry : tableResources) *entry.table = CodeTable{nullptr, 0};
-        tablesMissing = 1;
+        for (const TableResource& entry : tableResources) codeTables.*entry.table = CodeTable{};
+        codeTables.tablesMissing = 1;
     }
 }
 
 void releaseCodeTables() {
-    for (TableResource& entry : tableResources) {
-        if (entry.handle != nullptr) FreeResource(entry.handle);
-        entry.handle = nullptr;
+    for (size_t i = 0; i < std::size(tableResources); ++i) {
+        if (startup.tableHandles[i] != nullptr) FreeResource(startup.tableHandles[i]);
+        startup.tableHandles[i] = nullptr;
         // The memory goes with the library: never leave a pointer into it behind.
-        *entry.table = CodeTable{nullptr, 0};
+        codeTables.*tableResources[i].table = CodeTable{};
     }
     freeLibraries();
 }

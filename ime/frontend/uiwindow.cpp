@@ -7,10 +7,7 @@
 #include "ui/ui.h"
 #include "ui/uiwindows.h"
 
-int32_t startupDone;
-int32_t caretFollowArmed;
-
-static HIMC hostContext() { return reinterpret_cast<HIMC>(GetWindowLongPtrA(uiHostWindow, 0)); }
+StartupState startup;
 
 // Steps shared by selection and the first activation: settings, files, reset, windows,
 // tables and the caret position. Returns the locked context, or null when start-up stops.
@@ -21,7 +18,7 @@ static INPUTCONTEXT* startWindowsAndTables(HIMC context, bool fromSelection) {
     }
     INPUTCONTEXT* locked = ImmLockIMC(context);
     if (locked == nullptr) return nullptr;
-    caretFollowArmed = 1;
+    startup.caretFollowArmed = 1;
     uiState.uiFontHeight = 16;
 
     EngineContext& c = engineContext;
@@ -32,12 +29,7 @@ static INPUTCONTEXT* startWindowsAndTables(HIMC context, bool fromSelection) {
     ImmGetConversionStatus(context, &conversion, &sentence);
     ImmSetConversionStatus(context, (conversion & ~DWORD{0x401}) | 0x400, 0);
 
-    c.code[0] = '\0';
-    c.codeLength = 0;
-    c.caret = 0;
-    c.hintOffset = 0;
-    c.hintLength = 0;
-    c.lastCell = 0;
+    clearCode(&c);
     c.result[0] = '\0';
     c.resultFlags = 0;
     c.chineseMode = 1;
@@ -63,8 +55,8 @@ static INPUTCONTEXT* startWindowsAndTables(HIMC context, bool fromSelection) {
 }
 
 static void createMissingIntroWindows() {
-    if (!WindowExists(introWindow)) introWindow = CreatePictureWindow(INTRO_CLASS);
-    if (!WindowExists(introWindow2)) introWindow2 = CreatePictureWindow(INTRO2_CLASS);
+    if (!WindowExists(windows.introWindow)) windows.introWindow = CreatePictureWindow(INTRO_CLASS);
+    if (!WindowExists(windows.introWindow2)) windows.introWindow2 = CreatePictureWindow(INTRO2_CLASS);
 }
 
 static void shutDownWindowsAndTables() {
@@ -75,7 +67,7 @@ static void shutDownWindowsAndTables() {
 }
 
 void selectInputMethod(int selected) {
-    HIMC context = hostContext();
+    HIMC context = uiInputContext();
     if (!selected) {
         shutDownWindowsAndTables();
         engineRequest(ZOZ_RESET, 0);
@@ -83,15 +75,15 @@ void selectInputMethod(int selected) {
     }
     INPUTCONTEXT* locked = startWindowsAndTables(context, true);
     if (locked == nullptr) return;
-    if (wubiMode) {
+    if (modes.wubiMode) {
         EnsureWubiNote();
         Beep(200, 200);
-        if (WindowExists(wubiNoteWindow)) ShowWindow(wubiNoteWindow, SW_SHOWNA);
+        if (WindowExists(windows.wubiNoteWindow)) ShowWindow(windows.wubiNoteWindow, SW_SHOWNA);
     }
-    if (uiState.introPending && !menuAutoShow) {
+    if (uiState.introPending && !modes.menuAutoShow) {
         createMissingIntroWindows();
         Beep(200, 200);
-        if (WindowExists(introWindow)) ShowWindow(introWindow, SW_SHOWNA);
+        if (WindowExists(windows.introWindow)) ShowWindow(windows.introWindow, SW_SHOWNA);
         uiState.introPending = 0;
     }
     uiState.firstShowPending = 1;
@@ -99,14 +91,14 @@ void selectInputMethod(int selected) {
 }
 
 void activateStartup(int active) {
-    if (!active || startupDone) return;
-    HIMC context = hostContext();
+    if (!active || startup.startupDone) return;
+    HIMC context = uiInputContext();
     INPUTCONTEXT* locked = startWindowsAndTables(context, false);
     if (locked == nullptr) return;
-    if (wubiMode) EnsureWubiNote();
-    if (uiState.introPending && !menuAutoShow) createMissingIntroWindows();
+    if (modes.wubiMode) EnsureWubiNote();
+    if (uiState.introPending && !modes.menuAutoShow) createMissingIntroWindows();
     uiState.firstShowPending = 1;
-    startupDone = 1;
+    startup.startupDone = 1;
     ImmUnlockIMC(context);
 }
 
@@ -114,11 +106,11 @@ void showInputWindows(int show) {
     if (uiState.firstShowPending != 0) return;
     if (WindowExists(engineContext.compositionWindow))
         ShowWindow(engineContext.compositionWindow, show ? SW_SHOWNA : SW_HIDE);
-    if (pinyinMode || webMode) ShowLetterBox(show);
+    if (modes.pinyinMode || modes.webMode) ShowLetterBox(show);
 }
 
 void notify(WPARAM code) {
-    HIMC context = hostContext();
+    HIMC context = uiInputContext();
     if (context == nullptr) return;
     INPUTCONTEXT* locked = ImmLockIMC(context);
     if (locked == nullptr) return;
@@ -131,13 +123,13 @@ void notify(WPARAM code) {
         if (WindowExists(c.statusWindow)) ShowWindow(c.statusWindow, SW_SHOWNA);
         break;
     case IMN_SETCONVERSIONMODE: {
-        ImmGetConversionStatus(context, &conversionMode, &sentenceMode);
-        const auto punct = static_cast<int16_t>(conversionMode & IME_CMODE_SYMBOL);
-        const auto full = static_cast<int16_t>(conversionMode & IME_CMODE_FULLSHAPE);
+        ImmGetConversionStatus(context, &frontEnd.conversionMode, &frontEnd.sentenceMode);
+        const auto punct = static_cast<int16_t>(frontEnd.conversionMode & IME_CMODE_SYMBOL);
+        const auto full = static_cast<int16_t>(frontEnd.conversionMode & IME_CMODE_FULLSHAPE);
         const bool changed = punct != c.chinesePunct || full != c.fullWidth;
         c.chinesePunct = punct;
         c.fullWidth = full;
-        if (changed && static_cast<int16_t>(conversionMode & IME_CMODE_SOFTKBD) == c.softKeyboard)
+        if (changed && static_cast<int16_t>(frontEnd.conversionMode & IME_CMODE_SOFTKBD) == c.softKeyboard)
             RepaintStatusWindow();
         break;
     }
@@ -145,7 +137,7 @@ void notify(WPARAM code) {
         RepaintStatusWindow();
         break;
     case IMN_SETCOMPOSITIONWINDOW:
-        if (caretFollowArmed && locked->hWnd != nullptr) {
+        if (startup.caretFollowArmed && locked->hWnd != nullptr) {
             POINT caret = locked->cfCompForm.ptCurrentPos;
             ClientToScreen(locked->hWnd, &caret);
             FollowCaret(caret.x, caret.y);
@@ -159,7 +151,7 @@ void notify(WPARAM code) {
 
 LRESULT CALLBACK UiWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (window == nullptr) return 0;
-    uiHostWindow = window;
+    windows.uiHostWindow = window;
     switch (message) {
     case WM_CREATE:
         SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOZORDER);

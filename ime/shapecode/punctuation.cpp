@@ -31,15 +31,13 @@ const char* const shiftTips[SHIFT_TIP_COUNT] = {
 const char rightShiftMessage[] =
     "\x20\xB0\xB4\xD7\xA1\xD3\xD2SHIFT\xCA\xE4\xC8\xEB\xD3\xA2\xCE\xC4\xD7\xD6\xC4\xB8!";
 
-int shiftTipIndex;
-
 void showShiftTip(EngineContext* context) {
-    if (leftShiftLast == 1) {
-        copyText(messageLine, sizeof messageLine, shiftTips[shiftTipIndex]);
-        shiftTipIndex = (shiftTipIndex + 1) % SHIFT_TIP_COUNT;
+    if (frontEnd.leftShiftLast == 1) {
+        copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, shiftTips[shapeCode.shiftTipIndex]);
+        shapeCode.shiftTipIndex = (shapeCode.shiftTipIndex + 1) % SHIFT_TIP_COUNT;
         context->lastCell = 20;
     } else {
-        copyText(messageLine, sizeof messageLine, rightShiftMessage);
+        copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, rightShiftMessage);
     }
     context->resultFlags = RF_REFRESH;
 }
@@ -51,7 +49,7 @@ static void deliver(EngineContext* context, const char* text) {
 
 int shiftLetterSymbol(uint32_t character, EngineContext* context) {
     if (character < 'A' || character > 'Z') return 0;
-    if (!(GetKeyState(VK_SHIFT) & 0x8000) || leftShiftLast != 1) return 0;
+    if (!(GetKeyState(VK_SHIFT) & 0x8000) || frontEnd.leftShiftLast != 1) return 0;
     const char* symbol = shiftLetterSymbols + 2 * (character - 'A');
     char text[3] = {symbol[0], symbol[1], '\0'};
     deliver(context, text);
@@ -67,14 +65,14 @@ void deliverSemicolonSlash(uint32_t character, EngineContext* context) {
 
 // The shared alternation: the opening quote first, then the closing one.
 static const char* alternateQuote(const char* opening, const char* closing) {
-    const char* text = quoteAlternation == 1 ? opening : closing;
-    quoteAlternation = quoteAlternation == 1 ? 0 : 1;
+    const char* text = shapeCode.quoteAlternation == 1 ? opening : closing;
+    shapeCode.quoteAlternation = shapeCode.quoteAlternation == 1 ? 0 : 1;
     return text;
 }
 
 void mapPunctuation(uint32_t character, EngineContext* context) {
     // Numbers such as 3.5, 1,000 or 12:30 keep their ASCII punctuation.
-    const bool afterDigit = previousKey >= '0' && previousKey <= '9';
+    const bool afterDigit = shapeCode.previousKey >= '0' && shapeCode.previousKey <= '9';
     const char* text = nullptr;
     switch (character) {
     case '!': text = afterDigit ? "!" : "\xA3\xA1"; break;            // ！

@@ -22,4 +22,3 @@ extern const char shiftLetterSymbols[];
 constexpr int SHIFT_TIP_COUNT = 6;
 extern const char* const shiftTips[SHIFT_TIP_COUNT];
 extern const char rightShiftMessage[];
-extern int shiftTipIndex;  // the tip the next left Shift shows

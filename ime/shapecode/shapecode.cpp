@@ -8,13 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
-char completionList[COMPLETION_LIST_SIZE];
-char exactList[EXACT_LIST_SIZE];
-int16_t completionUnits;
-int16_t nextPageStart;
-uint8_t previousKey;
-uint8_t currentKey;
-char heldCommit[48];
+ShapeCodeState shapeCode;
+LookupLists lookupLists;
 
 namespace {
 
@@ -41,7 +36,7 @@ void refresh() { RelayoutComposition(); }
 
 bool isHintUnit(int unit) {
     if (unit < 0 || 2 * unit >= static_cast<int>(COMPLETION_LIST_SIZE)) return false;
-    return completionList[2 * unit] == ' ';
+    return lookupLists.completionList[2 * unit] == ' ';
 }
 
 void emptyCells(EngineContext* context) {
@@ -51,56 +46,62 @@ void emptyCells(EngineContext* context) {
 // Lookup step: what the code would find with key inserted (key 0 looks up the code as is).
 // Returns true when something was found.
 bool lookupWith(EngineContext* context, char key) {
-    completionList[0] = '\0';
-    exactList[0] = '\0';
+    lookupLists.completionList[0] = '\0';
+    lookupLists.exactList[0] = '\0';
     if (key)
         prepareLookupCode(context, key);
     else
         copyText(context->codeCopy, sizeof context->codeCopy, context->code);
-    int units = gbkLookup ? lookupGbk(context->codeCopy, completionList, exactList)
-                          : lookupPacked(context->codeCopy, completionList, exactList);
-    completionUnits = static_cast<int16_t>(std::clamp(units, 0, static_cast<int>(COMPLETION_LIST_SIZE / 2)));
-    return completionUnits > 0 || exactList[0] != '\0';
+    // One table for the whole lookup, chosen by the mode as it is now.
+    const CodeTable* table = currentCodeTable();
+    const char* userPhrases = codeTables.tablesMissing ? nullptr : modes.userPhraseFile;
+    char* completions = lookupLists.completionList;
+    char* exact = lookupLists.exactList;
+    int units = modes.gbkLookup ? lookupGbk(table, context->codeCopy, completions, exact)
+                                : lookupPacked(table, userPhrases, context->codeCopy, completions, exact);
+    shapeCode.completionUnits =
+        static_cast<int16_t>(std::clamp(units, 0, static_cast<int>(COMPLETION_LIST_SIZE / 2)));
+    return shapeCode.completionUnits > 0 || lookupLists.exactList[0] != '\0';
 }
 
 void showStep(EngineContext* context, char key) {
     context->result[0] = '\0';
-    copyText(context->displayLine, sizeof context->displayLine, exactList);
+    copyText(context->displayLine, sizeof context->displayLine, lookupLists.exactList);
     appendCodeKey(context, key);
 }
 
 void commit(EngineContext* context) {
     clearComposition(context);
     context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
-    inputPhase = 1;
+    shapeCode.inputPhase = 1;
     refresh();
 }
 
 void startPaging(EngineContext* context) {
-    inputPhase = 3;
-    nextPageStart = 0;
+    shapeCode.inputPhase = 3;
+    shapeCode.nextPageStart = 0;
     fillCandidatePage(context);
 }
 
 void wrongKey(EngineContext* context, char w) {
-    if (repeatKeys[1] == w && repeatKeys[2] == w) {
+    if (shapeCode.repeatKeys[1] == w && shapeCode.repeatKeys[2] == w) {
         clearComposition(context);
         // The code is gone, so the old list must go too: a label key typed next would
         // otherwise still pick from it.
         context->displayLine[0] = '\0';
-        inputPhase = 1;
+        shapeCode.inputPhase = 1;
         refresh();
-        if (!gbkLookup && context->statusWindow)
+        if (!modes.gbkLookup && context->statusWindow)
             SendMessageA(context->statusWindow, WM_COMMAND, COMMAND_USER_PHRASES, 0);
-    } else if (repeatKeys[2] == w) {
-        copyText(messageLine, sizeof messageLine, wrongKeyMessage);
-        repeatArmed = 1;
+    } else if (shapeCode.repeatKeys[2] == w) {
+        copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, wrongKeyMessage);
+        shapeCode.repeatArmed = 1;
         context->lastCell = 0;
         refresh();
     }
-    repeatKeys[0] = repeatKeys[1];
-    repeatKeys[1] = repeatKeys[2];
-    repeatKeys[2] = w;
+    shapeCode.repeatKeys[0] = shapeCode.repeatKeys[1];
+    shapeCode.repeatKeys[1] = shapeCode.repeatKeys[2];
+    shapeCode.repeatKeys[2] = w;
     MessageBeep(0xFFFFFFFF);
 }
 
@@ -115,7 +116,7 @@ void copyEntry(EngineContext* context, int start, char* destination, size_t size
 
 // Searches the current display half for label; the last occurrence wins.
 bool takeLabel(EngineContext* context, char label) {
-    const int start = HALF_STEP * displayHalf;
+    const int start = HALF_STEP * shapeCode.displayHalf;
     const int length = static_cast<int>(strnlen(context->displayLine, sizeof context->displayLine));
     bool found = false;
     // Walk from the line's start so that the second byte of a GBK character, which may
@@ -145,8 +146,8 @@ void onlyExact(EngineContext* context, bool severalIsWrong, char w) {
     bool several = severalEntries(context);
     if (several || context->codeLength != 4) {
         if (several && severalIsWrong) wrongKey(context, w);
-        inputPhase = 3;
-        nextPageStart = 0;
+        shapeCode.inputPhase = 3;
+        shapeCode.nextPageStart = 0;
         context->resultFlags = RF_REFRESH;
         refresh();
     } else {
@@ -160,10 +161,11 @@ void showWebTitle(EngineContext* context, char bracket, const char* title) {
     char line[2] = {bracket, '\0'};
     copyText(context->displayLine, sizeof context->displayLine, line);
     context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
-    copyText(completionList, sizeof completionList, context->webListsLoaded ? title : loadingListTitle);
-    completionUnits = static_cast<int16_t>((std::strlen(completionList) + 1) / 2);
-    inputPhase = 2;
-    nextPageStart = 0;
+    const char* shown = context->webListsLoaded ? title : loadingListTitle;
+    copyText(lookupLists.completionList, sizeof lookupLists.completionList, shown);
+    shapeCode.completionUnits = static_cast<int16_t>((std::strlen(lookupLists.completionList) + 1) / 2);
+    shapeCode.inputPhase = 2;
+    shapeCode.nextPageStart = 0;
     fillCandidatePage(context);
     refresh();
 }
@@ -175,7 +177,7 @@ void idleCodeLetter(EngineContext* context, char key) {
         return;
     }
     showStep(context, key);
-    if (completionUnits > 0) {
+    if (shapeCode.completionUnits > 0) {
         startPaging(context);
         refresh();
     } else {
@@ -189,7 +191,7 @@ void idlePhase(uint32_t vk, uint32_t ch, EngineContext* context) {
         return;
     }
     if (shiftLetterSymbol(ch, context)) return;
-    if ((ch == ';' && (wubiMode || phoneticEdition == 1)) || (ch == '/' && phoneticEdition == 1)) {
+    if ((ch == ';' && (modes.wubiMode || modes.phoneticEdition == 1)) || (ch == '/' && modes.phoneticEdition == 1)) {
         deliverSemicolonSlash(ch, context);
         return;
     }
@@ -215,10 +217,10 @@ void backspace(EngineContext* context, uint32_t ch) {
     --context->caret;
     --context->codeLength;
     context->resultFlags = RF_REFRESH | RF_LISTS;
-    completionList[0] = '\0';
-    exactList[0] = '\0';
+    lookupLists.completionList[0] = '\0';
+    lookupLists.exactList[0] = '\0';
     if (context->caret == 0) {
-        inputPhase = 1;
+        shapeCode.inputPhase = 1;
         clearComposition(context);
     }
     if (code[0] == '\0') {
@@ -226,8 +228,8 @@ void backspace(EngineContext* context, uint32_t ch) {
         return;
     }
     bool found = lookupWith(context, 0);
-    copyText(context->displayLine, sizeof context->displayLine, exactList);
-    if (completionUnits > 0) {
+    copyText(context->displayLine, sizeof context->displayLine, lookupLists.exactList);
+    if (shapeCode.completionUnits > 0) {
         startPaging(context);
     } else if (!found) {
         wrongKey(context, static_cast<char>(ch));
@@ -239,19 +241,19 @@ void backspace(EngineContext* context, uint32_t ch) {
 }
 
 void pageBack(EngineContext* context) {
-    if (nextPageStart < PAGE_UNITS + 1) return;
+    if (shapeCode.nextPageStart < PAGE_UNITS + 1) return;
     // The previous page may have been shorter than 16 units; never go before the list.
-    int start = std::max(0, nextPageStart - PAGE_UNITS - context->lastCell);
+    int start = std::max(0, shapeCode.nextPageStart - PAGE_UNITS - context->lastCell);
     if (!isHintUnit(start)) {
-        for (int unit = start; unit < start + PAGE_UNITS + 1 && unit < completionUnits; ++unit) {
-            const char* u = completionList + 2 * unit;
+        for (int unit = start; unit < start + PAGE_UNITS + 1 && unit < shapeCode.completionUnits; ++unit) {
+            const char* u = lookupLists.completionList + 2 * unit;
             if (u[0] == ' ' || u[1] == ' ') {
                 start = unit;
                 break;
             }
         }
     }
-    nextPageStart = static_cast<int16_t>(start);
+    shapeCode.nextPageStart = static_cast<int16_t>(start);
     fillCandidatePage(context);
 }
 
@@ -259,8 +261,8 @@ void composingPhase(uint32_t vk, uint32_t ch, EngineContext* context) {
     const int lineLength = static_cast<int>(strnlen(context->displayLine, sizeof context->displayLine));
     if (ch == '{' || ch == '}') {
         int want = ch == '{' ? 0 : 1;
-        if (lineLength > 18 && displayHalf != want) {
-            displayHalf = want;
+        if (lineLength > 18 && shapeCode.displayHalf != want) {
+            shapeCode.displayHalf = want;
             context->resultFlags = RF_REFRESH | RF_LISTS;
         }
         return;
@@ -269,13 +271,13 @@ void composingPhase(uint32_t vk, uint32_t ch, EngineContext* context) {
         clearComposition(context);
         context->result[0] = '\0';
         context->resultFlags = RF_REFRESH | RF_LISTS;
-        inputPhase = 1;
+        shapeCode.inputPhase = 1;
         context->displayLine[0] = '\0';
         refresh();
         return;
     }
     if (vk == VK_SPACE) {
-        if (displayHalf == 0) {
+        if (shapeCode.displayHalf == 0) {
             copyEntry(context, 0, context->result, sizeof context->result);
             commit(context);
         } else if (takeLabel(context, '~')) {
@@ -296,12 +298,12 @@ void composingPhase(uint32_t vk, uint32_t ch, EngineContext* context) {
         const char key = static_cast<char>(ch);
         if (context->codeLength == 4) {
             // A fifth letter commits the first exact entry and starts the next code.
-            copyEntry(context, 0, heldCommit, sizeof heldCommit);
-            copyText(context->result, sizeof context->result, heldCommit);
+            copyEntry(context, 0, shapeCode.heldCommit, sizeof shapeCode.heldCommit);
+            copyText(context->result, sizeof context->result, shapeCode.heldCommit);
             clearComposition(context);
             context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
             if (!lookupWith(context, key)) {
-                inputPhase = 1;
+                shapeCode.inputPhase = 1;
                 MessageBeep(0xFFFFFFFF);
                 refresh();
                 return;
@@ -309,7 +311,7 @@ void composingPhase(uint32_t vk, uint32_t ch, EngineContext* context) {
             showStep(context, key);
             startPaging(context);
             context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
-            copyText(context->result, sizeof context->result, heldCommit);
+            copyText(context->result, sizeof context->result, shapeCode.heldCommit);
             refresh();
             return;
         }
@@ -318,7 +320,7 @@ void composingPhase(uint32_t vk, uint32_t ch, EngineContext* context) {
             return;
         }
         showStep(context, key);
-        if (completionUnits > 0) {
+        if (shapeCode.completionUnits > 0) {
             startPaging(context);
             refresh();
         } else {
@@ -331,7 +333,7 @@ void composingPhase(uint32_t vk, uint32_t ch, EngineContext* context) {
         return;
     }
     if (ch == '=' || ch == ']') {
-        if (nextPageStart < completionUnits) fillCandidatePage(context);
+        if (shapeCode.nextPageStart < shapeCode.completionUnits) fillCandidatePage(context);
         refresh();
         return;
     }
@@ -346,19 +348,13 @@ void composingPhase(uint32_t vk, uint32_t ch, EngineContext* context) {
 }  // namespace
 
 void clearComposition(EngineContext* context) {
-    context->code[0] = '\0';
-    context->codeCopy[0] = '\0';
-    context->codeLength = 0;
-    context->caret = 0;
-    context->hintOffset = 0;
-    context->hintLength = 0;
-    context->lastCell = 0;
-    displayHalf = 0;
-    phraseLibraryMode = 0;
-    if (gbkLookup && !gbkSetting) {
-        copyText(messageLine, sizeof messageLine, leaveGbkMessage);
+    clearCode(context);
+    shapeCode.displayHalf = 0;
+    shapeCode.phraseLibraryMode = 0;
+    if (modes.gbkLookup && !modes.gbkSetting) {
+        copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, leaveGbkMessage);
         refresh();
-        gbkLookup = 0;
+        modes.gbkLookup = 0;
     }
 }
 
@@ -390,10 +386,10 @@ void prepareLookupCode(EngineContext* context, char key) {
 }
 
 void fillCandidatePage(EngineContext* context) {
-    const int remaining = std::max(0, completionUnits - nextPageStart);
+    const int remaining = std::max(0, shapeCode.completionUnits - shapeCode.nextPageStart);
     int last = std::min(remaining, PAGE_UNITS);
     for (int i = 0; i < last; ++i) {
-        const char* unit = completionList + 2 * (nextPageStart + i);
+        const char* unit = lookupLists.completionList + 2 * (shapeCode.nextPageStart + i);
         context->cells[i][0] = unit[0];
         context->cells[i][1] = unit[0] ? unit[1] : '\0';
         context->cells[i][2] = '\0';
@@ -401,7 +397,7 @@ void fillCandidatePage(EngineContext* context) {
     if (remaining <= PAGE_UNITS) {
         copyText(context->cells[last], sizeof context->cells[last], lastPageMarker);
     } else {
-        if (!isHintUnit(nextPageStart + PAGE_UNITS)) {
+        if (!isHintUnit(shapeCode.nextPageStart + PAGE_UNITS)) {
             // Cut back so that the entry running over the edge starts the next page.
             // Only this page's cells count; the one at last is left from before.
             int cut = last - 1;
@@ -416,17 +412,17 @@ void fillCandidatePage(EngineContext* context) {
     context->hintLength = context->codeLength;
     context->code[std::clamp<int>(context->codeLength, 0, MAX_CODE)] = '\0';
     context->resultFlags = RF_REFRESH | RF_LISTS;
-    nextPageStart = static_cast<int16_t>(nextPageStart + last);
+    shapeCode.nextPageStart = static_cast<int16_t>(shapeCode.nextPageStart + last);
 }
 
 void processShapeCodeKey(uint32_t virtualKey, uint32_t character, EngineContext* context) {
     const uint32_t vk = virtualKey & 0xFF;
     const uint32_t ch = character & 0xFF;
     context->resultFlags = 0;
-    previousKey = currentKey;
-    currentKey = static_cast<uint8_t>(vk);
+    shapeCode.previousKey = shapeCode.currentKey;
+    shapeCode.currentKey = static_cast<uint8_t>(vk);
 
-    if (context->code[0] == '\0' && !phraseLibraryMode && !gbkLookup) {
+    if (context->code[0] == '\0' && !shapeCode.phraseLibraryMode && !modes.gbkLookup) {
         if (ch == '[') {
             showWebTitle(context, '[', publicListTitle);
             return;
@@ -436,7 +432,7 @@ void processShapeCodeKey(uint32_t virtualKey, uint32_t character, EngineContext*
             return;
         }
     }
-    if (wubiMode) {
+    if (modes.wubiMode) {
         if (ch == 'z' && context->code[0] == '\0') {
             clearComposition(context);
             appendCodeKey(context, 'z');
@@ -450,12 +446,12 @@ void processShapeCodeKey(uint32_t virtualKey, uint32_t character, EngineContext*
             clearComposition(context);
             context->result[0] = '\0';
             context->resultFlags = RF_REFRESH;
-            inputPhase = 1;
+            shapeCode.inputPhase = 1;
             context->displayLine[0] = '\0';
             return;
         }
     }
-    switch (inputPhase) {
+    switch (shapeCode.inputPhase) {
     case 1:
         idlePhase(vk, ch, context);
         break;
@@ -467,7 +463,7 @@ void processShapeCodeKey(uint32_t virtualKey, uint32_t character, EngineContext*
             break;
         }
         showStep(context, ' ');
-        if (completionUnits > 0) {
+        if (shapeCode.completionUnits > 0) {
             startPaging(context);
             refresh();
         } else {

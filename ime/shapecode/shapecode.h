@@ -5,6 +5,7 @@
 #include "frontend/engine.h"
 #include "shapecode/codetable.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // One key from the dispatcher: the key word (vk in bits 0-7) and its character.
@@ -18,15 +19,36 @@ void prepareLookupCode(EngineContext* context, char key);
 // Builds the candidate page from nextPageStart; never ends a page inside an entry.
 void fillCandidatePage(EngineContext* context);
 
-// Engine-owned state that the windows and the reset read.
 constexpr int PAGE_UNITS = 16;
-extern char completionList[COMPLETION_LIST_SIZE];
-extern char exactList[EXACT_LIST_SIZE];
-extern int16_t completionUnits;   // half the completion list's byte length
-extern int16_t nextPageStart;     // first completion unit not yet paged
-extern uint8_t previousKey;       // virtual keys of the key before this one and of this one
-extern uint8_t currentKey;
-extern char heldCommit[48];       // text of an auto-commit while the next key is looked up
+constexpr size_t MESSAGE_LINE_SIZE = 60;
 
-// Shown after the same wrong key twice; the third opens the user-phrase dialog.
+// The shape-code engine's state: phase, wrong-key history, lookup lists, candidate page
+// and the messages it shows. The driver, the key filter and the windows read parts of it.
+struct ShapeCodeState {
+    int16_t inputPhase = 1;          // 1 idle, 2 web-address title shown, 3 composing
+    int32_t repeatArmed = 0;         // the second identical wrong key showed its message
+    char repeatKeys[3] = {'^', '^', '^'};  // the last three wrong keys, oldest first
+    int32_t phraseLibraryMode = 0;   // the phrase library table is searched
+    int32_t displayHalf = 0;         // which half of displayLine the label keys search
+    char messageLine[MESSAGE_LINE_SIZE] = {};  // one-line message of the composition window
+    int32_t quoteAlternation = 1;    // shared double/single quote alternation, 0 or 1
+    int shiftTipIndex = 0;           // the tip the next left Shift shows
+    uint8_t previousKey = 0;         // virtual keys of the key before this one and of this one
+    uint8_t currentKey = 0;
+    int16_t completionUnits = 0;     // half the completion list's byte length
+    int16_t nextPageStart = 0;       // first completion unit not yet paged
+    char heldCommit[48] = {};        // text of an auto-commit while the next key is looked up
+};
+QX_EXPORTED extern ShapeCodeState shapeCode;
+
+// The lists of the last lookup step: a work area that starts zeroed, kept apart from the
+// record above so the module does not carry its 36,000 bytes as initialised data.
+struct LookupLists {
+    char exactList[EXACT_LIST_SIZE];
+    char completionList[COMPLETION_LIST_SIZE];
+};
+extern LookupLists lookupLists;
+
+// Shown after the same wrong key twice; the third opens the user-phrase dialog with the
+// status menu's command.
 constexpr UINT COMMAND_USER_PHRASES = 1298;

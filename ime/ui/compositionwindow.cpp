@@ -4,6 +4,7 @@
 #include "ui/uiwindows.h"
 
 #include "frontend/engine.h"
+#include "shapecode/shapecode.h"
 
 #include <algorithm>
 #include <cstring>
@@ -23,15 +24,15 @@ static int fieldLength(const char* text, size_t size) {
 
 void CompositionSize(int* width, int* height) {
     const int h = uiState.uiFontHeight;
-    if (webMode) {
+    if (modes.webMode) {
         *width = 4 * (4 * h + 40) + 83;
         *height = 178;
-    } else if (pinyinMode) {
+    } else if (modes.pinyinMode) {
         *width = 4 * h + 83;
         *height = 178;
     } else {
         *width = 16 * h + 83;
-        *height = simpleWindow ? 28 : 48;
+        *height = modes.simpleWindow ? 28 : 48;
     }
 }
 
@@ -49,7 +50,7 @@ void CreateCompositionWindow() {
     uiState.compositionHeight = height;
     engineContext.compositionWindow =
         CreateWindowExA(WS_EX_LEFT, COMPOSITION_CLASS, "", WS_POPUP | WS_BORDER, uiState.compositionX,
-                        uiState.compositionY, width, height, uiHostWindow, nullptr, moduleInstance, nullptr);
+                        uiState.compositionY, width, height, windows.uiHostWindow, nullptr, moduleInstance, nullptr);
 }
 
 void DestroyCompositionWindow() {
@@ -81,14 +82,14 @@ void RelayoutComposition() {
     HWND window = engineContext.compositionWindow;
     if (!WindowExists(window)) return;
 
-    const bool rows = pinyinMode || webMode;
+    const bool rows = modes.pinyinMode || modes.webMode;
     const int displayLength = fieldLength(engineContext.displayLine, sizeof engineContext.displayLine);
     int simpleLimit = 108;
-    if (!rows && simpleWindow && displayLength >= 5) simpleLimit = 7 * displayLength + 108;
+    if (!rows && modes.simpleWindow && displayLength >= 5) simpleLimit = 7 * displayLength + 108;
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
     SetWindowPos(window, nullptr, uiState.compositionX, uiState.compositionY, 0, 0, flags | SWP_NOSIZE);
     int shownWidth = width;
-    if (!rows && simpleWindow) shownWidth = std::min(width, simpleLimit);
+    if (!rows && modes.simpleWindow) shownWidth = std::min(width, simpleLimit);
     SetWindowPos(window, nullptr, 0, 0, shownWidth, height, flags | SWP_NOMOVE);
     ShowCompositionWindow(1);
     InvalidateRect(window, nullptr, FALSE);
@@ -111,13 +112,13 @@ void FollowCaret(int x, int y) {
     x = std::max<int>(x, uiState.letterBoxWidth);  // the letter box must fit on its left
     uiState.compositionX = x;
     uiState.compositionY = y;
-    if (!pinyinMode && !webMode) {
+    if (!modes.pinyinMode && !modes.webMode) {
         if (WindowExists(engineContext.compositionWindow))
             SetWindowPos(engineContext.compositionWindow, nullptr, x, y, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         return;
     }
-    if (WindowExists(letterBoxWindow)) InvalidateRect(letterBoxWindow, nullptr, FALSE);
+    if (WindowExists(windows.letterBoxWindow)) InvalidateRect(windows.letterBoxWindow, nullptr, FALSE);
     RelayoutComposition();
 }
 
@@ -144,7 +145,7 @@ static CellKind displayCellKind(const char pair[2]) {
 static void drawDisplayCells(HDC dc, bool composing) {
     const char* line = engineContext.displayLine;
     const int length = fieldLength(line, sizeof engineContext.displayLine);
-    const int half = std::clamp<int>(displayHalf, 0, 1);
+    const int half = std::clamp<int>(shapeCode.displayHalf, 0, 1);
     const COLORREF text = GetSysColor(COLOR_BTNTEXT);
     int x = drawText(dc, 50, 5, " ", 1);
     for (int cell = 11 * half; cell < 10 * half + 12 && 2 * cell < length; ++cell) {
@@ -183,7 +184,7 @@ static void paintFrame(HDC dc, const RECT& client, bool rows) {
     const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
     FillFace(dc, client);
     DrawRaisedFrame(dc, L, T, R, B);
-    if (!rows && !simpleWindow) {
+    if (!rows && !modes.simpleWindow) {
         DrawLine(dc, L + 1, mid - 1, R - 1, mid - 1, dark);
         DrawLine(dc, L + 1, mid, R - 1, mid, light);
         DrawLine(dc, 49, T + 1, 49, mid, dark);
@@ -191,7 +192,7 @@ static void paintFrame(HDC dc, const RECT& client, bool rows) {
     } else if (!rows) {
         DrawLine(dc, 49, T + 1, 49, B - 1, dark);
         DrawLine(dc, 50, T + 1, 50, B - 1, light);
-    } else if (!webMode) {
+    } else if (!modes.webMode) {
         DrawLine(dc, L + 3, T + 3, R - 3, T + 3, light);
         DrawLine(dc, L + 3, B - 3, R - 3, B - 3, light);
         DrawLine(dc, L + 3, T + 3, L + 3, B - 3, light);
@@ -202,10 +203,10 @@ static void paintFrame(HDC dc, const RECT& client, bool rows) {
 // The engines' one-line message, in the lower half: with nothing typed in the shape-code
 // window, and in any mode while the wrong-key repeat is armed.
 static void paintMessageLine(HDC dc, bool rows) {
-    const int length = fieldLength(messageLine, sizeof messageLine);
-    if (simpleWindow || length == 0) return;
-    if (!rows && engineContext.codeLength == 0) drawText(dc, 5, 25, messageLine, length);
-    if (repeatArmed == 1) drawText(dc, 5, 25, messageLine, length);
+    const int length = fieldLength(shapeCode.messageLine, sizeof shapeCode.messageLine);
+    if (modes.simpleWindow || length == 0) return;
+    if (!rows && engineContext.codeLength == 0) drawText(dc, 5, 25, shapeCode.messageLine, length);
+    if (shapeCode.repeatArmed == 1) drawText(dc, 5, 25, shapeCode.messageLine, length);
 }
 
 // Ten numbered rows of pinyin candidates with their grey labels on the right.
@@ -265,7 +266,7 @@ static void paintShapeLines(HDC dc, int right) {
     }
     // Typing ends a message, except the wrong-key one while its repeat is armed: the
     // driver's refresh after the key would otherwise erase it before anyone saw it.
-    if (repeatArmed != 1) messageLine[0] = '\0';
+    if (shapeCode.repeatArmed != 1) shapeCode.messageLine[0] = '\0';
     SetBkMode(dc, OPAQUE);
     SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
     SetTextColor(dc, text);
@@ -278,7 +279,7 @@ static void paintShapeLines(HDC dc, int right) {
         drawText(dc, x, 5, " ", 1);
     }
     SetBkMode(dc, TRANSPARENT);
-    if (simpleWindow) return;
+    if (modes.simpleWindow) return;
     const int offset = std::clamp<int>(c.hintOffset, 0, codeLength);
     const int length = std::clamp<int>(c.hintLength, 0, codeLength - offset);
     drawText(dc, 5 + TextWidth(dc, c.code, offset), 5, c.code + offset, length);
@@ -297,7 +298,7 @@ static void paintShapeLines(HDC dc, int right) {
 }
 
 void PaintComposition(HDC dc, const RECT& client) {
-    const bool rows = pinyinMode || webMode;
+    const bool rows = modes.pinyinMode || modes.webMode;
     paintFrame(dc, client, rows);
     HFONT font = CreateUiFont();
     HGDIOBJ oldFont = SelectObject(dc, font);
@@ -305,9 +306,9 @@ void PaintComposition(HDC dc, const RECT& client) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     paintMessageLine(dc, rows);
-    if (pinyinMode && !webMode)
+    if (modes.pinyinMode && !modes.webMode)
         paintPinyinRows(dc);
-    else if (webMode)
+    else if (modes.webMode)
         paintWebRows(dc);
     else
         paintShapeLines(dc, client.right);
@@ -318,12 +319,12 @@ void PaintComposition(HDC dc, const RECT& client) {
 // Caret step: an inverted column after the code's first caret bytes, in the upper half
 // (or the whole height of the simple window).
 static void compositionCaret(HWND window) {
-    if (pinyinMode || webMode) return;
+    if (modes.pinyinMode || modes.webMode) return;
     const EngineContext& c = engineContext;
     const int length = std::clamp<int>(c.caret, 0, fieldLength(c.code, sizeof c.code));
     RECT client{};
     GetClientRect(window, &client);
-    const int bottom = simpleWindow ? client.bottom - 2 : (client.bottom - 3) / 2 - 1;
+    const int bottom = modes.simpleWindow ? client.bottom - 2 : (client.bottom - 3) / 2 - 1;
     InvertCaret(window, c.code, length, 1, 4, bottom);  // measured as the code is drawn
 }
 
@@ -338,7 +339,7 @@ int CompositionRowAt(int y) {
 // digit as character); in every mode the click may also begin a drag.
 static bool compositionPressed(HWND, int, int y) {
     const int row = CompositionRowAt(y);
-    if (pinyinMode && !webMode && row >= 0)
+    if (modes.pinyinMode && !modes.webMode && row >= 0)
         engineRequest(ZOZ_KEY, static_cast<uint32_t>(static_cast<unsigned char>(ROW_DIGITS[row])) << 8);
     return false;
 }
@@ -347,9 +348,9 @@ static bool compositionPressed(HWND, int, int y) {
 static void compositionDropped(POINT topLeft) {
     uiState.compositionX = std::max<int>(topLeft.x, uiState.letterBoxWidth);
     uiState.compositionY = topLeft.y;
-    if (WindowExists(letterBoxWindow))
-        SetWindowPos(letterBoxWindow, nullptr, uiState.compositionX - uiState.letterBoxWidth, uiState.compositionY,
-                     0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (WindowExists(windows.letterBoxWindow))
+        SetWindowPos(windows.letterBoxWindow, nullptr, uiState.compositionX - uiState.letterBoxWidth,
+                     uiState.compositionY, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 static SIZE compositionBufferSize() { return SIZE{uiState.compositionWidth, uiState.compositionHeight}; }

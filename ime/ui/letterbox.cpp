@@ -14,32 +14,33 @@ static int modeInputWidth() {
 }
 
 void CreateLetterBox() {
-    if (WindowExists(letterBoxWindow)) return;
+    if (WindowExists(windows.letterBoxWindow)) return;
     int width = uiState.letterBoxWidth;
-    if (pinyinMode || webMode) {
+    if (modes.pinyinMode || modes.webMode) {
         width = modeInputWidth() + 40;
         uiState.letterBoxWidth = width;
     }
-    letterBoxWindow = CreateWindowExA(WS_EX_LEFT, LETTERBOX_CLASS, "", WS_POPUP | WS_BORDER, uiState.compositionX,
-                                      uiState.compositionY, width, LETTERBOX_HEIGHT, uiHostWindow, nullptr,
-                                      moduleInstance, nullptr);
+    windows.letterBoxWindow =
+        CreateWindowExA(WS_EX_LEFT, LETTERBOX_CLASS, "", WS_POPUP | WS_BORDER, uiState.compositionX,
+                        uiState.compositionY, width, LETTERBOX_HEIGHT, windows.uiHostWindow, nullptr, moduleInstance,
+                        nullptr);
 }
 
 void DestroyLetterBox() {
-    if (!WindowExists(letterBoxWindow)) return;
-    DestroyWindow(letterBoxWindow);
-    letterBoxWindow = nullptr;
+    if (!WindowExists(windows.letterBoxWindow)) return;
+    DestroyWindow(windows.letterBoxWindow);
+    windows.letterBoxWindow = nullptr;
 }
 
 void ShowLetterBox(int show) {
-    if (!WindowExists(letterBoxWindow)) return;
-    ShowWindow(letterBoxWindow, show ? SW_SHOWNA : SW_HIDE);
+    if (!WindowExists(windows.letterBoxWindow)) return;
+    ShowWindow(windows.letterBoxWindow, show ? SW_SHOWNA : SW_HIDE);
 }
 
 void PlaceLetterBox() {
-    if (!WindowExists(letterBoxWindow)) return;
-    if (!pinyinMode && !webMode) {
-        ShowWindow(letterBoxWindow, SW_HIDE);
+    if (!WindowExists(windows.letterBoxWindow)) return;
+    if (!modes.pinyinMode && !modes.webMode) {
+        ShowWindow(windows.letterBoxWindow, SW_HIDE);
         return;
     }
     const int width = modeInputWidth() + 20;
@@ -49,21 +50,21 @@ void PlaceLetterBox() {
     const int y = uiState.compositionY;
     if (x < width) x = width;
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
-    SetWindowPos(letterBoxWindow, nullptr, x - width, y, 0, 0, flags | SWP_NOSIZE);
+    SetWindowPos(windows.letterBoxWindow, nullptr, x - width, y, 0, 0, flags | SWP_NOSIZE);
     if (WindowExists(engineContext.compositionWindow))
         SetWindowPos(engineContext.compositionWindow, nullptr, x, y, 0, 0, flags | SWP_NOSIZE);
-    SetWindowPos(letterBoxWindow, nullptr, 0, 0, width, LETTERBOX_HEIGHT, flags | SWP_NOMOVE);
+    SetWindowPos(windows.letterBoxWindow, nullptr, 0, 0, width, LETTERBOX_HEIGHT, flags | SWP_NOMOVE);
 
-    HDC dc = GetDC(letterBoxWindow);
+    HDC dc = GetDC(windows.letterBoxWindow);
     if (dc != nullptr) {
         RECT client{};
-        GetClientRect(letterBoxWindow, &client);
+        GetClientRect(windows.letterBoxWindow, &client);
         PaintLetterBox(dc, client);
-        ReleaseDC(letterBoxWindow, dc);
+        ReleaseDC(windows.letterBoxWindow, dc);
     }
-    InvalidateRect(letterBoxWindow, nullptr, FALSE);
-    ShowWindow(letterBoxWindow, SW_SHOWNA);
-    UpdateWindow(letterBoxWindow);
+    InvalidateRect(windows.letterBoxWindow, nullptr, FALSE);
+    ShowWindow(windows.letterBoxWindow, SW_SHOWNA);
+    UpdateWindow(windows.letterBoxWindow);
 }
 
 void PaintLetterBox(HDC dc, const RECT& client) {
@@ -75,9 +76,9 @@ void PaintLetterBox(HDC dc, const RECT& client) {
     SetTextColor(dc, RGB(0, 0, 0));
     const EngineContext& c = engineContext;
     const int inputLength = static_cast<int>(strnlen(c.modeInput, sizeof c.modeInput));
-    if (webMode) {
+    if (modes.webMode) {
         if (inputLength > 0) TextOutA(dc, 5, 5, c.modeInput, inputLength);
-    } else if (pinyinMode) {
+    } else if (modes.pinyinMode) {
         const char* spelling = c.syllables[15];
         const int spellingLength = static_cast<int>(strnlen(spelling, sizeof c.syllables[15]));
         if (spellingLength > 0 && inputLength > 0)
@@ -91,12 +92,12 @@ void PaintLetterBox(HDC dc, const RECT& client) {
 
 // One caret step: inverts a one-pixel column after the letters before the caret.
 static void letterBoxCaret(HWND window) {
-    if (!pinyinMode && !webMode) return;
+    if (!modes.pinyinMode && !modes.webMode) return;
     if (engineContext.webState[2] == engineContext.webState[3]) return;
     const EngineContext& c = engineContext;
     const char* text = c.modeInput;
     size_t size = sizeof c.modeInput;
-    if (pinyinMode && c.syllables[15][0] != '\0') {
+    if (modes.pinyinMode && c.syllables[15][0] != '\0') {
         text = c.syllables[15];
         size = sizeof c.syllables[15];
     }
@@ -110,7 +111,7 @@ static SIZE letterBoxSize() { return SIZE{uiState.letterBoxWidth, LETTERBOX_HEIG
 
 static const WorkingWindow letterBox = {
     .record = &uiState.letterBox,
-    .handle = &letterBoxWindow,
+    .handle = &windows.letterBoxWindow,
     .paint = PaintLetterBox,
     .bufferSize = letterBoxSize,
     .tool = LETTERBOX_TOOL,

@@ -7,12 +7,12 @@
 
 HWND CreatePictureWindow(const char* className) {
     return CreateWindowExA(0, className, "", WS_POPUP, 230, 80, uiState.pictureWidth, uiState.pictureHeight,
-                           uiHostWindow, nullptr, moduleInstance, nullptr);
+                           windows.uiHostWindow, nullptr, moduleInstance, nullptr);
 }
 
 HWND EnsureWubiNote() {
-    if (!WindowExists(wubiNoteWindow)) wubiNoteWindow = CreatePictureWindow(WUBI_NOTE_CLASS);
-    return wubiNoteWindow;
+    if (!WindowExists(windows.wubiNoteWindow)) windows.wubiNoteWindow = CreatePictureWindow(WUBI_NOTE_CLASS);
+    return windows.wubiNoteWindow;
 }
 
 static void paintPicture(HDC dc, const RECT& client, int id) {
@@ -48,9 +48,9 @@ LRESULT CALLBACK IntroProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     LRESULT result = 0;
     if (pictureMessage(window, message, paintIntro, &result)) return result;
     if (message == WM_DESTROY) {
-        if (window == introWindow) introWindow = nullptr;
+        if (window == windows.introWindow) windows.introWindow = nullptr;
         Beep(200, 200);
-        if (WindowExists(introWindow2)) ShowWindow(introWindow2, SW_SHOWNA);
+        if (WindowExists(windows.introWindow2)) ShowWindow(windows.introWindow2, SW_SHOWNA);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -60,8 +60,8 @@ LRESULT CALLBACK Intro2Proc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     LRESULT result = 0;
     if (pictureMessage(window, message, paintIntro2, &result)) return result;
     if (message == WM_DESTROY) {
-        if (window == introWindow2) introWindow2 = nullptr;
-        if (menuAutoShow == 0 && WindowExists(engineContext.statusWindow))
+        if (window == windows.introWindow2) windows.introWindow2 = nullptr;
+        if (modes.menuAutoShow == 0 && WindowExists(engineContext.statusWindow))
             OpenStatusMenu(engineContext.statusWindow, 1);
         return 0;
     }
@@ -71,6 +71,6 @@ LRESULT CALLBACK Intro2Proc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 LRESULT CALLBACK WubiNoteProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     if (pictureMessage(window, message, paintWubiNote, &result)) return result;
-    if (message == WM_DESTROY && window == wubiNoteWindow) wubiNoteWindow = nullptr;
+    if (message == WM_DESTROY && window == windows.wubiNoteWindow) windows.wubiNoteWindow = nullptr;
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -41,7 +41,7 @@ void CreateStatusWindow() {
     ui.statusPressed = -1;
     engineContext.statusWindow =
         CreateWindowExA(WS_EX_TOPMOST, STATUS_CLASS, "", WS_POPUP, ui.statusX, ui.statusY, ui.statusWidth,
-                        ui.statusHeight, uiHostWindow, nullptr, moduleInstance, nullptr);
+                        ui.statusHeight, windows.uiHostWindow, nullptr, moduleInstance, nullptr);
 }
 
 void DestroyStatusWindow() {
@@ -57,10 +57,10 @@ void RepaintStatusWindow() {
 }
 
 static int modePicture() {
-    if (wubiMode) return IDB_MODE_WUBI;
-    if (pinyinMode) return IDB_MODE_PINYIN;
-    if (webMode) return IDB_MODE_WEB;
-    if (phoneticEdition) return IDB_MODE_PHONETIC;
+    if (modes.wubiMode) return IDB_MODE_WUBI;
+    if (modes.pinyinMode) return IDB_MODE_PINYIN;
+    if (modes.webMode) return IDB_MODE_WEB;
+    if (modes.phoneticEdition) return IDB_MODE_PHONETIC;
     return IDB_MODE_SHAPE;
 }
 
@@ -181,7 +181,7 @@ static void addButtonTools(HWND window, HWND tip) {
 // A press on a button sinks it until the release; elsewhere it begins a drag. Either way
 // it closes the first introduction picture.
 static bool pressButton(HWND window, int x, int y) {
-    if (WindowExists(introWindow)) DestroyWindow(introWindow);
+    if (WindowExists(windows.introWindow)) DestroyWindow(windows.introWindow);
     for (int i = 0; i < 4; ++i) {
         const RECT& b = uiState.statusButtons[i];
         if (!insideRect(b, x, y)) continue;

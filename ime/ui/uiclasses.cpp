@@ -48,6 +48,6 @@ int RegisterUiClasses() {
 }
 
 int EndOpenDialogs() {
-    if (WindowExists(userPhraseDialog)) EndDialog(userPhraseDialog, 1);
+    if (WindowExists(windows.userPhraseDialog)) EndDialog(windows.userPhraseDialog, 1);
     return 1;
 }

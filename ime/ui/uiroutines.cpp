@@ -9,8 +9,8 @@
 bool WindowExists(HWND window) { return window != nullptr && IsWindow(window); }
 
 HIMC uiInputContext() {
-    if (uiHostWindow == nullptr) return nullptr;
-    return reinterpret_cast<HIMC>(GetWindowLongPtrA(uiHostWindow, 0));
+    if (windows.uiHostWindow == nullptr) return nullptr;
+    return reinterpret_cast<HIMC>(GetWindowLongPtrA(windows.uiHostWindow, 0));
 }
 
 HFONT CreateUiFont() {

@@ -83,29 +83,9 @@ std::string ImeDriver::type(const std::string& keys) {
 }
 
 void resetEngineForTest() {
-    std::memset(&engineContext, 0, sizeof engineContext);
+    resetProcessState();
     engineContext.chinesePunct = 1;
     engineContext.chineseMode = 1;
-    pinyinMode = webMode = webListIndex = wubiMode = phoneticEdition = 0;
-    gbkSetting = gbkLookup = tablesMissing = 0;
-    inputPhase = 1;
-    leftShiftLast = 0;
-    keyData = 0;
-    swallowNextKey = 0;
-    conversionMode = sentenceMode = 0;
-    userPhraseFile[0] = '\0';
-    repeatArmed = 0;
-    repeatKeys[0] = repeatKeys[1] = repeatKeys[2] = '^';
-    phraseLibraryMode = pinyinPhraseRequest = displayHalf = 0;
-    messageLine[0] = '\0';
-    quoteAlternation = 1;
-    pinyinStartFlag = webResultPending = 0;
-    shiftTipIndex = 0;
-    previousKey = currentKey = 0;
-    for (CodeTable* t : {&tableMB1, &tableMB4, &tableXCZMB, &tableYCZMB, &tableXGBK, &tableYGBK, &tableWBMB,
-                         &tablePYMB, &tablePYCZ})
-        *t = CodeTable{nullptr, 0};
-    userPhraseDialog = nullptr;
     engineRequest(ZOZ_RESET, 1);
 }
 
@@ -149,20 +129,20 @@ bool installSmallTables() {
     static CodeTable mb4, mb1, wbmb, xgbk;
     static bool built = false;
     if (built) {
-        tableMB4 = mb4, tableMB1 = mb1, tableWBMB = wbmb, tableXGBK = xgbk;
+        codeTables.MB4 = mb4, codeTables.MB1 = mb1, codeTables.WBMB = wbmb, codeTables.XGBK = xgbk;
         return mb4.data && mb1.data && wbmb.data && xgbk.data;
     }
     built = true;
-    tableMB4 = buildTable(
+    codeTables.MB4 = buildTable(
         "a\t工\nab\t甲\nab\t乙\nab\t丙\nabc\t丁\nabcd\t戊\nabce\t己\nabce\t庚\n"
         "abf\t中华人民共和国万岁\nabfg\t中华人民共和国万岁万万岁\ni\t一\n"
         "pa\t天\npb\t地\npc\t玄\npd\t黄\npe\t日\npf\t月\npg\t盈\nph\t宇宙洪荒\n"
         "pi\t昃\npj\t辰\npk\t宿\npl\t列\npm\t张\npn\t寒\n;a\t来\n/a\t暑\n");
-    tableMB1 = buildTable("v\t女\ni\t一\na\t阿\nab\t啊\n");
-    tableWBMB = buildTable("a\t工\ni\t一\nkhk\t中\nkhk\t口\nggll\t五\n");
-    tableXGBK = buildTable("gg\t甲\ngg\t乙\ngg\t丙\ngg\t丁\ngg\t戊\ngg\t己\ngg\t庚\ngg\t辛\n"
-                           "gg\t壬\ngg\t癸\ngg\t子\ngg\t丑\ngg\t寅\nggh\t卯\n",
-                           "fixed");
-    mb4 = tableMB4, mb1 = tableMB1, wbmb = tableWBMB, xgbk = tableXGBK;
+    codeTables.MB1 = buildTable("v\t女\ni\t一\na\t阿\nab\t啊\n");
+    codeTables.WBMB = buildTable("a\t工\ni\t一\nkhk\t中\nkhk\t口\nggll\t五\n");
+    codeTables.XGBK = buildTable("gg\t甲\ngg\t乙\ngg\t丙\ngg\t丁\ngg\t戊\ngg\t己\ngg\t庚\ngg\t辛\n"
+                                 "gg\t壬\ngg\t癸\ngg\t子\ngg\t丑\ngg\t寅\nggh\t卯\n",
+                                 "fixed");
+    mb4 = codeTables.MB4, mb1 = codeTables.MB1, wbmb = codeTables.WBMB, xgbk = codeTables.XGBK;
     return mb4.data && mb1.data && wbmb.data && xgbk.data;
 }

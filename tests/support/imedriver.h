@@ -11,6 +11,8 @@
 #include "frontend/imeexports.h"
 #include "gbk.h"
 #include "typist.h"
+#include "shapecode/codetable.h"
+#include "shapecode/shapecode.h"
 
 #include <string>
 #include <vector>

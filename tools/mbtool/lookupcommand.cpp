@@ -19,25 +19,6 @@ bool loadTableResource(const std::string& library, const std::string& name, std:
 
 namespace {
 
-// Puts the table in the slot of its name and sets the mode flags that make
-// currentCodeTable choose that slot. Unknown packed names use the shape-code slot.
-void selectTable(const std::string& name, TableFormat format, CodeTable table) {
-    pinyinMode = wubiMode = gbkLookup = phraseLibraryMode = pinyinPhraseRequest = 0;
-    phoneticEdition = name[0] == 'Y' || name == "MB1";
-    if (format == TableFormat::fixed) {
-        gbkLookup = 1;
-        (phoneticEdition ? tableYGBK : tableXGBK) = table;
-    } else if (name == "WBMB") {
-        wubiMode = 1;
-        tableWBMB = table;
-    } else if (name == "XCZMB" || name == "YCZMB") {
-        phraseLibraryMode = 1;
-        (phoneticEdition ? tableYCZMB : tableXCZMB) = table;
-    } else {
-        (phoneticEdition ? tableMB1 : tableMB4) = table;
-    }
-}
-
 bool printGbkLine(const std::string& gbk) {
     std::string utf8;
     if (!gbkToUtf8(gbk, utf8)) return false;
@@ -64,13 +45,13 @@ int commandLookup(int argc, char** argv) {
     } else if (format == TableFormat::pycz) {
         lookupPycz(table, argv[2], exact, completions);
     } else {
-        selectTable(name, format, CodeTable{table.data(), static_cast<uint32_t>(table.size())});
-        userPhraseFile[0] = '\0';  // the table alone, without anyone's user phrases
+        const CodeTable codeTable{table.data(), static_cast<uint32_t>(table.size())};
         static char completionList[COMPLETION_LIST_SIZE];
         char exactList[EXACT_LIST_SIZE] = "";
         completionList[0] = '\0';
-        if (format == TableFormat::fixed) lookupGbk(argv[2], completionList, exactList);
-        else lookupPacked(argv[2], completionList, exactList);
+        // The table alone, without anyone's user phrases.
+        if (format == TableFormat::fixed) lookupGbk(&codeTable, argv[2], completionList, exactList);
+        else lookupPacked(&codeTable, nullptr, argv[2], completionList, exactList);
         exact = exactList;
         completions = completionList;
     }

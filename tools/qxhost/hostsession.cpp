@@ -38,12 +38,8 @@ bool openHostSession(HostSession& session, const char* modulePath, std::string& 
     if (!openSession(session.ime, modulePath, hooks, error)) return false;
     const HMODULE module = session.ime.module;
     session.engine = exported<EngineContext>(module, "engineContext");
-    session.messageLine = exported<char>(module, "messageLine");
-    session.pinyinMode = exported<int32_t>(module, "pinyinMode");
-    session.webMode = exported<int32_t>(module, "webMode");
-    session.wubiMode = exported<int32_t>(module, "wubiMode");
-    session.phoneticEdition = exported<int32_t>(module, "phoneticEdition");
-    session.displayHalf = exported<int32_t>(module, "displayHalf");
+    session.modes = exported<ModeState>(module, "modes");
+    session.shapeCode = exported<ShapeCodeState>(module, "shapeCode");
     return true;
 }
 

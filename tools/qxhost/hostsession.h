@@ -5,18 +5,15 @@
 #include "session.h"
 
 #include "frontend/engine.h"
+#include "shapecode/shapecode.h"
 
 #include <string>
 
 struct HostSession {
     ImeSession ime;
     const EngineContext* engine = nullptr;
-    const char* messageLine = nullptr;
-    const int32_t* pinyinMode = nullptr;
-    const int32_t* webMode = nullptr;
-    const int32_t* wubiMode = nullptr;
-    const int32_t* phoneticEdition = nullptr;
-    const int32_t* displayHalf = nullptr;
+    const ModeState* modes = nullptr;
+    const ShapeCodeState* shapeCode = nullptr;
 };
 
 // Writes REG_DWORD value under HKEY_LOCAL_MACHINE\Software\QX; the name in GBK.

@@ -73,7 +73,8 @@ std::string sessionScreen(const HostSession& session) {
         screen += "Cells:";
         for (int i = 0; i <= c->lastCell && i < 17; ++i) screen += " " + field(c->cells[i], sizeof c->cells[i]);
         screen += "\r\n";
-        if (session.messageLine != nullptr) screen += "Message: " + field(session.messageLine, 60) + "\r\n";
+        if (const ShapeCodeState* s = session.shapeCode)
+            screen += "Message: " + field(s->messageLine, sizeof s->messageLine) + "\r\n";
         if (c->modeInput[0] != '\0') screen += "Input: " + field(c->modeInput, sizeof c->modeInput) + "\r\n";
         for (int k = 0; k < 10; ++k) {
             if (c->rowText[k][0] == '\0' && c->rowNote[k][0] == '\0') continue;
@@ -81,10 +82,12 @@ std::string sessionScreen(const HostSession& session) {
                       field(c->rowNote[k], sizeof c->rowNote[k]) + "\r\n";
         }
         std::string mode = "\xE5\xBD\xA2\xE7\xA0\x81";  // 形码
-        if (session.phoneticEdition && *session.phoneticEdition) mode = "\xE9\x9F\xB3\xE5\xBD\xA2";  // 音形
-        if (session.wubiMode && *session.wubiMode) mode = "\xE4\xBA\x94\xE7\xAC\x94";              // 五笔
-        if (session.pinyinMode && *session.pinyinMode) mode = "\xE6\x8B\xBC\xE9\x9F\xB3";          // 拼音
-        if (session.webMode && *session.webMode) mode = "\xE7\xBD\x91\xE5\x9D\x80";                // 网址
+        if (const ModeState* m = session.modes) {
+            if (m->phoneticEdition) mode = "\xE9\x9F\xB3\xE5\xBD\xA2";  // 音形
+            if (m->wubiMode) mode = "\xE4\xBA\x94\xE7\xAC\x94";         // 五笔
+            if (m->pinyinMode) mode = "\xE6\x8B\xBC\xE9\x9F\xB3";       // 拼音
+            if (m->webMode) mode = "\xE7\xBD\x91\xE5\x9D\x80";          // 网址
+        }
         screen += std::string("\r\nStatus: ") + (c->chineseMode ? "\xE4\xB8\xAD" : "\xE8\x8B\xB1") + " | " + mode +
                   " | " + (c->chinesePunct ? "\xE4\xB8\xAD\xE6\xA0\x87\xE7\x82\xB9" : "\xE8\x8B\xB1\xE6\xA0\x87\xE7\x82\xB9") +
                   " | " + (c->fullWidth ? "\xE5\x85\xA8" : "\xE5\x8D\x8A") + "\r\n";

@@ -54,7 +54,8 @@ std::string traceLine(const HostSession& session, const ScriptKey& key, const st
             line += jsonString(field(c->cells[i], sizeof c->cells[i]));
         }
         line += "]";
-        if (session.messageLine != nullptr) line += ",\"messageLine\":" + jsonString(field(session.messageLine, 60));
+        if (const ShapeCodeState* s = session.shapeCode)
+            line += ",\"messageLine\":" + jsonString(field(s->messageLine, sizeof s->messageLine));
         line += ",\"rows\":[";
         for (int k = 0; k < 10; ++k) {
             if (k > 0) line += ',';

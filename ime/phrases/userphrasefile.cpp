@@ -1,4 +1,4 @@
-#include "shapecode/userphrasefile.h"
+#include "phrases/userphrasefile.h"
 
 bool readUserPhraseLine(FILE* file, UserPhraseLine& line) {
     for (;;) {

@@ -1,0 +1,22 @@
+// The whole process-wide state in one place: what a reset puts back.
+#include "frontend/engine.h"
+
+#include "frontend/uiwindow.h"
+#include "shapecode/codetable.h"
+#include "shapecode/shapecode.h"
+#include "ui/uiwindows.h"
+
+#include <cstring>
+
+void resetProcessState() {
+    // The context has no initialisers (its layout is the record's contract): zero, as at load.
+    std::memset(&engineContext, 0, sizeof engineContext);
+    modes = {};
+    frontEnd = {};
+    windows = {};
+    codeTables = {};
+    shapeCode = {};
+    lookupLists = {};
+    startup = {};
+    resetUiState();
+}
