@@ -70,6 +70,75 @@ void addPhoneticExtras(const Lexicon& lex, std::vector<Record>& records, const s
     records.push_back({"v", {U'ü'}, 0});
 }
 
+// The positions of a code's exact list that a key can choose, as the engine offers them:
+// the list holds 47 bytes (the first entry bare, every other one with a space and its
+// label ",", "." or "'"; "牛" never third); Space takes the first entry, a label the entry
+// after its last occurrence in the display half (positions 0-24, or 22-46 after "}" when
+// the list is longer than 18 bytes).
+std::vector<bool> choosable(const std::vector<const Record*>& exact) {
+    std::vector<bool> can(exact.size(), false);
+    struct Shown {
+        size_t index;
+        int label;  // 0 none, 1-3 ",", ".", "'"
+        size_t at;  // where its label stands
+    };
+    std::vector<Shown> shown;
+    size_t size = 0;
+    int state = 0;
+    for (size_t i = 0; i < exact.size(); ++i) {
+        if (state == 2 && exact[i]->text == U"牛") continue;
+        size_t add = (state ? 2 : 0) + 2 * exact[i]->text.size();
+        if (size + add > 47) break;
+        shown.push_back({i, state, size + 1});
+        size += add;
+        state = std::min(state + 1, 3);
+    }
+    if (!shown.empty()) can[shown[0].index] = true;
+    for (int half = 0; half < (size > 18 ? 2 : 1); ++half)
+        for (int label = 1; label <= 3; ++label) {
+            const Shown* last = nullptr;
+            for (const Shown& s : shown)
+                if (s.label == label && s.at >= 22u * half && s.at < 22u * half + 25) last = &s;
+            if (last) can[last->index] = true;
+        }
+    return can;
+}
+
+// Frequency may leave a character where no key reaches it (under its only code, fourth
+// of several longer entries). Such a character moves up to the third place of its most
+// frequent code, which the "." label always takes.
+void keepCharactersChoosable(std::vector<const Record*>& order) {
+    for (int round = 0; round < 8; ++round) {
+        std::map<std::string, std::vector<size_t>> byCode;
+        for (size_t i = 0; i < order.size(); ++i) byCode[order[i]->code].push_back(i);
+        std::set<std::u32string> reached;
+        std::map<std::u32string, size_t> firstPlace;
+        for (auto& [code, places] : byCode) {
+            std::vector<const Record*> exact;
+            for (size_t i : places) exact.push_back(order[i]);
+            std::vector<bool> can = choosable(exact);
+            for (size_t k = 0; k < places.size(); ++k) {
+                const std::u32string& text = order[places[k]]->text;
+                if (text.size() != 1) continue;
+                if (can[k]) reached.insert(text);
+                firstPlace.emplace(text, places[k]);
+            }
+        }
+        bool moved = false;
+        for (auto& [text, at] : firstPlace) {
+            if (reached.count(text)) continue;
+            const std::vector<size_t>& places = byCode[order[at]->code];
+            size_t third = places.at(2);
+            std::rotate(order.begin() + third, order.begin() + at, order.begin() + at + 1);
+            std::fprintf(stderr, "mkdata: %s moved up under %s, where no key reached it\n", encodeUtf8(text).c_str(),
+                         order[third]->code.c_str());
+            moved = true;
+            break;  // the places changed: look again
+        }
+        if (!moved) return;
+    }
+}
+
 std::string line(const std::string& code, std::u32string_view text) {
     return code + '\t' + encodeUtf8(text) + '\n';
 }
@@ -165,10 +234,13 @@ std::string packedSource(const std::string& name, std::vector<Record> records, c
     });
     // An entry may come both from the scheme and from a list: keep its first place only.
     std::set<std::pair<std::string, std::u32string>> seen;
-    std::string out;
+    std::vector<const Record*> order;
     for (const Record& r : records)
-        if (seen.insert({r.code, r.text}).second) out += line(r.code, r.text);
-    report(name, seen.size());
+        if (seen.insert({r.code, r.text}).second) order.push_back(&r);
+    keepCharactersChoosable(order);
+    std::string out;
+    for (const Record* r : order) out += line(r->code, r->text);
+    report(name, order.size());
     return out;
 }
 
