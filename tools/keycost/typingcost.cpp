@@ -88,6 +88,7 @@ bool decodePackedTable(const std::vector<uint8_t>& table, std::vector<TableRecor
                 if (char c = letter(v)) r.code += c;
             size_t n = 1;
             if (q & 0x20) {
+                if (end - at < 6) return false;
                 const uint8_t* t = table.data() + at + 2;
                 n = (t[0] >> 7) * 8 + (t[1] >> 7) * 4 + (t[2] >> 7) * 2 + (t[3] >> 7);
             }
