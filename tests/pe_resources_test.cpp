@@ -273,28 +273,40 @@ TEST(DamagedFiles, BrokenDirectoriesAreRefusedByTheLoader) {
     uint32_t nameDirectory = get32(image, nameEntry + 4) & 0x7FFFFFFF;
     size_t dataEntry = root + get32(image, root + nameDirectory + 16 + 4);
 
+    // Each damage, and the file offset of the structure a refusal names.
     struct Damage {
         const char* what;
         std::function<void(std::vector<BYTE>&)> apply;
+        size_t faultAt;
     };
     std::vector<Damage> damages = {
-        {"header offset past the end", [](auto& b) { put32(b, 0x3C, 0x7FFFFFF0); }},
-        {"bad signature", [](auto& b) { b[get32(b, 0x3C)] = 'X'; }},
+        {"header offset past the end", [](auto& b) { put32(b, 0x3C, 0x7FFFFFF0); }, 0x3C},
+        {"bad signature", [](auto& b) { b[get32(b, 0x3C)] = 'X'; }, 0x3C},
         {"subdirectory out of range",
-         [&](auto& b) { put32(b, firstEntry + 4, 0x80000000u | 0x7FFFFF00u); }},
-        {"directory loops to the root", [&](auto& b) { put32(b, nameEntry + 4, 0x80000000u); }},
-        {"entry count past the section", [&](auto& b) { put16(b, root + 14, 0xFFFF); }},
-        {"data larger than the file", [&](auto& b) { put32(b, dataEntry + 4, 0x7FFFFFFF); }},
-        {"data address nowhere", [&](auto& b) { put32(b, dataEntry, 0xFFFFFF00u); }},
+         [&](auto& b) { put32(b, firstEntry + 4, 0x80000000u | 0x7FFFFF00u); }, firstEntry},
+        {"directory loops to the root", [&](auto& b) { put32(b, nameEntry + 4, 0x80000000u); }, nameEntry},
+        {"two types share a name directory",
+         [&](auto& b) {
+             put16(b, root + 14, static_cast<uint16_t>(get32(b, root + 12) >> 16) + 1);
+             put32(b, firstEntry + 8, 2);
+             put32(b, firstEntry + 12, get32(b, firstEntry + 4));
+         },
+         firstEntry + 8},
+        {"entry count past the section", [&](auto& b) { put16(b, root + 14, 0xFFFF); }, root},
+        {"data larger than the file", [&](auto& b) { put32(b, dataEntry + 4, 0x7FFFFFFF); }, dataEntry},
+        {"data address nowhere", [&](auto& b) { put32(b, dataEntry, 0xFFFFFF00u); }, dataEntry},
         {"name string out of range",
-         [&](auto& b) { put32(b, firstEntry, 0x80000000u | 0x7FFFFFF0u); }},
+         [&](auto& b) { put32(b, firstEntry, 0x80000000u | 0x7FFFFFF0u); }, firstEntry},
     };
     std::string dir = tempDir();
     for (const auto& damage : damages) {
         std::vector<BYTE> broken = image;
         damage.apply(broken);
         std::vector<WinapiResource> list;
-        EXPECT_FALSE(winapiListPeResources(broken.data(), broken.size(), &list)) << damage.what;
+        WinapiResourceFault fault;
+        EXPECT_FALSE(winapiListPeResources(broken.data(), broken.size(), &list, &fault)) << damage.what;
+        EXPECT_EQ(fault.offset, damage.faultAt) << damage.what << ": " << fault.what;
+        EXPECT_FALSE(fault.what.empty()) << damage.what;
         writeAll(dir + "/broken.dll", broken);
         SetLastError(0);
         EXPECT_EQ(LoadLibraryA((dir + "/broken.dll").c_str()), nullptr) << damage.what;

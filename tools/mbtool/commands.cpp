@@ -3,20 +3,28 @@
 #include "fixedformat.h"
 #include "gbktext.h"
 #include "packedformat.h"
-#include "peresources.h"
 #include "pewriter.h"
 #include "pyczformat.h"
 #include "pymbformat.h"
 #include "tableformat.h"
 
 #include <windows.h>
+#include <winapi_host.h>
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
+
+bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
 
 bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::string temp = path + ".tmp";
@@ -200,21 +208,23 @@ int commandVerify(int argc, char** argv) {
         std::fprintf(stderr, "mbtool verify: cannot read %s\n", argv[0]);
         return 1;
     }
-    std::vector<PeFileResource> resources;
-    std::string error;
-    if (!readPeResources(file, resources, error)) {
-        std::printf("%s: %s\n", argv[0], error.c_str());
+    // The stand-in's own reader, the one its loader maps libraries with.
+    std::vector<WinapiResource> resources;
+    WinapiResourceFault refused;
+    if (!winapiListPeResources(file.data(), file.size(), &resources, &refused)) {
+        std::printf("%s: offset 0x%zx: %s\n", argv[0], refused.offset, refused.what.c_str());
         return 1;
     }
     int tables = 0;
-    for (const PeFileResource& r : resources) {
-        if (r.type != "MB") continue;
+    for (const WinapiResource& r : resources) {
+        if (lstrcmpiA(r.type.c_str(), "mb") != 0) continue;
         ++tables;
+        const auto fileOffset = static_cast<unsigned>(r.data - file.data());
         std::vector<TableEntry> entries;
         TableFault fault;
-        if (!decodeTable(formatOfResource(r.name), r.data, entries, fault)) {
+        if (!decodeTable(formatOfResource(r.name), {r.data, r.size}, entries, fault)) {
             std::printf("%s: table %s: offset 0x%x (file offset 0x%x): %s\n", argv[0], r.name.c_str(),
-                        fault.offset, r.fileOffset + fault.offset, fault.message.c_str());
+                        fault.offset, fileOffset + fault.offset, fault.message.c_str());
             return 1;
         }
         std::printf("%s: %zu records\n", r.name.c_str(), entries.size());

@@ -65,7 +65,14 @@ struct WinapiResource {
     const BYTE* data;
     DWORD size;
 };
-bool winapiListPeResources(const void* image, size_t size, std::vector<WinapiResource>* out);
+// Where a PE image was refused: the file offset of the first structure at fault and what
+// is wrong with it.
+struct WinapiResourceFault {
+    size_t offset = 0;
+    std::string what;
+};
+bool winapiListPeResources(const void* image, size_t size, std::vector<WinapiResource>* out,
+                           WinapiResourceFault* fault = nullptr);
 bool winapiListResResources(const void* res, size_t size, std::vector<WinapiResource>* out);
 
 // The UI window and the messages of an input context: the window manager sends the

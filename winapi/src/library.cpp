@@ -155,16 +155,31 @@ struct PeImage {
     }
 };
 
+// Where and why an image is refused: the file offset of the first structure at fault.
+struct PeFault {
+    uint64_t offset = 0;
+    const char* what = "";
+
+    bool at(uint64_t fileOffset, const char* why) {
+        offset = fileOffset;
+        what = why;
+        return false;
+    }
+};
+
 struct ResourceWalk {
     const PeImage& image;
     size_t treeStart;   // file offset of the root directory
     size_t treeEnd;     // end of the section holding it
     std::set<uint32_t> visited;
     std::vector<Resource>* out;
+    PeFault* fault;
 
     bool inTree(uint64_t offset, uint64_t length) const {
         return treeStart + offset + length <= treeEnd;
     }
+
+    bool refuse(uint64_t offset, const char* why) { return fault->at(treeStart + offset, why); }
 
     bool readKey(uint32_t field, ResourceKey* key) const {
         if (!(field & 0x80000000u)) {
@@ -182,56 +197,61 @@ struct ResourceWalk {
         return true;
     }
 
-    // Level 0 holds types, 1 names, 2 languages; level 2 entries point at data.
+    // Level 0 holds types, 1 names, 2 languages; level 2 entries point at data. The
+    // caller has checked that the directory's header lies in the tree and was not seen.
     bool directory(uint32_t offset, int level, ResourceKey* type, ResourceKey* name) {
-        if (!visited.insert(offset).second) return false;   // a loop or a shared directory
-        if (!inTree(offset, 16)) return false;
         const BYTE* dir = image.base + treeStart + offset;
         uint32_t count = uint32_t(read16(dir + 12)) + read16(dir + 14);
-        if (!inTree(uint64_t(offset) + 16, uint64_t(count) * 8)) return false;
+        if (!inTree(uint64_t(offset) + 16, uint64_t(count) * 8))
+            return refuse(offset, "resource directory entries cut short");
         for (uint32_t i = 0; i < count; ++i) {
+            const uint64_t at = uint64_t(offset) + 16 + uint64_t(i) * 8;
             const BYTE* entry = dir + 16 + size_t(i) * 8;
             ResourceKey key;
-            if (!readKey(read32(entry), &key)) return false;
+            if (!readKey(read32(entry), &key)) return refuse(at, "bad resource name");
             uint32_t target = read32(entry + 4);
             bool isDirectory = target & 0x80000000u;
             target &= 0x7FFFFFFFu;
             if (level < 2) {
-                if (!isDirectory) return false;
+                if (!isDirectory) return refuse(at, "type or name entry is not a directory");
+                if (!inTree(target, 16)) return refuse(at, "subdirectory outside the resources");
+                if (!visited.insert(target).second) return refuse(at, "subdirectory reached twice");
                 if (!directory(target, level + 1, level == 0 ? &key : type,
                                level == 1 ? &key : name))
                     return false;
                 continue;
             }
-            if (isDirectory || !inTree(target, 16) || key.isId == false) return false;
+            if (!key.isId) return refuse(at, "language entry with a name");
+            if (isDirectory || !inTree(target, 16)) return refuse(at, "language entry is not a data entry");
             const BYTE* data = image.base + treeStart + target;
             uint32_t rva = read32(data), size = read32(data + 4);
-            size_t at;
-            if (!image.locate(rva, size, &at)) return false;
-            if (out->size() >= maxResources) return false;
-            out->push_back(Resource{*type, *name, key.id, image.base + at, size});
+            size_t found;
+            if (!image.locate(rva, size, &found)) return refuse(target, "resource data outside every section");
+            if (out->size() >= maxResources) return refuse(target, "too many resources");
+            out->push_back(Resource{*type, *name, key.id, image.base + found, size});
         }
         return true;
     }
 };
 
-bool parsePe(const BYTE* base, size_t size, std::vector<Resource>* out) {
+bool parsePe(const BYTE* base, size_t size, std::vector<Resource>* out, PeFault* fault) {
     out->clear();
-    if (size < 64 || base[0] != 'M' || base[1] != 'Z') return false;
+    if (size < 64 || base[0] != 'M' || base[1] != 'Z') return fault->at(0, "no MZ header");
     uint64_t pe = read32(base + 0x3C);
-    if (pe + 24 > size || memcmp(base + pe, "PE\0\0", 4) != 0) return false;
+    if (pe + 24 > size || memcmp(base + pe, "PE\0\0", 4) != 0) return fault->at(0x3C, "no PE signature");
     uint32_t sectionCount = read16(base + pe + 6);
     uint32_t optionalSize = read16(base + pe + 20);
     uint64_t optional = pe + 24;
-    if (optional + optionalSize > size || optionalSize < 2 || sectionCount > 96) return false;
+    if (sectionCount > 96) return fault->at(pe + 6, "too many sections");
+    if (optional + optionalSize > size || optionalSize < 2) return fault->at(optional, "optional header cut short");
     uint16_t magic = read16(base + optional);
     uint64_t countAt, directories;
     if (magic == 0x10B) countAt = 92, directories = 96;
     else if (magic == 0x20B) countAt = 108, directories = 112;
-    else return false;
+    else return fault->at(optional, "unknown optional header magic");
     PeImage image{base, size, {}};
     uint64_t table = optional + optionalSize;
-    if (table + uint64_t(sectionCount) * 40 > size) return false;
+    if (table + uint64_t(sectionCount) * 40 > size) return fault->at(table, "section table cut short");
     for (uint32_t i = 0; i < sectionCount; ++i) {
         const BYTE* s = base + table + size_t(i) * 40;
         image.sections.push_back({read32(s + 12), read32(s + 8), read32(s + 16), read32(s + 20)});
@@ -243,7 +263,8 @@ bool parsePe(const BYTE* base, size_t size, std::vector<Resource>* out) {
     uint32_t rva = read32(base + optional + directories + 16);
     if (rva == 0) return true;
     size_t root;
-    if (!image.locate(rva, 16, &root)) return false;
+    if (!image.locate(rva, 16, &root))
+        return fault->at(optional + directories + 16, "resource directory outside every section");
     size_t end = 0;
     for (const Section& s : image.sections) {
         if (rva >= s.virtualAddress && rva - s.virtualAddress < s.rawSize) {
@@ -251,9 +272,10 @@ bool parsePe(const BYTE* base, size_t size, std::vector<Resource>* out) {
             break;
         }
     }
-    ResourceWalk walk{image, root, end, {}, out};
+    ResourceWalk walk{image, root, end, {0}, out, fault};
     ResourceKey none{true, 0, {}};
     ResourceKey type = none, name = none;
+    if (!walk.inTree(0, 16)) return fault->at(root, "resource directory cut short");
     if (!walk.directory(0, 0, &type, &name)) {
         out->clear();
         return false;
@@ -433,7 +455,8 @@ bool loadFile(Module* m, bool runEntry) {
         }
         m->mapping = map;
         m->mappingSize = static_cast<size_t>(st.st_size);
-        if (!parsePe(static_cast<const BYTE*>(map), m->mappingSize, &m->resources)) {
+        PeFault fault;
+        if (!parsePe(static_cast<const BYTE*>(map), m->mappingSize, &m->resources, &fault)) {
             munmap(map, m->mappingSize);
             m->mapping = nullptr;
             SetLastError(ERROR_BAD_EXE_FORMAT);
@@ -707,10 +730,15 @@ HMODULE winapiAttachResources(HMODULE handle, const void* res, size_t size) {
     return reinterpret_cast<HMODULE>(m);
 }
 
-bool winapiListPeResources(const void* image, size_t size, std::vector<WinapiResource>* out) {
+bool winapiListPeResources(const void* image, size_t size, std::vector<WinapiResource>* out,
+                           WinapiResourceFault* fault) {
     std::vector<Resource> resources;
+    PeFault found;
     out->clear();
-    if (!image || !parsePe(static_cast<const BYTE*>(image), size, &resources)) return false;
+    if (!image || !parsePe(static_cast<const BYTE*>(image), size, &resources, &found)) {
+        if (fault) *fault = WinapiResourceFault{static_cast<size_t>(found.offset), found.what};
+        return false;
+    }
     listResources(resources, out);
     return true;
 }
