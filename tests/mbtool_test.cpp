@@ -3,6 +3,7 @@
 #include "tablebuilder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -86,6 +87,42 @@ TEST(MbtoolBuild, UnencodableTextIsAnErrorOrSkippedWithACount) {
     std::string out;
     runMbtool("dump " + dll + " MB4", &out);
     EXPECT_EQ("a\t工\nd\t了\n", out);
+}
+
+// Outputs are replaced whole: a failed build or write leaves the old file as it was and
+// no temporary file beside it; a good one replaces the old file with the usual mode.
+TEST(MbtoolBuild, OutputsAreReplacedWholeOrLeftAlone) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(scratchDir()) / "outputs";
+    fs::create_directories(dir);
+    const std::string out = (dir / "MB4.bin").string();
+    std::ofstream(out, std::ios::binary) << "old table";
+    auto leftovers = [&] {
+        int others = 0;
+        for (const auto& entry : fs::directory_iterator(dir))
+            others += entry.path().filename() != "MB4.bin" && entry.path().filename() != "busy.dll";
+        return others;
+    };
+
+    std::string err;
+    std::string bad = writeScratchFile("bad-out.txt", "abcde\t工\n");
+    EXPECT_EQ(1, runMbtool("build --format packed " + bad + " " + out, nullptr, &err));
+    EXPECT_EQ(tablebuilder::readFile(out), std::vector<uint8_t>({'o', 'l', 'd', ' ', 't', 'a', 'b', 'l', 'e'}));
+
+    // The target is a folder: the rename fails after the whole table was written.
+    fs::create_directories(dir / "busy.dll");
+    std::string good = writeScratchFile("good-out.txt", kPacked);
+    EXPECT_EQ(1, runMbtool("pe --machine x64 " + (dir / "busy.dll").string() + " MB4=" + out, nullptr, &err));
+    EXPECT_NE(std::string::npos, err.find("cannot write")) << err;
+    EXPECT_EQ(1, runMbtool("build --format packed " + good + " " + (dir / "nowhere" / "x.bin").string()));
+    EXPECT_EQ(0, leftovers());
+
+    ASSERT_EQ(0, runMbtool("build --format packed " + good + " " + out, nullptr, &err)) << err;
+    EXPECT_EQ(tablebuilder::readFile(out), tablebuilder::buildTable("packed", kPacked));
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(static_cast<mode_t>(fs::status(out).permissions()), 0666 & ~mask);
+    EXPECT_EQ(0, leftovers());
 }
 
 TEST(MbtoolBuild, PackedRecordsAreGroupedByBucketInInputOrder) {

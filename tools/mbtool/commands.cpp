@@ -11,6 +11,11 @@
 #include <windows.h>
 #include <winapi_host.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -26,15 +31,26 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
     return !in.bad();
 }
 
+// Written beside the target under a name of its own, then renamed over it: a reader never
+// sees half a file, and a failed write leaves the old file in place and nothing behind.
 bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::string temp = path + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!out) return false;
+    std::string temp = path + ".XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) return false;
+    const mode_t mask = umask(0);  // mkstemp makes the file private; give it the usual mode
+    umask(mask);
+    bool ok = fchmod(fd, 0666 & ~mask) == 0;
+    for (size_t done = 0; ok && done < bytes.size();) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
     }
-    return std::rename(temp.c_str(), path.c_str()) == 0;
+    ok = ok && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) unlink(temp.c_str());
+    return ok;
 }
 
 bool decodeTable(TableFormat format, std::span<const uint8_t> table, std::vector<TableEntry>& entries,
