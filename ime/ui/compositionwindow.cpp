@@ -356,16 +356,10 @@ static void compositionDropped(POINT topLeft) {
 static SIZE compositionBufferSize() { return SIZE{uiState.compositionWidth, uiState.compositionHeight}; }
 
 static const WorkingWindow composition = {
-    .record = &uiState.composition,
-    .handle = &engineContext.compositionWindow,
-    .paint = PaintComposition,
-    .bufferSize = compositionBufferSize,
-    .tool = COMPOSITION_TOOL,
-    .caretTimer = COMPOSITION_CARET_TIMER,
-    .caretPeriod = 400,
-    .caretStep = compositionCaret,
-    .pressed = compositionPressed,
-    .dropped = compositionDropped,
+    .record = &uiState.composition, .handle = &engineContext.compositionWindow, .paint = PaintComposition,
+    .bufferSize = compositionBufferSize, .tool = COMPOSITION_TOOL,
+    .caret = {COMPOSITION_CARET_TIMER, 400, compositionCaret},
+    .pressed = compositionPressed, .dropped = compositionDropped,
 };
 
 LRESULT CALLBACK CompositionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -110,14 +110,8 @@ static void letterBoxCaret(HWND window) {
 static SIZE letterBoxSize() { return SIZE{uiState.letterBoxWidth, LETTERBOX_HEIGHT}; }
 
 static const WorkingWindow letterBox = {
-    .record = &uiState.letterBox,
-    .handle = &windows.letterBoxWindow,
-    .paint = PaintLetterBox,
-    .bufferSize = letterBoxSize,
-    .tool = LETTERBOX_TOOL,
-    .caretTimer = LETTERBOX_CARET_TIMER,
-    .caretPeriod = 300,
-    .caretStep = letterBoxCaret,
+    .record = &uiState.letterBox, .handle = &windows.letterBoxWindow, .paint = PaintLetterBox,
+    .bufferSize = letterBoxSize, .tool = LETTERBOX_TOOL, .caret = {LETTERBOX_CARET_TIMER, 300, letterBoxCaret},
     // The dropped position is not kept: the next relayout puts the box back.
 };
 

@@ -209,14 +209,9 @@ static void statusDropped(POINT topLeft) {
 static SIZE statusSize() { return SIZE{STATUS_WIDTH, STATUS_HEIGHT}; }
 
 static const WorkingWindow status = {
-    .record = &uiState.status,
-    .handle = &engineContext.statusWindow,
-    .paint = PaintStatus,
-    .bufferSize = statusSize,
-    .created = addButtonTools,
-    .pressed = pressButton,
-    .hovered = pointAtButtons,
-    .released = releaseButton,
+    .record = &uiState.status, .handle = &engineContext.statusWindow, .paint = PaintStatus, .bufferSize = statusSize,
+    .caret = {},  // none: the bar has no text to put a caret in
+    .created = addButtonTools, .pressed = pressButton, .hovered = pointAtButtons, .released = releaseButton,
     .dropped = statusDropped,
 };
 

@@ -73,9 +73,11 @@ struct WorkingWindow {
     void (*paint)(HDC dc, const RECT& client);
     SIZE (*bufferSize)();                          // size of the paint buffer
     UINT tool = 0;                                 // one tool over the client area; 0 for none
-    UINT_PTR caretTimer = 0;                       // 0: no caret
-    UINT caretPeriod = 0;
-    void (*caretStep)(HWND window) = nullptr;
+    struct Caret {
+        UINT_PTR timer = 0;                        // 0: no caret
+        UINT period = 0;                           // milliseconds between two steps
+        void (*step)(HWND window) = nullptr;
+    } caret;
     void (*created)(HWND window, HWND tip) = nullptr;     // further set-up once the tip exists
     bool (*pressed)(HWND window, int x, int y) = nullptr; // left button down; true: no drag
     void (*hovered)(HWND window, int x, int y) = nullptr; // mouse move while not dragging

@@ -13,10 +13,10 @@ LRESULT WorkingWindowProc(const WorkingWindow& kind, HWND window, UINT message, 
         record.dragging = 0;
         record.tip = CreateTipControl(window);
         if (kind.created != nullptr) kind.created(window, record.tip);
-        if (kind.caretTimer != 0) SetTimer(window, kind.caretTimer, kind.caretPeriod, nullptr);
+        if (kind.caret.timer != 0) SetTimer(window, kind.caret.timer, kind.caret.period, nullptr);
         return 0;
     case WM_DESTROY:
-        if (kind.caretTimer != 0) KillTimer(window, kind.caretTimer);
+        if (kind.caret.timer != 0) KillTimer(window, kind.caret.timer);
         if (record.tip != nullptr) DestroyWindow(record.tip);
         record.tip = nullptr;
         if (window == *kind.handle) *kind.handle = nullptr;
@@ -32,7 +32,7 @@ LRESULT WorkingWindowProc(const WorkingWindow& kind, HWND window, UINT message, 
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE;
     case WM_TIMER:
-        if (kind.caretStep != nullptr) kind.caretStep(window);
+        if (kind.caret.step != nullptr) kind.caret.step(window);
         return 0;
     case WM_LBUTTONDOWN:
         if (kind.pressed != nullptr && kind.pressed(window, x, y)) return 0;
