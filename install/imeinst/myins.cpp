@@ -11,10 +11,9 @@ const char layoutText[] = "Tessel";
 
 enum { fileNameSize = 256 };
 
-} // namespace
+}  // namespace
 
-extern "C" int WINAPI myins(DWORD, DWORD, LPCSTR fileName)
-{
+extern "C" int WINAPI myins(DWORD, DWORD, LPCSTR fileName) {
     // A name that does not fit is refused rather than cut: a shortened name would install
     // some other file.
     char file[fileNameSize];

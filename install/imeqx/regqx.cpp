@@ -19,8 +19,7 @@ char names[maxNames][nameSize];
 bool isLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
 // Case-blind comparison that never folds the second byte of a double-byte character.
-bool sameText(const char* a, const char* b)
-{
+bool sameText(const char* a, const char* b) {
     while (*a && *b) {
         unsigned char x = (unsigned char)*a, y = (unsigned char)*b;
         if (isLeadByte(x) || isLeadByte(y)) {
@@ -40,31 +39,32 @@ bool sameText(const char* a, const char* b)
 }
 
 // Leading hex digits of a layout name; saturates like a 32-bit strtoul.
-unsigned long long hexNumber(const char* name)
-{
+unsigned long long hexNumber(const char* name) {
     unsigned long long value = 0;
     for (; *name; ++name) {
         int digit;
-        if (*name >= '0' && *name <= '9') digit = *name - '0';
-        else if (*name >= 'a' && *name <= 'f') digit = *name - 'a' + 10;
-        else if (*name >= 'A' && *name <= 'F') digit = *name - 'A' + 10;
-        else break;
+        if (*name >= '0' && *name <= '9')
+            digit = *name - '0';
+        else if (*name >= 'a' && *name <= 'f')
+            digit = *name - 'a' + 10;
+        else if (*name >= 'A' && *name <= 'F')
+            digit = *name - 'A' + 10;
+        else
+            break;
         value = value * 16 + digit;
         if (value > 0xFFFFFFFFull) return 0xFFFFFFFFull;
     }
     return value;
 }
 
-void setText(HKEY key, LPCSTR name, LPCSTR text)
-{
+void setText(HKEY key, LPCSTR name, LPCSTR text) {
     // Stored without the terminating zero, as installers that read these keys expect.
     RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text));
 }
 
 // Looks at the subkeys at indexes [first, end) from the last to the first; returns the
 // key marked as ours (opened with full access) or NULL, raising `largest` meanwhile.
-HKEY examine(HKEY layouts, DWORD first, DWORD end, unsigned long long* largest)
-{
+HKEY examine(HKEY layouts, DWORD first, DWORD end, unsigned long long* largest) {
     int count = 0;
     for (DWORD index = end; index > first; --index) {
         DWORD size = nameSize;
@@ -92,26 +92,24 @@ HKEY examine(HKEY layouts, DWORD first, DWORD end, unsigned long long* largest)
     return NULL;
 }
 
-[[noreturn]] void fail(const char* message, const char* name)
-{
+[[noreturn]] void fail(const char* message, const char* name) {
     fprintf(stderr, message, name);
     fflush(stdout);
     exit(1);
 }
 
-} // namespace
+}  // namespace
 
-extern "C" int WINAPI regqx(DWORD, DWORD, DWORD)
-{
+extern "C" int WINAPI regqx(DWORD, DWORD, DWORD) {
     HKEY layouts;
     // Reading, and creating the new layout's key beneath.
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, layoutsKey, 0, KEY_READ | KEY_CREATE_SUB_KEY,
-                      &layouts) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, layoutsKey, 0, KEY_READ | KEY_CREATE_SUB_KEY, &layouts) !=
+        ERROR_SUCCESS)
         fail("Keyboard Layouts open error\n", "");
 
     DWORD subkeys = 0;
-    if (RegQueryInfoKeyA(layouts, NULL, NULL, NULL, &subkeys, NULL, NULL, NULL, NULL, NULL, NULL,
-                         NULL) != ERROR_SUCCESS)
+    if (RegQueryInfoKeyA(layouts, NULL, NULL, NULL, &subkeys, NULL, NULL, NULL, NULL, NULL, NULL, NULL) !=
+        ERROR_SUCCESS)
         subkeys = 0;
 
     // The name table is bounded: more layouts are examined a table at a time, so an
@@ -132,9 +130,8 @@ extern "C" int WINAPI regqx(DWORD, DWORD, DWORD)
         else
             snprintf(name, sizeof name, "%X", (unsigned)number);
         // An identifier has at most eight digits: past that there is no free one.
-        if (number > 0xFFFFFFFFull ||
-            RegCreateKeyExA(layouts, name, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
-                            &target, NULL) != ERROR_SUCCESS) {
+        if (number > 0xFFFFFFFFull || RegCreateKeyExA(layouts, name, 0, NULL, REG_OPTION_NON_VOLATILE,
+                                                      KEY_ALL_ACCESS, NULL, &target, NULL) != ERROR_SUCCESS) {
             RegCloseKey(layouts);
             fail("%s create error\n", name);
         }

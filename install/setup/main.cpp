@@ -2,7 +2,4 @@
 // it opens no console. On the host the stand-in supplies the main that calls WinMain.
 #include "setup.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
-{
-    return setupMain(commandLine);
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) { return setupMain(commandLine); }

@@ -18,8 +18,7 @@ const char moduleFile[] = "qx.ime";
 const char layoutText[] = "Tessel\xB1\xEA\xD7\xBC\xB0\xE6";
 const char uninstallSwitch[] = "-uninst";
 
-bool sameAsciiText(const char* a, const char* b)
-{
+bool sameAsciiText(const char* a, const char* b) {
     for (; *a && *b; ++a, ++b) {
         unsigned char x = (unsigned char)*a, y = (unsigned char)*b;
         if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
@@ -29,8 +28,7 @@ bool sameAsciiText(const char* a, const char* b)
     return *a == *b;
 }
 
-bool isWindowsNt()
-{
+bool isWindowsNt() {
     OSVERSIONINFOA version;
     memset(&version, 0, sizeof version);
     version.dwOSVersionInfoSize = sizeof version;
@@ -41,8 +39,7 @@ bool isWindowsNt()
 
 // Reads a REG_SZ value into `text` (always terminated); false when it does not exist.
 // A value too long for the buffer exists but holds no identifier.
-bool readText(HKEY key, LPCSTR name, char* text, DWORD textSize, bool* tooLong)
-{
+bool readText(HKEY key, LPCSTR name, char* text, DWORD textSize, bool* tooLong) {
     DWORD type = 0, size = textSize - 1;
     LONG rc = RegQueryValueExA(key, name, NULL, &type, (LPBYTE)text, &size);
     *tooLong = rc == ERROR_MORE_DATA;
@@ -54,8 +51,7 @@ bool readText(HKEY key, LPCSTR name, char* text, DWORD textSize, bool* tooLong)
     return true;
 }
 
-bool preloadExists(int n, BOOL windowsNt, HKEY preload)
-{
+bool preloadExists(int n, BOOL windowsNt, HKEY preload) {
     char name[16];
     snprintf(name, sizeof name, "%d", n);
     if (windowsNt) {
@@ -71,14 +67,12 @@ bool preloadExists(int n, BOOL windowsNt, HKEY preload)
     return true;
 }
 
-void setText(HKEY key, LPCSTR name, LPCSTR text)
-{
+void setText(HKEY key, LPCSTR name, LPCSTR text) {
     // The terminating zero is part of the stored value.
     RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
 }
 
-std::vector<char> readWholeFile(const std::string& path, bool* ok)
-{
+std::vector<char> readWholeFile(const std::string& path, bool* ok) {
     std::vector<char> bytes;
     *ok = false;
     FILE* f = fopen(path.c_str(), "rb");
@@ -91,8 +85,7 @@ std::vector<char> readWholeFile(const std::string& path, bool* ok)
     return bytes;
 }
 
-std::string directoryOf(const char* path)
-{
+std::string directoryOf(const char* path) {
     const char* slash = nullptr;
     for (const char* p = path; *p; ++p)
         if (*p == '\\' || *p == '/') slash = p;
@@ -103,8 +96,7 @@ std::string directoryOf(const char* path)
 // under the registered name in the system directory, so that the layout loads it. The
 // copy is written beside the target and renamed over it, so a failed copy never leaves a
 // damaged module; a module in use (locked on Windows) simply stays as it is.
-void placeModuleFile()
-{
+void placeModuleFile() {
     char systemDir[MAX_PATH];
     UINT length = GetSystemDirectoryA(systemDir, sizeof systemDir);
     if (length == 0 || length >= sizeof systemDir) return;
@@ -134,13 +126,12 @@ void placeModuleFile()
     if (!written || error) std::filesystem::remove(temporary, error);
 }
 
-void install(BOOL windowsNt)
-{
+void install(BOOL windowsNt) {
     placeModuleFile();
 
     HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, layoutKey, 0, NULL, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, NULL, &key, NULL) == ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, layoutKey, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
+                        &key, NULL) == ERROR_SUCCESS) {
         setText(key, "IME File", imeFile);
         setText(key, "Layout File", windowsNt ? "kbdus.dll" : "kbdus.kbd");
         setText(key, "Layout Text", layoutText);
@@ -150,15 +141,15 @@ void install(BOOL windowsNt)
     char number[16];
     findPreloadEntry(layoutId, windowsNt, number, sizeof number);
     if (windowsNt) {
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, preloadKey, 0, NULL, REG_OPTION_NON_VOLATILE,
-                            KEY_ALL_ACCESS, NULL, &key, NULL) == ERROR_SUCCESS) {
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, preloadKey, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                            NULL, &key, NULL) == ERROR_SUCCESS) {
             setText(key, number, layoutId);
             RegCloseKey(key);
         }
     } else {
         std::string path = std::string(preloadKey) + "\\" + number;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE,
-                            KEY_ALL_ACCESS, NULL, &key, NULL) == ERROR_SUCCESS) {
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                            NULL, &key, NULL) == ERROR_SUCCESS) {
             setText(key, NULL, layoutId);
             RegCloseKey(key);
         }
@@ -167,16 +158,15 @@ void install(BOOL windowsNt)
     LoadKeyboardLayoutA(layoutId, 0);
 }
 
-void uninstall(BOOL windowsNt)
-{
+void uninstall(BOOL windowsNt) {
     HKL layout = LoadKeyboardLayoutA(layoutId, 0);
     if (layout) UnloadKeyboardLayout(layout);
 
     char number[16];
     if (findPreloadEntry(layoutId, windowsNt, number, sizeof number)) {
         HKEY key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, preloadKey, 0, NULL, REG_OPTION_NON_VOLATILE,
-                            KEY_ALL_ACCESS, NULL, &key, NULL) == ERROR_SUCCESS) {
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, preloadKey, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                            NULL, &key, NULL) == ERROR_SUCCESS) {
             // The other entries keep their numbers.
             if (windowsNt)
                 RegDeleteValueA(key, number);
@@ -189,13 +179,12 @@ void uninstall(BOOL windowsNt)
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, layoutKey);
 }
 
-} // namespace
+}  // namespace
 
-BOOL findPreloadEntry(LPCSTR identifier, BOOL windowsNt, LPSTR number, DWORD numberSize)
-{
+BOOL findPreloadEntry(LPCSTR identifier, BOOL windowsNt, LPSTR number, DWORD numberSize) {
     HKEY preload = NULL;
-    if (windowsNt && RegOpenKeyExA(HKEY_CURRENT_USER, "keyboard layout\\preload", 0, KEY_READ,
-                                   &preload) != ERROR_SUCCESS)
+    if (windowsNt &&
+        RegOpenKeyExA(HKEY_CURRENT_USER, "keyboard layout\\preload", 0, KEY_READ, &preload) != ERROR_SUCCESS)
         preload = NULL;
 
     BOOL found = FALSE;
@@ -236,8 +225,7 @@ BOOL findPreloadEntry(LPCSTR identifier, BOOL windowsNt, LPSTR number, DWORD num
     return found;
 }
 
-int setupMain(LPCSTR commandLine)
-{
+int setupMain(LPCSTR commandLine) {
     std::string line = commandLine ? commandLine : "";
     size_t first = line.find_first_not_of(" \t");
     size_t last = line.find_last_not_of(" \t");
