@@ -111,11 +111,23 @@ TEST_F(PictureTest, WithTheMenuShownAutomaticallyClosingTheSecondPictureOpensNoM
 
 TEST_F(PictureTest, EndOpenDialogsEndsTheUserPhraseDialog) {
     EXPECT_EQ(EndOpenDialogs(), 1);
-    windows.userPhraseDialog =
-        CreateWindowExA(0, "sdWin", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    HWND dialog = windows.userPhraseDialog;
-    EXPECT_EQ(EndOpenDialogs(), 1);
-    EXPECT_FALSE(IsWindow(dialog));
+    // An empty modal dialog stands for the user-phrase dialog; while it waits for the
+    // user, the module is unloaded and ends it.
+    constexpr DWORD style = WS_POPUP | WS_CAPTION;
+    alignas(4) static const WORD empty[] = {WORD(style & 0xFFFF), WORD(style >> 16), 0, 0, 0, 0, 0, 100, 50, 0, 0, 0};
+    static HWND opened;
+    opened = nullptr;
+    winapiSetPerson([](HWND modal, int) {
+        opened = windows.userPhraseDialog = modal;
+        EndOpenDialogs();
+        return true;
+    });
+    INT_PTR result = DialogBoxIndirectParamA(nullptr, reinterpret_cast<LPCDLGTEMPLATEA>(empty), windows.uiHostWindow,
+                                             [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    winapiSetPerson(nullptr);
+    EXPECT_EQ(result, 1);
+    ASSERT_NE(opened, nullptr);
+    EXPECT_FALSE(IsWindow(opened));
 }
 
 }  // namespace

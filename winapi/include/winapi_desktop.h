@@ -38,7 +38,11 @@ void winapiClearAnswers();
 
 // What the desktop recorded: "menu" (text: the items, one per line, "-" for a
 // separator; value: the choice), "messagebox" (text, detail: caption, value: the
-// answer), "winexec" (text: the command line, value: the show command).
+// answer), "winexec" (text: the command line, value: the show command), "dialog-open"
+// and "dialog-close" (text: the title, detail: "modal" or "modeless"; value: the result
+// on closing), "dialog-person" (text: what the desktop did for nobody: "Esc", "close"),
+// "folder" (text: the picker's title, detail: the path answered, value: 1, or 0 for a
+// cancel).
 struct WinapiDesktopEvent {
     std::string kind;
     std::string text;    // GBK, as the module passed it
@@ -74,6 +78,68 @@ std::string winapiShownTooltip();
 // none); the host binds the loaded module's export, tests may bind their own.
 typedef BOOL(WINAPI* WinapiNotifyIme)(HIMC context, DWORD action, DWORD index, DWORD value);
 void winapiImmBindIme(WinapiNotifyIme notifyIme);
+
+// ---- dialogs ----
+
+// A dialog template as the dialog manager reads it, classic (DLGTEMPLATE) or extended
+// (DLGTEMPLATEEX). Texts are GBK; a class or title given as an ordinal keeps the number.
+struct WinapiDialogItem {
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    DWORD helpId = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;  // dialog units
+    DWORD id = 0;
+    std::string className;  // "BUTTON", "EDIT", "STATIC", "LISTBOX", "SCROLLBAR", "COMBOBOX" for 0x80-0x85
+    WORD classOrdinal = 0;  // 0 for a class given by name
+    std::string title;
+    bool titleIsOrdinal = false;
+    WORD titleOrdinal = 0;  // a resource id (bitmap or icon of a static)
+    std::vector<BYTE> creationData;
+};
+struct WinapiDialogTemplate {
+    bool extended = false;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    DWORD helpId = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    std::string menu;
+    WORD menuOrdinal = 0;
+    std::string className;  // empty for the dialog class "#32770"
+    WORD classOrdinal = 0;
+    std::string title;
+    bool hasFont = false;  // DS_SETFONT
+    WORD pointSize = 0;
+    WORD weight = 0;
+    BYTE italic = 0;
+    BYTE charset = 0;
+    std::string faceName;
+    std::vector<WinapiDialogItem> items;
+};
+// Parses the template in the first `size` bytes; false (and *out unspecified) when the
+// bytes are not a whole template.
+bool winapiParseDialogTemplate(const void* data, size_t size, WinapiDialogTemplate* out);
+
+// The person at the desktop while a modal loop waits (a dialog, a message box): called
+// with the modal window and MSGF_DIALOGBOX or MSGF_MESSAGEBOX after the owner has had its
+// WM_ENTERIDLE. It acts as a person would (keys, clicks, time) and returns true, or
+// returns false when it has nothing more to do. Null for nobody.
+typedef bool (*WinapiPerson)(HWND modal, int kind);
+void winapiSetPerson(WinapiPerson person);
+
+// With nobody acting, a waiting dialog is closed as a person would close it: Esc, then
+// its close box; a message box takes the next queued answer or its first button.
+
+// Scripted answers of the shell's folder picker: the next SHBrowseForFolderA returns this
+// path (host path; null or empty for a cancel). With none queued the picker is cancelled.
+void winapiPushFolderAnswer(const char* path);
+
+// Keys a person types, posted to the window with the focus (the active window when no
+// window has it) with the key state kept; the caller's message loop delivers them.
+void winapiKeyDown(UINT vk);
+void winapiKeyUp(UINT vk);
+void winapiPressKey(UINT vk);  // down and up
+// A double click: down, up, then WM_LBUTTONDBLCLK (for classes with CS_DBLCLKS) and up.
+void winapiDoubleClick(int x, int y);
 
 // Destroys every window and clears the queue, timers, capture, answers and events:
 // a fresh desktop for the next test.

@@ -9,8 +9,10 @@
 #include "winapi/system.h"    // system directory, beeps, key state, strings
 
 #if __has_include("winapi/user.h")
-#include "winapi/user.h"      // windows, messages, timers, menus, dialogs
+#include "winapi/user.h"      // windows, messages, timers, menus, message boxes
 #endif
+#include "winapi/dialogs.h"   // dialog manager, templates, standard controls
+#include "winapi/files.h"     // moving, copying and deleting files
 #if __has_include("winapi/gdi.h")
 #include "winapi/gdi.h"       // device contexts, pens, brushes, bitmaps, fonts, text
 #endif

@@ -55,6 +55,33 @@ std::string utf16ToGbk(const std::u16string& s) {
     return out;
 }
 
+std::u16string gbkToUtf16(const char* gbk) {
+    static iconv_t conv = iconv_open("UTF-16LE", "GBK");
+    std::u16string out;
+    if (conv == iconv_t(-1) || !gbk) return out;
+    std::string bytes(gbk);
+    std::string wide(bytes.size() * 2 + 4, '\0');
+    char* ip = bytes.data();
+    char* op = wide.data();
+    size_t il = bytes.size(), ol = wide.size();
+    iconv(conv, nullptr, nullptr, nullptr, nullptr);
+    while (il > 0) {
+        if (iconv(conv, &ip, &il, &op, &ol) != size_t(-1)) break;
+        // A byte that starts no GBK character stays as "?".
+        ++ip;
+        --il;
+        if (ol >= 2) {
+            *op++ = '?';
+            *op++ = 0;
+            ol -= 2;
+        }
+    }
+    wide.resize(wide.size() - ol);
+    out.resize(wide.size() / 2);
+    std::memcpy(out.data(), wide.data(), out.size() * 2);
+    return out;
+}
+
 static uint32_t get32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }

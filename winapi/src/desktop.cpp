@@ -103,6 +103,7 @@ bool takeBoxAnswer(int& answer) {
 
 void resetTimers();
 void resetTooltips();
+void resetDialogAnswers();
 
 }  // namespace screen
 
@@ -265,14 +266,21 @@ void winapiSetDesktopSize(int width, int height, int taskbarHeight) {
     markScreenDirty();
 }
 
+static WPARAM buttonsDown = 0;
+
+// A mouse message for the window under the cursor (or the one holding the capture). On a
+// window's frame, caption or scroll bar it becomes the non-client message with the part
+// hit, as Windows sends it.
 static void postMouse(UINT msg, int x, int y, WPARAM keys) {
     cursorPos = POINT{x, y};
-    HWND target = captureWindow ? captureWindow : WindowFromPoint(cursorPos);
+    LRESULT hit = HTCLIENT;
+    HWND target = captureWindow ? captureWindow : windowFromPoint(cursorPos, hit);
     if (!target) return;
     POINT c = cursorPos;
     ScreenToClient(target, &c);
     if (!captureWindow) {
-        bool press = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN;
+        if (hit == HTNOWHERE || hit == HTTRANSPARENT || hit == HTERROR) hit = HTCLIENT;
+        bool press = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_LBUTTONDBLCLK;
         HWND top = target;
         while (Window* w = findWindow(top)) {
             if (!w->parent) break;
@@ -280,18 +288,20 @@ static void postMouse(UINT msg, int x, int y, WPARAM keys) {
         }
         if (press) {
             LRESULT ma = sendMessage(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(top),
-                                     MAKELPARAM(HTCLIENT, msg));
+                                     MAKELPARAM(hit, msg));
             if (ma == MA_ACTIVATE || ma == MA_ACTIVATEANDEAT) SetActiveWindow(top);
             if (ma == MA_ACTIVATEANDEAT || ma == MA_NOACTIVATEANDEAT) return;
         }
         if (!findWindow(target)) return;
-        sendMessage(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(HTCLIENT, msg));
+        sendMessage(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(hit, msg));
     }
-    if (findWindow(target)) PostMessageA(target, msg, keys, MAKELPARAM(WORD(c.x), WORD(c.y)));
+    if (!findWindow(target)) return;
+    if (hit != HTCLIENT)
+        PostMessageA(target, msg - WM_MOUSEMOVE + WM_NCMOUSEMOVE, WPARAM(hit), MAKELPARAM(WORD(x), WORD(y)));
+    else
+        PostMessageA(target, msg, keys, MAKELPARAM(WORD(c.x), WORD(c.y)));
     winapiPumpMessages();
 }
-
-static WPARAM buttonsDown = 0;
 
 void winapiMouseMove(int x, int y) { postMouse(WM_MOUSEMOVE, x, y, buttonsDown); }
 void winapiMouseDown(int button, int x, int y) {
@@ -305,6 +315,44 @@ void winapiMouseUp(int button, int x, int y) {
 void winapiClick(int x, int y) {
     winapiMouseDown(0, x, y);
     winapiMouseUp(0, x, y);
+}
+
+// The second press of a double click is WM_LBUTTONDBLCLK only for windows whose class
+// asks for it; others see a second plain press.
+void winapiDoubleClick(int x, int y) {
+    winapiClick(x, y);
+    HWND target = captureWindow ? captureWindow : WindowFromPoint(POINT{x, y});
+    Window* w = findWindow(target);
+    bool wantsDouble = w && (w->cls->style & CS_DBLCLKS);
+    buttonsDown |= MK_LBUTTON;
+    postMouse(wantsDouble ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, x, y, buttonsDown);
+    winapiMouseUp(0, x, y);
+}
+
+// ---- keys a person types ----
+
+static HWND keyTarget() {
+    HWND focus = GetFocus();
+    return focus ? focus : GetActiveWindow();
+}
+
+static void postKey(UINT msg, UINT vk) {
+    HWND target = keyTarget();
+    bool down = msg == WM_KEYDOWN;
+    winapiSetKeyState(int(vk), down ? 0x80 : 0x00);
+    if (vk == VK_SHIFT) winapiSetKeyState(VK_LSHIFT, down ? 0x80 : 0x00);
+    if (vk == VK_CONTROL) winapiSetKeyState(VK_LCONTROL, down ? 0x80 : 0x00);
+    if (vk == VK_MENU) winapiSetKeyState(VK_LMENU, down ? 0x80 : 0x00);
+    if (!target) return;
+    LPARAM data = 1 | (down ? 0 : (LPARAM(3) << 30));
+    PostMessageA(target, msg, vk, data);
+}
+
+void winapiKeyDown(UINT vk) { postKey(WM_KEYDOWN, vk); }
+void winapiKeyUp(UINT vk) { postKey(WM_KEYUP, vk); }
+void winapiPressKey(UINT vk) {
+    winapiKeyDown(vk);
+    winapiKeyUp(vk);
 }
 
 void winapiPushMenuAnswer(UINT commandId) { menuAnswers().push_back(commandId); }
@@ -355,28 +403,14 @@ void winapiResetDesktop() {
     winapiClearAnswers();
     winapiClearDesktopEvents();
     resetTooltips();
+    resetDialogAnswers();
     deskWidth = 1024;
     deskHeight = 768;
     taskbar = 28;
     markScreenDirty();
 }
 
-// ---- message boxes and programs: recorded, answered by the script ----
-
-int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
-    int answer;
-    if (!takeBoxAnswer(answer)) {
-        switch (type & 0xF) {
-        case MB_ABORTRETRYIGNORE: answer = IDABORT; break;
-        case MB_YESNO: case MB_YESNOCANCEL: answer = IDYES; break;
-        case MB_RETRYCANCEL: answer = IDRETRY; break;
-        default: answer = IDOK;
-        }
-    }
-    recordEvent("messagebox", text ? text : "", caption ? caption : "", answer);
-    winapiRecordEvent("messagebox", text ? text : "");
-    return answer;
-}
+// ---- programs: recorded, never run ----
 
 UINT WINAPI WinExec(LPCSTR commandLine, UINT show) {
     recordEvent("winexec", commandLine ? commandLine : "", "", long(show));

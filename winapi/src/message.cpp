@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace screen {
 
@@ -170,8 +171,16 @@ int winapiPumpMessages() {
     // Bounded: a window that keeps posting to itself must not hang the host.
     while (handled < 100000 && PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
         if (m.message == WM_QUIT) break;
-        DispatchMessageA(&m);
         ++handled;
+        // As an application's loop does for its modeless dialogs: their keys go through
+        // the dialog manager.
+        HWND top = m.hwnd;
+        while (Window* w = findWindow(top)) {
+            if (!w->parent) break;
+            top = w->parent;
+        }
+        if (top && findDialog(top) && IsDialogMessageA(top, &m)) continue;
+        DispatchMessageA(&m);
     }
     return handled;
 }
@@ -212,8 +221,62 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return FALSE;
     case WM_MOUSEACTIVATE:
         return MA_ACTIVATE;
-    case WM_NCHITTEST:
-        return HTCLIENT;
+    case WM_NCHITTEST: {
+        LRESULT hit = nonClientHitTest(*w, POINT{short(LOWORD(lParam)), short(HIWORD(lParam))});
+        return hit == HTNOWHERE ? HTCLIENT : hit;
+    }
+    case WM_NCLBUTTONDOWN:
+        nonClientPress(hwnd, LRESULT(wParam), POINT{short(LOWORD(lParam)), short(HIWORD(lParam))});
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE) sendMessage(hwnd, WM_CLOSE, 0, 0);
+        return 0;
+    case WM_ACTIVATE:
+        // A window that becomes active takes the focus, as Windows' default does.
+        if (LOWORD(wParam) != WA_INACTIVE && !(w->style & WS_MINIMIZE)) SetFocus(hwnd);
+        return 0;
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC: {
+        // Fields and lists are white, everything else of a dialog has the button face.
+        int back = msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORLISTBOX ? COLOR_WINDOW
+                   : msg == WM_CTLCOLORSCROLLBAR                     ? COLOR_SCROLLBAR
+                                                                     : COLOR_3DFACE;
+        HDC hdc = reinterpret_cast<HDC>(wParam);
+        SetBkColor(hdc, GetSysColor(back));
+        SetTextColor(hdc, GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(back));
+    }
+    // An application that leaves the input method's messages to this procedure gets the
+    // result as characters: the result string as WM_IME_CHAR, each of those as WM_CHAR
+    // bytes (lead byte first), as in an application that knows nothing of input methods.
+    case WM_IME_COMPOSITION:
+        if (lParam & GCS_RESULTSTR) {
+            HIMC context = ImmGetContext(hwnd);
+            LONG n = ImmGetCompositionStringA(context, GCS_RESULTSTR, nullptr, 0);
+            if (n > 0) {
+                std::string result(size_t(n), '\0');
+                n = ImmGetCompositionStringA(context, GCS_RESULTSTR, result.data(), DWORD(n));
+                for (LONG i = 0; i < n;) {
+                    unsigned char lead = static_cast<unsigned char>(result[size_t(i)]);
+                    bool pair = lead >= 0x81 && lead <= 0xFE && i + 1 < n;
+                    WPARAM ch = pair ? WPARAM(lead) << 8 | static_cast<unsigned char>(result[size_t(i) + 1]) : lead;
+                    i += pair ? 2 : 1;
+                    if (!findWindow(hwnd)) break;
+                    sendMessage(hwnd, WM_IME_CHAR, ch, 1);
+                }
+            }
+            ImmReleaseContext(hwnd, context);
+        }
+        return 0;
+    case WM_IME_CHAR:
+        if (wParam > 0xFF) PostMessageA(hwnd, WM_CHAR, (wParam >> 8) & 0xFF, lParam);
+        PostMessageA(hwnd, WM_CHAR, wParam & 0xFF, lParam);
+        return 0;
     case WM_WINDOWPOSCHANGED: {
         auto* wp = reinterpret_cast<WINDOWPOS*>(lParam);
         if (!wp) return 0;
@@ -230,6 +293,7 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     }
     case WM_SETTEXT:
         w->title = lParam ? reinterpret_cast<const char*>(lParam) : "";
+        if ((w->style & WS_CAPTION) == WS_CAPTION) refreshNonClient(hwnd);
         markScreenDirty();
         return TRUE;
     case WM_GETTEXT: {

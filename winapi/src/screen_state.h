@@ -54,6 +54,15 @@ struct WindowClass {
     ATOM atom = 0;
 };
 
+// The vertical scroll bar of a window with WS_VSCROLL, drawn in its non-client area.
+struct ScrollBarState {
+    bool shown = false;
+    int min = 0;
+    int max = 0;
+    UINT page = 0;
+    int pos = 0;
+};
+
 struct Window {
     HWND handle = nullptr;
     std::shared_ptr<WindowClass> cls;
@@ -74,6 +83,7 @@ struct Window {
     RECT update{};          // client coordinates
     bool destroying = false;
     HFONT font = nullptr;   // WM_SETFONT, for the dialog controls
+    ScrollBarState vscroll;
 };
 
 // All live windows by handle; top-level z-order bottom to top (topmost band last).
@@ -83,10 +93,24 @@ Window* findWindow(HWND hwnd);
 std::shared_ptr<WindowClass> findClass(LPCSTR name, HINSTANCE instance);
 uintptr_t newHandle();
 
-// Border width of the non-client frame, and the client origin inside the window.
-int borderOf(const Window& w);
+// The non-client area: frame, caption, client edge and scroll bar around the client.
+struct Insets {
+    int left, top, right, bottom;
+};
+Insets nonClientInsets(const Window& w);
+RECT clientRectOf(const Window& w);   // client coordinates
 POINT clientOrigin(const Window& w);  // screen coordinates
 RECT screenRect(const Window& w);
+// Draws the frame, caption and scroll bar into the window's surface.
+void drawNonClient(Window& w);
+// What part of the window a screen point is on (HT* codes), and the default action of a
+// left press on a non-client part.
+LRESULT nonClientHitTest(const Window& w, POINT screen);
+void nonClientPress(HWND hwnd, LRESULT hit, POINT screen);
+// Redraws the non-client area after its content changed (title, scroll bar).
+void refreshNonClient(HWND hwnd);
+// DrawEdge on a surface, in its own coordinates.
+void edgeOnSurface(Surface& s, RECT r, UINT edge, UINT flags);
 
 // Message queue and dispatch.
 struct QueuedMessage {
@@ -102,6 +126,9 @@ DWORD now();
 void killTimersOf(HWND hwnd);
 bool nextTimerDue(DWORD& due);
 void postDueTimers();
+
+// The window under a screen point and its answer to WM_NCHITTEST.
+HWND windowFromPoint(POINT pt, LRESULT& hit);
 
 // Mouse capture and focus bookkeeping touched by DestroyWindow.
 void forgetWindow(HWND hwnd);
@@ -167,9 +194,44 @@ int fontCellHeight(const LOGFONTA& lf);
 int textWidth(const LOGFONTA& lf, const char* text, int length, int extra);
 void drawText(DeviceContext& dc, int x, int y, const char* text, int length, const INT* dx);
 
-// Tooltips: the built-in class and the subclass relay of TTF_SUBCLASS tools.
+// The system's window classes (tooltips, dialogs, controls), registered on first use;
+// and the subclass relay of TTF_SUBCLASS tools.
 void registerBuiltinClasses();
+void registerTooltipClass();
+void registerDialogClass();
+void registerButtonClass();
+void registerEditClass();
+void registerListBoxClass();
+void registerStaticClass();
 void relayToSubclassingTips(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Dialogs: what the dialog manager keeps for each dialog window.
+struct DialogState {
+    HFONT font = nullptr;
+    bool ownsFont = false;
+    int baseX = 0, baseY = 0;  // dialog base units of the font
+    bool modal = false;
+    bool messageBox = false;
+    bool ended = false;
+    INT_PTR result = 0;
+    HWND owner = nullptr;      // the top-level owner a modal dialog disabled
+    bool ownerDisabled = false;
+    HWND savedFocus = nullptr;
+    int defId = 0;             // default button's id, 0 for none
+    bool closeRecorded = false;
+};
+DialogState* findDialog(HWND dialog);
+HWND createDialog(HINSTANCE instance, const void* data, size_t size, HWND owner, DLGPROC proc,
+                  LPARAM param, bool modal, bool messageBox);
+// Runs a modal loop until EndDialog; `nobody` closes the dialog when neither the owner nor
+// the desktop's person acts (round 0, 1, ...) and returns false when it has given up.
+INT_PTR runModal(HWND dialog, HWND owner, int kind, bool (*nobody)(HWND dialog, int round));
+// The desktop's person (winapiSetPerson); reset with the desktop.
+void setPerson(WinapiPerson person);
+// The default push button follows the focus inside a dialog.
+void fixDefaultButton(HWND dialog, HWND focus);
+// Draws a system icon (IDI_*) or an icon resource; false for an unknown handle.
+bool drawIconAt(HDC hdc, int x, int y, HICON icon);
 
 // Resources read through FindResourceA; nullptr when missing.
 const unsigned char* resourceBytes(HINSTANCE instance, LPCSTR name, LPCSTR type, DWORD& size);

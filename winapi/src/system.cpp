@@ -73,6 +73,18 @@ void winapiClearRecords() {
 }
 void WINAPI OutputDebugStringA(LPCSTR text) { winapiRecordEvent("debug", text ? text : ""); }
 
+// Rounded to the nearest, halves away from zero; -1 for a zero divisor or an overflow.
+int WINAPI MulDiv(int number, int numerator, int denominator) {
+    if (denominator == 0) return -1;
+    long long product = static_cast<long long>(number) * numerator;
+    bool negative = (product < 0) != (denominator < 0);
+    long long a = product < 0 ? -product : product;
+    long long d = denominator < 0 ? -static_cast<long long>(denominator) : denominator;
+    long long q = (a + d / 2) / d;
+    if (q > 0x7FFFFFFFLL) return -1;
+    return static_cast<int>(negative ? -q : q);
+}
+
 DWORD WINAPI GetTickCount(void) {
     using namespace std::chrono;
     return static_cast<DWORD>(

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace screen {
 
@@ -151,19 +153,138 @@ BOOL WINAPI GetTextMetricsA(HDC hdc, LPTEXTMETRICA tm) {
     return TRUE;
 }
 
-// One line at a time; words are not wrapped except on explicit line breaks.
+namespace {
+
+// One line of DrawTextA's layout: its text and the byte offset of the character that a
+// '&' prefix underlines (-1 for none).
+struct TextLine {
+    std::string text;
+    int underline = -1;
+};
+
+// Removes '&' prefixes: "&&" is one '&', "&x" underlines x.
+TextLine stripPrefix(const char* text, int length) {
+    TextLine line;
+    for (int i = 0; i < length;) {
+        if (text[i] == '&') {
+            if (i + 1 < length && text[i + 1] == '&') {
+                line.text += '&';
+                i += 2;
+                continue;
+            }
+            if (i + 1 >= length) break;
+            line.underline = int(line.text.size());
+            ++i;
+            continue;
+        }
+        int n = gbkCharLength(text, i, length);
+        line.text.append(text + i, size_t(n));
+        i += n;
+    }
+    return line;
+}
+
+std::string expandTabs(const std::string& text) {
+    std::string out;
+    int column = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\t') {
+            do {
+                out += ' ';
+                ++column;
+            } while (column % 8);
+            continue;
+        }
+        out += text[i];
+        ++column;
+    }
+    return out;
+}
+
+// Breaks a line into pieces no wider than `width`: after a space, or between two
+// double-byte characters. A word wider than the line stays whole.
+std::vector<TextLine> wrap(const TextLine& line, const LOGFONTA& lf, int extra, int width) {
+    std::vector<TextLine> out;
+    const std::string& t = line.text;
+    size_t start = 0;
+    const int length = int(t.size());
+    while (start < t.size()) {
+        size_t end = start, lastBreak = std::string::npos;
+        int w = 0;
+        while (end < t.size()) {
+            int n = gbkCharLength(t.data(), int(end), length);
+            int cw = textWidth(lf, t.data() + end, n, extra);
+            if (w + cw > width && end > start) {
+                // A double-byte character may start a new line anywhere.
+                if (n == 2 || (end > start && static_cast<unsigned char>(t[end - 1]) >= 0x80)) lastBreak = end;
+                break;
+            }
+            w += cw;
+            if (t[end] == ' ') lastBreak = end + 1;
+            end += size_t(n);
+        }
+        if (end >= t.size()) lastBreak = t.size();
+        if (lastBreak == std::string::npos || lastBreak <= start) {
+            // No break inside: the word runs to the next space.
+            lastBreak = end;
+            while (lastBreak < t.size() && t[lastBreak] != ' ') ++lastBreak;
+            if (lastBreak < t.size()) ++lastBreak;
+        }
+        TextLine piece;
+        piece.text = t.substr(start, lastBreak - start);
+        while (!piece.text.empty() && piece.text.back() == ' ' && lastBreak < t.size()) piece.text.pop_back();
+        if (line.underline >= int(start) && line.underline < int(lastBreak)) piece.underline = line.underline - int(start);
+        out.push_back(piece);
+        start = lastBreak;
+        while (start < t.size() && t[start] == ' ') ++start;
+    }
+    if (out.empty()) out.push_back(TextLine{});
+    return out;
+}
+
+}  // namespace
+
+// Lines split at line breaks (unless DT_SINGLELINE), '&' prefixes (unless DT_NOPREFIX),
+// tabs (DT_EXPANDTABS) and word wrapping (DT_WORDBREAK) as Windows lays them out.
 int WINAPI DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format) {
     DeviceContext* dc = findDc(hdc);
     if (!dc || !text || !rect) return 0;
     if (length < 0) length = int(std::strlen(text));
     const LOGFONTA& lf = fontOf(*dc);
     int cell = fontCellHeight(lf);
-    int y = rect->top, maxWidth = 0;
+    std::vector<TextLine> lines;
     int start = 0;
     while (start <= length) {
         int end = start;
-        while (end < length && text[end] != '\n' && text[end] != '\r') end += gbkCharLength(text, end, length);
-        int width = textWidth(lf, text + start, end - start, dc->charExtra);
+        if (!(format & DT_SINGLELINE))
+            while (end < length && text[end] != '\n' && text[end] != '\r') end += gbkCharLength(text, end, length);
+        else
+            end = length;
+        TextLine line;
+        if (format & DT_NOPREFIX)
+            line.text.assign(text + start, size_t(end - start));
+        else
+            line = stripPrefix(text + start, end - start);
+        if (format & DT_SINGLELINE) {
+            std::string flat;
+            for (char c : line.text)
+                if (c != '\r' && c != '\n') flat += c;
+            line.text = flat;
+        }
+        if (format & DT_EXPANDTABS) line.text = expandTabs(line.text);
+        if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE)) {
+            for (TextLine& piece : wrap(line, lf, dc->charExtra, int(rect->right - rect->left))) lines.push_back(piece);
+        } else {
+            lines.push_back(line);
+        }
+        if (end >= length) break;
+        start = end + 1;
+        if (start < length && text[end] == '\r' && text[start] == '\n') ++start;
+    }
+    int y = rect->top, maxWidth = 0;
+    uint32_t ink = pixelFromColor(dc->textColor);
+    for (const TextLine& line : lines) {
+        int width = textWidth(lf, line.text.data(), int(line.text.size()), dc->charExtra);
         maxWidth = std::max(maxWidth, width);
         if (!(format & DT_CALCRECT)) {
             int x = rect->left;
@@ -175,12 +296,22 @@ int WINAPI DrawTextA(HDC hdc, LPCSTR text, int length, LPRECT rect, UINT format)
                 if (format & DT_BOTTOM) ly = rect->bottom - cell;
             }
             UINT opts = (format & DT_NOCLIP) ? 0 : ETO_CLIPPED;
-            ExtTextOutA(hdc, x, ly, opts, rect, text + start, UINT(end - start), nullptr);
+            ExtTextOutA(hdc, x, ly, opts, rect, line.text.data(), UINT(line.text.size()), nullptr);
+            if (line.underline >= 0 && line.underline < int(line.text.size())) {
+                int n = gbkCharLength(line.text.data(), line.underline, int(line.text.size()));
+                int ux = x + textWidth(lf, line.text.data(), line.underline, dc->charExtra);
+                int uw = textWidth(lf, line.text.data() + line.underline, n, dc->charExtra);
+                DeviceContext drawn = *dc;
+                if (!(format & DT_NOCLIP)) {
+                    RECT r = *rect;
+                    OffsetRect(&r, dc->origin.x, dc->origin.y);
+                    IntersectRect(&drawn.clip, &drawn.clip, &r);
+                }
+                fillSolid(drawn, RECT{ux, ly + cell * 7 / 8 + 1, ux + uw, ly + cell * 7 / 8 + 2}, ink);
+            }
         }
         y += cell;
-        if (end >= length || (format & DT_SINGLELINE)) break;
-        start = end + 1;
-        if (start < length && text[end] == '\r' && text[start] == '\n') ++start;
+        if (format & DT_SINGLELINE) break;
     }
     if (format & DT_CALCRECT) {
         rect->right = rect->left + maxWidth;

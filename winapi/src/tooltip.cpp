@@ -196,10 +196,7 @@ static LRESULT CALLBACK tipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-void registerBuiltinClasses() {
-    static bool done = false;
-    if (done) return;
-    done = true;
+void registerTooltipClass() {
     WNDCLASSA wc{};
     wc.style = CS_GLOBALCLASS | CS_SAVEBITS;
     wc.lpfnWndProc = tipProc;

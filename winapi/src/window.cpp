@@ -55,16 +55,6 @@ std::shared_ptr<WindowClass> findClass(LPCSTR name, HINSTANCE instance) {
     return global;
 }
 
-int borderOf(const Window& w) {
-    if (w.style & (WS_THICKFRAME)) return 4;
-    if ((w.style & WS_DLGFRAME) || (w.exStyle & WS_EX_DLGMODALFRAME)) return 3;
-    return (w.style & WS_BORDER) ? 1 : 0;
-}
-
-static int captionOf(const Window& w) {
-    return (w.style & WS_CAPTION) == WS_CAPTION ? 18 : 0;
-}
-
 RECT screenRect(const Window& w) {
     RECT r = w.rect;
     if (w.parent) {
@@ -78,37 +68,15 @@ RECT screenRect(const Window& w) {
 
 POINT clientOrigin(const Window& w) {
     RECT r = screenRect(w);
-    int b = borderOf(w);
-    return POINT{r.left + b, r.top + b + captionOf(w)};
+    Insets in = nonClientInsets(w);
+    return POINT{r.left + in.left, r.top + in.top};
 }
 
-static RECT clientRectOf(const Window& w) {
-    int b = borderOf(w);
-    int width = std::max<int>(0, w.rect.right - w.rect.left - 2 * b);
-    int height = std::max<int>(0, w.rect.bottom - w.rect.top - 2 * b - captionOf(w));
+RECT clientRectOf(const Window& w) {
+    Insets in = nonClientInsets(w);
+    int width = std::max<int>(0, w.rect.right - w.rect.left - in.left - in.right);
+    int height = std::max<int>(0, w.rect.bottom - w.rect.top - in.top - in.bottom);
     return RECT{0, 0, width, height};
-}
-
-// The non-client frame is drawn into the window's surface when it is (re)made; client
-// drawing is clipped inside it and never touches it.
-static void drawFrame(Window& w) {
-    Surface& s = *w.surface;
-    int b = borderOf(w);
-    uint32_t face = pixelFromColor(GetSysColor(COLOR_BTNFACE));
-    uint32_t frame = pixelFromColor(GetSysColor(COLOR_WINDOWFRAME));
-    for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x) {
-            bool edge = x < b || y < b || x >= s.width - b || y >= s.height - b;
-            if (!edge) continue;
-            bool outer = x == 0 || y == 0 || x == s.width - 1 || y == s.height - 1;
-            *s.at(x, y) = (outer || b == 1) ? frame : face;
-        }
-    int cap = captionOf(w);
-    if (cap) {
-        uint32_t bar = pixelFromColor(GetSysColor(COLOR_ACTIVECAPTION));
-        for (int y = b; y < b + cap && y < s.height; ++y)
-            for (int x = b; x < s.width - b; ++x) *s.at(x, y) = bar;
-    }
 }
 
 static void remakeSurface(Window& w) {
@@ -121,7 +89,7 @@ static void remakeSurface(Window& w) {
             std::memcpy(fresh->at(0, y), w.surface->at(0, y), size_t(cw) * 4);
     }
     w.surface = fresh;
-    drawFrame(w);
+    drawNonClient(w);
 }
 
 static void placeInZOrder(HWND hwnd, bool top) {
@@ -267,8 +235,14 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     cs.lpszName = windowName;
     cs.lpszClass = className;
     cs.dwExStyle = exStyle;
-    if (!sendMessage(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) ||
-        sendMessage(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+    if (!sendMessage(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
+        DestroyWindow(hwnd);
+        return nullptr;
+    }
+    // A class may change its own styles while being created (a static's sunken edge):
+    // the frame follows.
+    if (Window* now = findWindow(hwnd)) drawNonClient(*now);
+    if (sendMessage(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         DestroyWindow(hwnd);
         return nullptr;
     }
@@ -419,28 +393,51 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName) {
     return nullptr;
 }
 
-static HWND childFromPoint(HWND parent, POINT pt) {
-    for (auto& [h, c] : windows()) {
-        if (c->parent != parent || !(c->style & WS_VISIBLE)) continue;
+namespace screen {
+
+// Children are searched from the top of their z-order (the first created), skipping
+// hidden and disabled ones and those that let the point through (group boxes). The
+// window found has answered WM_NCHITTEST once; its answer comes back in `hit`.
+static HWND childFromPoint(HWND parent, POINT pt, LRESULT& hit) {
+    std::vector<HWND> children;
+    for (auto& [h, c] : windows())
+        if (c->parent == parent && (c->style & WS_VISIBLE) && !(c->style & WS_DISABLED)) children.push_back(c->handle);
+    for (HWND child : children) {
+        Window* c = findWindow(child);
+        if (!c) continue;
         RECT r = screenRect(*c);
-        if (PtInRect(&r, pt)) return childFromPoint(c->handle, pt);
+        if (!PtInRect(&r, pt)) continue;
+        LRESULT childHit = sendMessage(child, WM_NCHITTEST, 0, MAKELPARAM(WORD(pt.x), WORD(pt.y)));
+        if (childHit == HTTRANSPARENT) continue;
+        if (findWindow(child)) {
+            hit = childHit;
+            return childFromPoint(child, pt, hit);
+        }
     }
     return parent;
 }
 
 // Windows that answer HTTRANSPARENT (tooltips) let the point through to those below.
-HWND WINAPI WindowFromPoint(POINT pt) {
+HWND windowFromPoint(POINT pt, LRESULT& hit) {
     std::vector<HWND> order(zOrder().rbegin(), zOrder().rend());
     for (HWND h : order) {
         Window* w = findWindow(h);
         if (!w || !(w->style & WS_VISIBLE)) continue;
         RECT r = screenRect(*w);
         if (!PtInRect(&r, pt)) continue;
-        if (sendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(WORD(pt.x), WORD(pt.y))) == HTTRANSPARENT)
-            continue;
-        if (findWindow(h)) return childFromPoint(h, pt);
+        hit = sendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(WORD(pt.x), WORD(pt.y)));
+        if (hit == HTTRANSPARENT) continue;
+        if (findWindow(h)) return childFromPoint(h, pt, hit);
     }
+    hit = HTNOWHERE;
     return nullptr;
+}
+
+}  // namespace screen
+
+HWND WINAPI WindowFromPoint(POINT pt) {
+    LRESULT hit;
+    return windowFromPoint(pt, hit);
 }
 
 LRESULT WINAPI CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -566,6 +563,10 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int 
             invalidateAll(*w, true);
         else if (!(flags & SWP_NOREDRAW))
             invalidateAll(*w, true);  // the new part needs painting; simplest is all of it
+    }
+    if ((flags & SWP_FRAMECHANGED) && !resized) {
+        drawNonClient(*w);
+        invalidateAll(*w, true);
     }
     if (!(flags & SWP_NOZORDER) && !w->parent) {
         if (insertAfter == HWND_TOPMOST) w->exStyle |= WS_EX_TOPMOST;

@@ -42,6 +42,9 @@ SHORT WINAPI GetAsyncKeyState(int vKey);
 BOOL WINAPI GetKeyboardState(PBYTE lpKeyState);
 BOOL WINAPI SetKeyboardState(LPBYTE lpKeyState);
 
+// number * numerator / denominator, rounded; -1 on a zero denominator or an overflow.
+int WINAPI MulDiv(int number, int numerator, int denominator);
+
 DWORD WINAPI GetTickCount(void);
 void WINAPI Sleep(DWORD dwMilliseconds);
 DWORD WINAPI GetCurrentProcessId(void);

@@ -449,8 +449,6 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
 #define CreateWindowA(c, n, s, x, y, w, h, p, m, i, v) \
     CreateWindowExA(0, c, n, s, x, y, w, h, p, m, i, v)
 BOOL WINAPI DestroyWindow(HWND hwnd);
-// Ends a dialog; until modal dialogs exist here, ending one destroys its window.
-BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
 BOOL WINAPI IsWindow(HWND hwnd);
 BOOL WINAPI IsWindowVisible(HWND hwnd);
 BOOL WINAPI IsWindowEnabled(HWND hwnd);

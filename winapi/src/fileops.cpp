@@ -1,0 +1,191 @@
+// Moving, copying and deleting files by their Windows names. Backslashes are the host's
+// slashes, as in the stand-in's fopen, so a module path such as the system directory +
+// "\fread.rt" names the same file for every call.
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string hostPath(LPCSTR path) {
+    std::string local(path);
+    for (char& c : local)
+        if (c == '\\') c = '/';
+    return local;
+}
+
+// Windows' code for what the host reported.
+DWORD errorFromErrno(int error) {
+    switch (error) {
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS: return ERROR_ACCESS_DENIED;
+    case EXDEV: return 17;  // ERROR_NOT_SAME_DEVICE
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    case ENOSPC: return 112;  // ERROR_DISK_FULL
+    }
+    return ERROR_INVALID_FUNCTION;
+}
+
+BOOL fail(int error) {
+    SetLastError(errorFromErrno(error));
+    return FALSE;
+}
+
+bool validName(LPCSTR path) { return path != nullptr && *path != '\0'; }
+
+// Renames without replacing: the target must not exist, and nothing lies between the
+// check and the rename.
+int renameNoReplace(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) != 0) return -1;
+    if (::unlink(from.c_str()) != 0) {
+        int error = errno;
+        ::unlink(to.c_str());
+        errno = error;
+        return -1;
+    }
+    return 0;
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Copies the bytes of `from` into a new file beside `to`, then moves it to `to`
+// (replacing or not), so `to` is never seen half written.
+bool copyThroughTemporary(const std::string& from, const std::string& to, bool replace, int& error) {
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        error = errno;
+        return false;
+    }
+    struct stat st;
+    if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
+        error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(in);
+        return false;
+    }
+    std::string temp = to + ".XXXXXX";
+    int out = ::mkstemp(temp.data());
+    if (out < 0) {
+        error = errno;
+        ::close(in);
+        return false;
+    }
+    bool ok = true;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = ::write(out, buffer + done, size_t(n - done));
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                ok = false;
+                break;
+            }
+            done += w;
+        }
+        if (!ok) break;
+    }
+    if (!ok) error = errno;
+    ::fchmod(out, st.st_mode & 0777);
+    if (ok && ::fsync(out) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (::close(out) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    ::close(in);
+    if (ok) {
+        int moved = replace ? ::rename(temp.c_str(), to.c_str()) : renameNoReplace(temp, to);
+        if (moved != 0) {
+            ok = false;
+            error = errno;
+        }
+    }
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+}
+
+}  // namespace
+
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
+    if (!validName(existing) || !validName(target)) return fail(ENOENT);
+    if (flags & MOVEFILE_DELAY_UNTIL_REBOOT) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return FALSE;
+    }
+    const std::string from = hostPath(existing), to = hostPath(target);
+    const bool replace = (flags & MOVEFILE_REPLACE_EXISTING) != 0;
+    // Windows never replaces a folder, even when asked to.
+    if (replace && isDirectory(to)) return fail(EACCES);
+    int moved = replace ? ::rename(from.c_str(), to.c_str()) : renameNoReplace(from, to);
+    if (moved != 0 && errno == EXDEV && (flags & MOVEFILE_COPY_ALLOWED)) {
+        int error = 0;
+        if (!copyThroughTemporary(from, to, replace, error)) return fail(error);
+        ::unlink(from.c_str());
+        return TRUE;
+    }
+    if (moved != 0) return fail(errno);
+    return TRUE;
+}
+
+BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR target) { return MoveFileExA(existing, target, 0); }
+
+BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
+    if (!validName(existing) || !validName(target)) return fail(ENOENT);
+    const std::string from = hostPath(existing), to = hostPath(target);
+    if (isDirectory(to)) return fail(EACCES);
+    int error = 0;
+    if (!copyThroughTemporary(from, to, !failIfExists, error)) {
+        // Windows names an existing target with its own code here.
+        if (error == EEXIST) {
+            SetLastError(ERROR_FILE_EXISTS);
+            return FALSE;
+        }
+        return fail(error);
+    }
+    return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR path) {
+    if (!validName(path)) return fail(ENOENT);
+    const std::string local = hostPath(path);
+    if (isDirectory(local)) return fail(EACCES);
+    if (::unlink(local.c_str()) != 0) return fail(errno);
+    return TRUE;
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR path) {
+    if (!validName(path)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    struct stat st;
+    if (::stat(hostPath(path).c_str(), &st) != 0) {
+        SetLastError(errorFromErrno(errno));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+    return (st.st_mode & 0222) ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
+}
