@@ -9,6 +9,8 @@ find_program(QX_WINDRES32 i686-w64-mingw32-windres REQUIRED)
 find_program(QX_MINGW_CC64 x86_64-w64-mingw32-gcc REQUIRED)
 find_program(QX_MINGW_CC32 i686-w64-mingw32-gcc REQUIRED)
 
+include(${CMAKE_CURRENT_SOURCE_DIR}/dialogs/dialogs.cmake)
+
 set(pe_src ${CMAKE_CURRENT_SOURCE_DIR}/pe)
 set(pe_out ${CMAKE_BINARY_DIR}/pe)
 file(MAKE_DIRECTORY ${pe_out})

@@ -189,10 +189,16 @@ HWND createDialog(HINSTANCE instance, const void* data, size_t size, HWND owner,
         // functions pass it.
         char ordinalTitle[4] = {'\xFF', char(item.titleOrdinal & 0xFF), char(item.titleOrdinal >> 8), 0};
         const char* title = item.titleIsOrdinal ? ordinalTitle : item.title.c_str();
+        // Windows 95 and later draw a control's border as a sunken 3D edge.
+        DWORD itemStyle = item.style | WS_CHILD, itemEx = item.exStyle | WS_EX_NOPARENTNOTIFY;
+        if (itemStyle & WS_BORDER) {
+            itemStyle &= ~DWORD(WS_BORDER);
+            itemEx |= WS_EX_CLIENTEDGE;
+        }
         HWND control = CreateWindowExA(
-            item.exStyle | WS_EX_NOPARENTNOTIFY, item.className.c_str(), title, item.style | WS_CHILD,
+            itemEx, item.className.c_str(), title, itemStyle,
             MulDiv(item.x, s.baseX, 4), MulDiv(item.y, s.baseY, 8), MulDiv(item.cx, s.baseX, 4),
-            MulDiv(item.cy, s.baseY, 8), dialog, reinterpret_cast<HMENU>(uintptr_t(item.id & 0xFFFF)), instance,
+            MulDiv(item.cy, s.baseY, 8), dialog, reinterpret_cast<HMENU>(uintptr_t(item.id)), instance,
             item.creationData.empty() ? nullptr : const_cast<BYTE*>(item.creationData.data()));
         if (!control) {
             if (style & DS_NOFAILCREATE) continue;
@@ -200,7 +206,7 @@ HWND createDialog(HINSTANCE instance, const void* data, size_t size, HWND owner,
             return nullptr;
         }
         sendMessage(control, WM_SETFONT, reinterpret_cast<WPARAM>(s.font), FALSE);
-        if (!s.defId && (dialogCode(control) & DLGC_DEFPUSHBUTTON)) s.defId = int(item.id & 0xFFFF);
+        if (!s.defId && (dialogCode(control) & DLGC_DEFPUSHBUTTON)) s.defId = int(item.id);
     }
     if (!findWindow(dialog)) return nullptr;
 
@@ -574,7 +580,7 @@ BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG msg) {
 
 HWND WINAPI GetDlgItem(HWND dialog, int id) {
     for (HWND child : childrenOf(dialog))
-        if (Window* w = findWindow(child); w && LONG_PTR(WORD(w->id)) == LONG_PTR(WORD(id))) return child;
+        if (Window* w = findWindow(child); w && UINT(w->id) == UINT(id)) return child;
     return nullptr;
 }
 

@@ -1,5 +1,6 @@
 // Fonts: every face is drawn with the Song-style CJK face, in fixed cells like the
-// Windows Song face: a cell of height h is h/2 pixels wide per byte of GBK text.
+// Windows Song face: a cell of height h is h pixels wide for a double-byte character and
+// half of h, rounded, for a single byte.
 #include "screen_state.h"
 
 #include <ft2build.h>
@@ -78,11 +79,12 @@ unsigned long gbkToUnicode(const char* ch, int length) {
 }
 
 int textWidth(const LOGFONTA& lf, const char* text, int length, int extra) {
-    int h = fontCellHeight(lf), half = h / 2;
+    // A Song face's half-width glyphs advance by half the em, rounded as GDI rounds it.
+    int h = fontCellHeight(lf), half = (h + 1) / 2;
     int width = 0;
     for (int i = 0; i < length;) {
         int n = gbkCharLength(text, i, length);
-        width += n == 2 ? 2 * half : half;
+        width += n == 2 ? h : half;
         width += extra;
         i += n;
     }

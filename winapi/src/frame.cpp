@@ -331,9 +331,14 @@ static Window* verticalBarOwner(HWND hwnd, int bar) {
 
 // Shows or hides the bar; the client area shrinks or grows by its width, so the window
 // hears of its new client size.
+// WS_VSCROLL in the style says whether the bar shows, as on Windows.
 static void showBar(Window& w, bool show) {
     if (w.vscroll.shown == show) return;
     w.vscroll.shown = show;
+    if (show)
+        w.style |= WS_VSCROLL;
+    else
+        w.style &= ~DWORD(WS_VSCROLL);
     HWND hwnd = w.handle;
     drawNonClient(w);
     invalidateAll(w, true);
@@ -354,7 +359,7 @@ int WINAPI SetScrollInfo(HWND hwnd, int bar, LPCSCROLLINFO info, BOOL redraw) {
     if (info->fMask & SIF_POS) sb.pos = info->nPos;
     int top = sb.max - std::max(int(sb.page) - 1, 0);
     sb.pos = std::clamp(sb.pos, sb.min, std::max(sb.min, top));
-    if (w->style & WS_VSCROLL) {
+    if (info->fMask & (SIF_RANGE | SIF_PAGE)) {
         // A bar with nothing to scroll goes away unless the caller asks to keep it.
         bool needed = sb.page ? int(sb.page) < sb.max - sb.min + 1 : sb.max > sb.min;
         showBar(*w, needed || (info->fMask & SIF_DISABLENOSCROLL));

@@ -86,6 +86,7 @@ struct ListState {
     int itemHeight = 12;
     bool focused = false;
     bool captured = false;
+    bool scrollBar = false;  // created with WS_VSCROLL: the bar comes and goes as needed
 };
 
 std::map<HWND, ListState>& lists() {
@@ -103,7 +104,7 @@ int visibleRows(HWND hwnd, const ListState& s) {
 }
 
 void updateScrollBar(HWND hwnd, ListState& s) {
-    if (!(styleOf(hwnd) & WS_VSCROLL)) return;
+    if (!s.scrollBar) return;
     SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, int(s.items.size()) - 1),
                   UINT(visibleRows(hwnd, s)), s.top, 0};
     if (styleOf(hwnd) & LBS_DISABLENOSCROLL) si.fMask |= SIF_DISABLENOSCROLL;
@@ -244,7 +245,10 @@ LRESULT CALLBACK listProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CREATE: {
         ListState& s = stateOf(hwnd);
+        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        s.scrollBar = cs && (cs->style & WS_VSCROLL);
         s.itemHeight = fontHeight(controlFont(hwnd));
+        updateScrollBar(hwnd, s);
         return 0;
     }
     case WM_NCDESTROY:

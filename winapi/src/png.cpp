@@ -54,8 +54,26 @@ bool winapiSaveScreenPng(const char* path) {
     return savePng(*s, 0, 0, s->width, s->height, path);
 }
 
+// The window as it looks on screen: its own pixels with its child windows over them.
+static void composeInto(Surface& dst, const Window& w, int x0, int y0) {
+    if (!w.surface) return;
+    const Surface& s = *w.surface;
+    for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < s.width; ++x) {
+            int dx = x0 + x, dy = y0 + y;
+            if (dx >= 0 && dy >= 0 && dx < dst.width && dy < dst.height) *dst.at(dx, dy) = s.pixels[size_t(y) * size_t(s.width) + size_t(x)];
+        }
+    POINT origin = clientOrigin(w);
+    RECT frame = screenRect(w);
+    for (auto& [h, c] : windows())
+        if (c->parent == w.handle && (c->style & WS_VISIBLE))
+            composeInto(dst, *c, x0 + (origin.x - frame.left) + c->rect.left, y0 + (origin.y - frame.top) + c->rect.top);
+}
+
 bool winapiSaveWindowPng(HWND hwnd, const char* path) {
     Window* w = findWindow(hwnd);
     if (!w || !w->surface) return false;
-    return savePng(*w->surface, 0, 0, w->surface->width, w->surface->height, path);
+    Surface composed(w->surface->width, w->surface->height, 0);
+    composeInto(composed, *w, 0, 0);
+    return savePng(composed, 0, 0, composed.width, composed.height, path);
 }

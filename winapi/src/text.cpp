@@ -56,13 +56,13 @@ static void drawGlyph(DeviceContext& dc, unsigned long code, int cellX, int y, i
 
 void drawText(DeviceContext& dc, int x, int y, const char* text, int length, const INT* dx) {
     const LOGFONTA& lf = fontOf(dc);
-    int cell = fontCellHeight(lf), half = cell / 2;
+    int cell = fontCellHeight(lf), half = (cell + 1) / 2;
     uint32_t color = pixelFromColor(dc.textColor);
     int pen = x;
     int k = 0;
     for (int i = 0; i < length; ++k) {
         int n = gbkCharLength(text, i, length);
-        int width = n == 2 ? 2 * half : half;
+        int width = n == 2 ? cell : half;
         drawGlyph(dc, gbkToUnicode(text + i, n), pen, y, width, cell, color, int(lf.lfWeight));
         if (lf.lfUnderline)
             for (int u = 0; u < width + dc.charExtra; ++u)
@@ -140,7 +140,7 @@ BOOL WINAPI GetTextMetricsA(HDC hdc, LPTEXTMETRICA tm) {
     tm->tmHeight = cell;
     tm->tmAscent = cell * 7 / 8;
     tm->tmDescent = cell - tm->tmAscent;
-    tm->tmAveCharWidth = cell / 2;
+    tm->tmAveCharWidth = (cell + 1) / 2;
     tm->tmMaxCharWidth = cell;
     tm->tmWeight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
     tm->tmDigitizedAspectX = tm->tmDigitizedAspectY = 96;

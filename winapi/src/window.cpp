@@ -203,6 +203,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     w->instance = instance;
     w->style = style & ~WS_VISIBLE;
     w->exStyle = exStyle;
+    w->vscroll.shown = (style & WS_VSCROLL) != 0;
     if (windowName) w->title = windowName;
     if (child) {
         w->parent = parent;
