@@ -3,13 +3,13 @@
 // built for the host over the stand-in as dialog_layout, and for Windows, run under Wine).
 //
 //   dialog_driver layout NAME [--module FILE] [--picture FILE]
-//   dialog_driver sort STRING...
+//   dialog_driver sort [STRING...]
 //
 // layout: the dialog NAME from the program's own resources, or from FILE loaded as data
 // (the module's dialogs); prints BASE (the dialog base units), CLIENT (the dialog's client
 // size and its place in the owner's client area) and one CONTROL line per control, in
-// client coordinates, then saves a picture of the dialog. sort: the strings as a sorted
-// list box orders them, one ORDER line each.
+// client coordinates, then saves a picture of the dialog. sort: the strings (or a built-in
+// set of samples) as a sorted list box orders them, one ORDER line each.
 #include "wintest.h"
 
 #include <windows.h>
@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include "winshot.h"
@@ -101,7 +102,26 @@ int layout(const char* name, const char* modulePath, const char* picture) {
     return wintest::finish();
 }
 
+// Lines whose order tells how a sorted list box compares: every printable ASCII
+// character alone, case, hyphens and apostrophes, digits against letters, and lines led
+// by ASCII codes padded with spaces before Chinese text, as the address lists show them.
+std::vector<std::string> sortSamples() {
+    std::vector<std::string> lines;
+    for (char c = 0x21; c < 0x7F; ++c) lines.emplace_back(1, c);
+    for (const char* s : {"co-op", "coop", "Coop", "COOP", "co'op", "cop", "a b", "ab", "a-b", "a_b", "a.b", "ab2",
+                          "ab10", "Ab", "aB", "ab  \xD6\xD0", "ab \xCE\xC4", "abc", "b1", "B1", "-b", "'b", "b-"})
+        lines.emplace_back(s);
+    return lines;
+}
+
 int sort(int count, char** strings) {
+    std::vector<std::string> samples = sortSamples();
+    std::vector<char*> pointers;
+    if (count == 0) {
+        for (std::string& s : samples) pointers.push_back(s.data());
+        count = int(pointers.size());
+        strings = pointers.data();
+    }
     HWND owner = makeOwner();
     HWND list = CreateWindowExA(0, "ListBox", "", WS_CHILD | LBS_SORT, 0, 0, 100, 100, owner, nullptr,
                                 GetModuleHandleA(nullptr), nullptr);

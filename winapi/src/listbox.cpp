@@ -13,8 +13,9 @@ namespace screen {
 
 // Windows' word sort as list boxes use it for ASCII text: case is ignored, symbols come
 // before digits and digits before letters, and hyphens and apostrophes count only when
-// the lines are otherwise equal; then lower case comes before upper case. Double-byte
-// characters follow every ASCII character, in GBK order.
+// the lines are otherwise equal (a line without them first; then the one whose first
+// such mark stands later; then the apostrophe before the hyphen). Double-byte characters
+// follow every ASCII character, in GBK order. Lines that differ only in case are equal.
 int windowsSortCompare(const std::string& a, const std::string& b);
 
 namespace {
@@ -35,40 +36,36 @@ int primaryWeight(unsigned char c) {
 
 bool ignorable(unsigned char c) { return c == '-' || c == '\''; }
 
-int comparePrimary(const std::string& a, const std::string& b, bool withIgnorables) {
-    size_t i = 0, j = 0;
-    for (;;) {
-        if (!withIgnorables) {
-            while (i < a.size() && ignorable(static_cast<unsigned char>(a[i]))) ++i;
-            while (j < b.size() && ignorable(static_cast<unsigned char>(b[j]))) ++j;
-        }
-        if (i >= a.size() || j >= b.size()) return (i < a.size()) - (j < b.size());
-        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[j]);
-        // A double-byte character weighs as its two bytes together.
-        int wx = primaryWeight(x), wy = primaryWeight(y);
-        if (withIgnorables) {
-            if (ignorable(x)) wx = 40;
-            if (ignorable(y)) wy = 40;
-        }
-        if (wx != wy) return wx < wy ? -1 : 1;
-        ++i;
-        ++j;
-    }
+// The marks a line's first comparison skipped: where they stand, and which they are.
+std::vector<std::pair<size_t, int>> marks(const std::string& s) {
+    std::vector<std::pair<size_t, int>> out;
+    for (size_t i = 0; i < s.size(); ++i)
+        if (ignorable(static_cast<unsigned char>(s[i]))) out.emplace_back(i, s[i] == '\'' ? 0 : 1);
+    return out;
 }
 
 }  // namespace
 
 int windowsSortCompare(const std::string& a, const std::string& b) {
-    if (int r = comparePrimary(a, b, false)) return r;
-    if (int r = comparePrimary(a, b, true)) return r;
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x == y) continue;
-        bool xl = x >= 'a' && x <= 'z', yl = y >= 'a' && y <= 'z';
-        if (xl != yl && std::tolower(x) == std::tolower(y)) return xl ? -1 : 1;
-        return x < y ? -1 : 1;
+    size_t i = 0, j = 0;
+    for (;;) {
+        while (i < a.size() && ignorable(static_cast<unsigned char>(a[i]))) ++i;
+        while (j < b.size() && ignorable(static_cast<unsigned char>(b[j]))) ++j;
+        if (i >= a.size() || j >= b.size()) {
+            if (int r = (i < a.size()) - (j < b.size())) return r;
+            break;
+        }
+        int wx = primaryWeight(static_cast<unsigned char>(a[i])), wy = primaryWeight(static_cast<unsigned char>(b[j]));
+        if (wx != wy) return wx < wy ? -1 : 1;
+        ++i;
+        ++j;
     }
-    return (a.size() > b.size()) - (a.size() < b.size());
+    auto ma = marks(a), mb = marks(b);
+    for (size_t k = 0; k < ma.size() && k < mb.size(); ++k) {
+        if (ma[k].first != mb[k].first) return ma[k].first > mb[k].first ? -1 : 1;
+        if (ma[k].second != mb[k].second) return ma[k].second < mb[k].second ? -1 : 1;
+    }
+    return (ma.size() > mb.size()) - (ma.size() < mb.size());
 }
 
 namespace {
@@ -357,7 +354,8 @@ LRESULT CALLBACK listProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         Item item{lParam ? reinterpret_cast<const char*>(lParam) : "", 0};
         int at;
         if (msg == LB_ADDSTRING && (styleOf(hwnd) & LBS_SORT)) {
-            at = int(std::upper_bound(s.items.begin(), s.items.end(), item,
+            // A line equal to others goes before them, as Windows places it.
+            at = int(std::lower_bound(s.items.begin(), s.items.end(), item,
                                       [](const Item& x, const Item& y) { return windowsSortCompare(x.text, y.text) < 0; }) -
                      s.items.begin());
         } else if (msg == LB_ADDSTRING || INT_PTR(wParam) == -1) {
