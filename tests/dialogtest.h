@@ -87,6 +87,12 @@ protected:
         static std::vector<std::pair<int, int>> c;
         return c;
     }
+    static bool commanded(int id, int code = 0 /* BN_CLICKED */) {
+        const auto& c = commands();
+        for (const auto& entry : c)
+            if (entry == std::make_pair(id, code)) return true;
+        return false;
+    }
     // Records commands; OK and Cancel end the dialog with their id.
     static INT_PTR CALLBACK fixtureProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
         if (msg == WM_INITDIALOG) return TRUE;
