@@ -3,7 +3,7 @@
 // list, and what statics show. Files moved and replaced by name close the file.
 #include "dialogtest.h"
 
-#include "frontend/imedev.h"
+#include <imedev.h>
 
 #include <cstring>
 #include <fstream>
