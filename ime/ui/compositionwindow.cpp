@@ -54,9 +54,7 @@ void CreateCompositionWindow() {
 }
 
 void DestroyCompositionWindow() {
-    if (!WindowExists(engineContext.compositionWindow)) return;
-    DestroyWindow(engineContext.compositionWindow);
-    engineContext.compositionWindow = nullptr;
+    DestroyKeptWindow(engineContext.compositionWindow);
 }
 
 void ShowCompositionWindow(int show) {

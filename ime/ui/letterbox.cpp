@@ -27,9 +27,7 @@ void CreateLetterBox() {
 }
 
 void DestroyLetterBox() {
-    if (!WindowExists(windows.letterBoxWindow)) return;
-    DestroyWindow(windows.letterBoxWindow);
-    windows.letterBoxWindow = nullptr;
+    DestroyKeptWindow(windows.letterBoxWindow);
 }
 
 void ShowLetterBox(int show) {

@@ -45,9 +45,7 @@ void CreateStatusWindow() {
 }
 
 void DestroyStatusWindow() {
-    if (!WindowExists(engineContext.statusWindow)) return;
-    DestroyWindow(engineContext.statusWindow);
-    engineContext.statusWindow = nullptr;
+    DestroyKeptWindow(engineContext.statusWindow);
 }
 
 void RepaintStatusWindow() {
@@ -101,6 +99,19 @@ UINT OpenStatusMenu(HWND owner, int order) {
     return chosen;
 }
 
+// The programs the menu starts; their results are not looked at.
+struct MenuProgram {
+    UINT id;
+    const char* commandLine;
+};
+static constexpr MenuProgram MENU_PROGRAMS[] = {
+    {CMD_WEBSITE, BROWSER_COMMAND},
+    {CMD_NEWS, "notepad.exe c:\\windows\\system\\new.txt"},
+    {CMD_RADICALS, "qxzg.exe"},
+    {CMD_UPGRADE, "winhlp32.exe stsj.hlp"},
+    {CMD_MANUAL, "winhlp32.exe manaul.hlp"},
+};
+
 static void runCommand(UINT id) {
     if (id >= CMD_LAYOUT_FIRST && id <= CMD_LAYOUT_LAST) {
         SelectSoftLayout(static_cast<int>(id - CMD_LAYOUT_FIRST));
@@ -110,31 +121,11 @@ static void runCommand(UINT id) {
     if (context == nullptr) return;
     INPUTCONTEXT* locked = ImmLockIMC(context);
     if (locked == nullptr) return;
-    switch (id) {
-    case CMD_WEBSITE:
-        WinExec(BROWSER_COMMAND, SW_SHOW);
-        break;
-    case CMD_NEWS:
-        WinExec("notepad.exe c:\\windows\\system\\new.txt", SW_SHOW);
-        break;
-    case CMD_RADICALS:
-        WinExec("qxzg.exe", SW_SHOW);
-        break;
-    case CMD_UPGRADE:
-        WinExec("winhlp32.exe stsj.hlp", SW_SHOW);
-        break;
-    case CMD_MANUAL:
-        WinExec("winhlp32.exe manaul.hlp", SW_SHOW);
-        break;
-    // The about box, the settings, the user-phrase and the web-address dialogs open
-    // here once they are built; until then these commands do nothing.
-    case CMD_ABOUT:
-    case CMD_SETTINGS:
-    case CMD_USER_PHRASES:
-    case CMD_WEB_ADDRESSES:
-    default:
-        break;
-    }
+    for (const MenuProgram& program : MENU_PROGRAMS)
+        if (program.id == id) WinExec(program.commandLine, SW_SHOW);
+    // The about box, the settings, the user-phrase and the web-address dialogs open here
+    // once they are built; until then CMD_ABOUT, CMD_SETTINGS, CMD_USER_PHRASES and
+    // CMD_WEB_ADDRESSES do nothing.
     ImmUnlockIMC(context);
 }
 

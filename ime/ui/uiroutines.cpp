@@ -8,6 +8,11 @@
 
 bool WindowExists(HWND window) { return window != nullptr && IsWindow(window); }
 
+void DestroyKeptWindow(HWND& handle) {
+    if (WindowExists(handle)) DestroyWindow(handle);
+    handle = nullptr;
+}
+
 HIMC uiInputContext() {
     if (windows.uiHostWindow == nullptr) return nullptr;
     return reinterpret_cast<HIMC>(GetWindowLongPtrA(windows.uiHostWindow, 0));

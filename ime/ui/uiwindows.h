@@ -103,6 +103,8 @@ void AddButtonTool(HWND tip, HWND window, UINT toolId, const RECT& rect, UINT te
 void FillFace(HDC dc, const RECT& client);
 int TextWidth(HDC dc, const char* text, int length);
 bool WindowExists(HWND window);
+// Destroys the window a handle field keeps, if it exists, and empties the field.
+void DestroyKeptWindow(HWND& handle);
 // Double-buffered paint: paints width x height into a memory context, copies it.
 void PaintBuffered(HWND window, int width, int height, void (*painter)(HDC, const RECT&));
 // The blinking caret of the letter box and the composition window: inverts the column at
