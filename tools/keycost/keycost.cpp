@@ -23,12 +23,13 @@ namespace {
 
 bool isIdeograph(const std::string& gbk, size_t at) {
     unsigned char lead = static_cast<unsigned char>(gbk[at]);
-    return at + 1 < gbk.size() && lead >= 0xB0 && lead <= 0xF7 && static_cast<unsigned char>(gbk[at + 1]) >= 0xA1;
+    return at + 1 < gbk.size() && lead >= 0xB0 && lead <= 0xF7 &&
+           static_cast<unsigned char>(gbk[at + 1]) >= 0xA1;
 }
 
-const Way missing{};  // the step over a character no key chooses
+const Way missing{};            // the step over a character no key chooses
 constexpr long MISSING = 1000;  // its price while the cheapest path is sought: avoided where possible
-std::string missed;   // those characters, to report
+std::string missed;             // those characters, to report
 
 struct Cost {
     long keys = 0;
@@ -39,8 +40,8 @@ struct Cost {
 // The cheapest keys for one run of ideographs: a path over the run where each step is an
 // entry of the table. An open step (a full code left for the next letter to commit) costs
 // one Space more when it ends the run.
-void typeRun(const std::string& run, const std::map<std::string, Ways>& ways, size_t longest, bool charactersOnly,
-             Cost& cost, std::string& script) {
+void typeRun(const std::string& run, const std::map<std::string, Ways>& ways, size_t longest,
+             bool charactersOnly, Cost& cost, std::string& script) {
     const size_t n = run.size() / 2;
     constexpr long NONE = std::numeric_limits<long>::max() / 2;
     struct State {
@@ -60,12 +61,14 @@ void typeRun(const std::string& run, const std::map<std::string, Ways>& ways, si
                 if (w == ways.end()) {
                     // A character no key chooses: counted apart, and the rest typed around it.
                     long keys = best[i][open].keys + MISSING + (open ? 1 : 0);
-                    if (len == 1 && keys < best[i + 1][0].keys) best[i + 1][0] = {keys, i * 2 + open, &missing};
+                    if (len == 1 && keys < best[i + 1][0].keys)
+                        best[i + 1][0] = {keys, i * 2 + open, &missing};
                     continue;
                 }
                 auto step = [&](const Way& way, int endsOpen) {
                     long keys = best[i][open].keys + way.keys;
-                    if (keys < best[i + len][endsOpen].keys) best[i + len][endsOpen] = {keys, i * 2 + open, &way};
+                    if (keys < best[i + len][endsOpen].keys)
+                        best[i + len][endsOpen] = {keys, i * 2 + open, &way};
                 };
                 if (w->second.closed.keys) step(w->second.closed, 0);
                 if (w->second.hasOpen) step(w->second.open, 1);

@@ -10,8 +10,8 @@ constexpr size_t EXACT_BYTES = 47;  // a 48-byte list with its terminator
 constexpr int HALF_STEP = 22;       // display half 1 starts here
 constexpr int HALF_WINDOW = 25;     // positions a label search looks at
 constexpr int DISPLAY_LAST = 47;
-constexpr int LONG_LINE = 18;       // "{" and "}" switch halves only beyond this length
-const char NIU[] = "\xC5\xA3";      // 牛 never stands third
+constexpr int LONG_LINE = 18;   // "{" and "}" switch halves only beyond this length
+const char NIU[] = "\xC5\xA3";  // 牛 never stands third
 
 const char LETTERS[] = "abcdefghijklmnopqrstuvwxyz;/";
 
@@ -126,7 +126,8 @@ std::map<std::string, Ways> typingWays(const std::vector<TableRecord>& records) 
         }
         std::string line = exactLine(e->second);
         offer(ways, entryAt(line, 0), typed + 1, code + "{Space}", false);
-        for (char label : {',', '.', '\''}) offer(ways, takeLabel(line, 0, label), typed + 1, code + label, false);
+        for (char label : {',', '.', '\''})
+            offer(ways, takeLabel(line, 0, label), typed + 1, code + label, false);
         if (line.size() > LONG_LINE)
             for (char label : {',', '.', '\''})
                 offer(ways, takeLabel(line, 1, label), typed + 2, code + "{}}" + scriptKey(label), false);

@@ -17,8 +17,9 @@ constexpr size_t MAX_ADDRESS = 40;
 constexpr size_t BLOCK_RECORDS = 200;
 
 bool toGbk(std::string_view utf8, std::string& out) {
-    std::unique_ptr<void, int (*)(iconv_t)> cd(iconv_open("GB18030", "UTF-8"), iconv_close);
-    if (cd.get() == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv_t opened = iconv_open("GB18030", "UTF-8");
+    if (opened == reinterpret_cast<iconv_t>(-1)) return false;
+    std::unique_ptr<void, int (*)(iconv_t)> cd(opened, iconv_close);
     out.assign(utf8.size() * 2 + 4, '\0');
     char* in = const_cast<char*>(utf8.data());
     size_t inLeft = utf8.size();
@@ -56,7 +57,8 @@ std::string checkRecord(const std::string& gbk) {
     std::vector<std::string_view> f = splitFields(gbk, ' ');
     if (!lowerLetters(f[0]) || f[0].size() > MAX_CODE) return "the code must be 1 to 10 letters a-z";
     if (!doubleByteText(f[1]) || f[1].size() > MAX_NAME) return "the name must be 1 to 10 Chinese characters";
-    if (!printableAscii(f[2]) || f[2].size() > MAX_ADDRESS) return "the address must be 1 to 40 ASCII characters";
+    if (!printableAscii(f[2]) || f[2].size() > MAX_ADDRESS)
+        return "the address must be 1 to 40 ASCII characters";
     return {};
 }
 

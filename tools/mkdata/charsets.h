@@ -9,9 +9,9 @@
 // The two-byte code sets, enumerated through iconv so that the tables agree with the
 // conversion the table compiler does.
 struct CharSets {
-    std::vector<char32_t> gb2312Hanzi;      // rows 16-87, in code order
-    std::unordered_set<char32_t> gb2312;    // every character of GB2312
-    std::vector<char32_t> gbk;              // every two-byte GBK character, in code order
+    std::vector<char32_t> gb2312Hanzi;    // rows 16-87, in code order
+    std::unordered_set<char32_t> gb2312;  // every character of GB2312
+    std::vector<char32_t> gbk;            // every two-byte GBK character, in code order
     std::unordered_set<char32_t> gbkSet;
 };
 

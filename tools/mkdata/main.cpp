@@ -75,8 +75,10 @@ int main(int argc, char** argv) {
     if (!loadLexicon(paths, lex)) return 1;
     out += '/';
     Outputs files;
-    files.add(out + "MB1.txt", packedSource("MB1", buildMainTable(lex, Edition::PhoneticShape, MAIN_TABLE_WORDS), lex));
-    files.add(out + "MB4.txt", packedSource("MB4", buildMainTable(lex, Edition::ShapeCode, MAIN_TABLE_WORDS), lex));
+    files.add(out + "MB1.txt",
+              packedSource("MB1", buildMainTable(lex, Edition::PhoneticShape, MAIN_TABLE_WORDS), lex));
+    files.add(out + "MB4.txt",
+              packedSource("MB4", buildMainTable(lex, Edition::ShapeCode, MAIN_TABLE_WORDS), lex));
     files.add(out + "YCZMB.txt", packedSource("YCZMB", buildPhraseTable(lex, Edition::PhoneticShape), lex));
     files.add(out + "XCZMB.txt", packedSource("XCZMB", buildPhraseTable(lex, Edition::ShapeCode), lex));
     files.add(out + "WBMB.txt", packedSource("WBMB", buildWubiTable(lex), lex));

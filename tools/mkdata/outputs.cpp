@@ -14,7 +14,8 @@ std::string writeTemporary(const std::string& target, const std::string& content
     std::string name = target + ".XXXXXX";
     int fd = mkstemp(name.data());
     if (fd < 0) {
-        std::fprintf(stderr, "mkdata: cannot create a file beside %s: %s\n", target.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "mkdata: cannot create a file beside %s: %s\n", target.c_str(),
+                     std::strerror(errno));
         return {};
     }
     size_t done = 0;

@@ -52,14 +52,16 @@ std::vector<const Word*> wordsIn(const Lexicon& lex, const std::unordered_set<ch
     std::vector<const Word*> list;
     for (const Word& w : lex.words)
         if (allIn(w.text, set)) list.push_back(&w);
-    std::stable_sort(list.begin(), list.end(), [](const Word* a, const Word* b) { return a->weight > b->weight; });
+    std::stable_sort(list.begin(), list.end(),
+                     [](const Word* a, const Word* b) { return a->weight > b->weight; });
     return list;
 }
 
 // Punctuation and symbols start with "i" in the phonetic-shape edition, where no
 // initial does, so that "i" (the mode commands' first letter) always finds something;
 // "v" alone must find something too, since "v" then a key switches to English.
-void addPhoneticExtras(const Lexicon& lex, std::vector<Record>& records, const std::unordered_set<char32_t>& set) {
+void addPhoneticExtras(const Lexicon& lex, std::vector<Record>& records,
+                       const std::unordered_set<char32_t>& set) {
     for (const FixedCode& s : lex.symbols) {
         if (set.count(s.character))
             records.push_back({s.phoneticCode, {s.character}, 0});
@@ -130,8 +132,8 @@ void keepCharactersChoosable(std::vector<const Record*>& order) {
             const std::vector<size_t>& places = byCode[order[at]->code];
             size_t third = places.at(2);
             std::rotate(order.begin() + third, order.begin() + at, order.begin() + at + 1);
-            std::fprintf(stderr, "mkdata: %s moved up under %s, where no key reached it\n", encodeUtf8(text).c_str(),
-                         order[third]->code.c_str());
+            std::fprintf(stderr, "mkdata: %s moved up under %s, where no key reached it\n",
+                         encodeUtf8(text).c_str(), order[third]->code.c_str());
             moved = true;
             break;  // the places changed: look again
         }
@@ -143,7 +145,9 @@ std::string line(const std::string& code, std::u32string_view text) {
     return code + '\t' + encodeUtf8(text) + '\n';
 }
 
-void report(const std::string& name, size_t records) { std::printf("%-10s %7zu records\n", name.c_str(), records); }
+void report(const std::string& name, size_t records) {
+    std::printf("%-10s %7zu records\n", name.c_str(), records);
+}
 
 }  // namespace
 
@@ -165,7 +169,8 @@ std::vector<Record> buildMainTable(const Lexicon& lex, Edition edition, size_t w
         const std::string& code = edition == Edition::ShapeCode ? f.shapeCode : f.phoneticCode;
         if (code.empty()) continue;
         records.push_back({code, {f.character}, 0});
-        records.push_back({code.substr(0, 1), {f.character}, characterWeight(lex, f.character), Rank::ShortCode});
+        records.push_back(
+            {code.substr(0, 1), {f.character}, characterWeight(lex, f.character), Rank::ShortCode});
         oneKey.insert(f.character);
     }
     for (Record& r : records)
@@ -280,7 +285,8 @@ std::string syllableSource(const Lexicon& lex) {
     std::string out;
     size_t count = 0;
     for (auto& [syllable, list] : syllables) {
-        std::stable_sort(list.begin(), list.end(), [](const Entry& a, const Entry& b) { return a.weight > b.weight; });
+        std::stable_sort(list.begin(), list.end(),
+                         [](const Entry& a, const Entry& b) { return a.weight > b.weight; });
         std::string text;
         std::unordered_set<char32_t> once;
         for (const Entry& e : list)
@@ -288,7 +294,8 @@ std::string syllableSource(const Lexicon& lex) {
         count += once.size();
         out += syllable + '\t' + text + '\n';
     }
-    std::printf("%-10s %7zu syllables, %zu characters (%zu from Unihan)\n", "PYMB", syllables.size(), count, added);
+    std::printf("%-10s %7zu syllables, %zu characters (%zu from Unihan)\n", "PYMB", syllables.size(), count,
+                added);
     return out;
 }
 
@@ -318,7 +325,8 @@ std::string pinyinPhraseSource(const Lexicon& lex) {
     std::set<std::pair<std::string, std::u32string>> seen;
     std::string out;
     for (const Entry& e : list)
-        if (seen.insert({e.pinyin, e.word->text}).second) out += e.pinyin + '\t' + encodeUtf8(e.word->text) + '\n';
+        if (seen.insert({e.pinyin, e.word->text}).second)
+            out += e.pinyin + '\t' + encodeUtf8(e.word->text) + '\n';
     report("PYCZ", seen.size());
     return out;
 }
