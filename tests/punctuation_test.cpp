@@ -48,11 +48,20 @@ TEST_F(Punctuation, ChinesePunctuationUnlessAfterADigit) {
 }
 
 // Shift goes down on its own before the sign it types, as on a keyboard; the digit before
-// it is still the key before the sign. Disabled until the engine keeps a modifier on its
-// way to another key out of the previous key.
-TEST_F(Punctuation, DISABLED_NumbersTypedWithShiftKeepAsciiPunctuation) {
+// it is still the key before the sign, and a Shift held for a sign is no Shift alone.
+TEST_F(Punctuation, NumbersTypedWithShiftKeepAsciiPunctuation) {
     EXPECT_EQ(typed("1!2,3:4?"), "1!2,3:4?");
     EXPECT_EQ(typed("12:30"), "12:30");
+    EXPECT_EQ(typed("5!"), "5!");
+    EXPECT_STREQ(shapeCode.messageLine, "");  // no Shift tip flashed up and stayed
+    EXPECT_EQ(typed("a{Space}!"), "工！");    // after a letter the sign is Chinese again
+    // The tips go on where Shift alone left them: a Shift held for a sign takes none.
+    ime.leftShift();
+    EXPECT_EQ(std::string(shapeCode.messageLine), std::string(shiftTips[0]));
+    typed("?");
+    EXPECT_EQ(std::string(shapeCode.messageLine), std::string(shiftTips[0]));
+    ime.leftShift();
+    EXPECT_EQ(std::string(shapeCode.messageLine), std::string(shiftTips[1]));
 }
 
 TEST_F(Punctuation, QuotesShareOneAlternation) {

@@ -3,6 +3,7 @@
 #include "tablebuilder.h"
 
 #include "shapecode/shapecode.h"
+#include "ui/uiwindows.h"
 
 #include <gtest/gtest.h>
 #include <winapi_host.h>
@@ -372,4 +373,22 @@ TEST_F(ShapeCode, UserPhrasesJoinTheTableUnlessTheLibrariesAreMissing) {
     codeTables.tablesMissing = 1;
     ime.type("ab");
     EXPECT_EQ(shown(c.displayLine), "甲 ,乙 .丙");
+}
+
+// With no exact match the composition window shows the first completion of the page on
+// its display line, and Space commits it: paging moves both to the page now on screen.
+TEST_F(ShapeCode, PagingMovesTheDisplayLineAndSpaceToThePageOnScreen) {
+    RegisterUiClasses();
+    CreateCompositionWindow();
+    ASSERT_NE(c.compositionWindow, nullptr);
+    ime.type("p");  // a天 ... g盈 on page 1, h宇宙洪荒 ... m张 on page 2
+    EXPECT_EQ(shown(c.displayLine), "天");
+    ime.type("=");
+    EXPECT_EQ(utf8(cellText()).rfind(" h宇宙洪荒", 0), 0u);
+    EXPECT_EQ(shown(c.displayLine), "宇宙洪荒");
+    ime.type("-");
+    EXPECT_EQ(shown(c.displayLine), "天");
+    ime.type("=");
+    EXPECT_EQ(typed("{Space}"), "宇宙洪荒");
+    DestroyCompositionWindow();
 }

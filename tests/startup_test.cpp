@@ -4,6 +4,7 @@
 
 #include <imedev.h>
 #include "frontend/uiwindow.h"
+#include "userfiles.h"
 
 #include <unistd.h>
 
@@ -114,14 +115,41 @@ TEST_F(StartupTest, EmptyKeyGivesThePhoneticEditionAndCreatesItsValue) {
     EXPECT_EQ(uiState.uiFontHeight, 16);
 }
 
-TEST_F(StartupTest, ExistingUserFilesAreKept) {
-    char directory[1024] = {};
-    GetSystemDirectoryA(directory, sizeof directory);
-    const std::string path = std::string(directory) + "/fread.rt";
-    std::ofstream(path) << "abc phrase\n";
+// Making sure the user files exist never empties one: not an existing file, nor one that
+// exists but cannot be read just now.
+TEST_F(StartupTest, ExistingUserFilesAreKeptEvenWhenUnreadable) {
+    const std::string path = systemFilePath("fread.rt");
+    writeFileText(path, "abc phrase\n");
     select();
-    std::ifstream in(path);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "abc phrase\n");
+    EXPECT_EQ(fileText(path), "abc phrase\n");
+    select(0);
+    {
+        UnreadableFile locked(path);
+        ASSERT_TRUE(locked.unreadable());
+        select();
+    }
+    EXPECT_EQ(fileText(path), "abc phrase\n");
+}
+
+// "拼音优先" asks for pinyin mode from the start; with no pinyin engine to take the keys
+// the module starts in the shape-code modes instead of swallowing every letter.
+TEST_F(StartupTest, PinyinFirstWaitsForAPinyinEngine) {
+    set("\xC6\xB4\xD2\xF4\xD3\xC5\xCF\xC8", 1);  // 拼音优先
+    select();
+    EXPECT_EQ(modes.pinyinMode, pinyinEngineAvailable() ? 1 : 0);
+}
+
+// The data libraries are only resources: a library planted under one of their names is
+// read for its resources, and its entry point never runs in the application.
+TEST_F(StartupTest, DataLibrariesAreLoadedAsDataFiles) {
+    const std::string planted = std::string(QX_PE_DIR) + "/pefixturehost.dll";
+    startup.codeLibraryNames[3] = planted.c_str();
+    select();
+    for (const WinapiEvent& event : winapiEvents())
+        EXPECT_NE(event.text.rfind("attach ", 0), 0u) << "entry point ran: " << event.text;
+    ASSERT_NE(startup.libraries[3], nullptr);
+    EXPECT_NE(FindResourceA(startup.libraries[3], "QX_40", "mb"), nullptr);  // its resources are there
+    select(0);
 }
 
 TEST_F(StartupTest, FiveStrokeWithGbkUsesItsPhraseFileAndLeavesGbkLookupOff) {

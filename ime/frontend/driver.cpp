@@ -2,6 +2,7 @@
 // application receives.
 #include "frontend/driver.h"
 
+#include "phrases/userphrasefile.h"
 #include "shapecode/shapecode.h"
 #include "ui/ui.h"
 
@@ -23,14 +24,44 @@ const char editionMessage[] =
     "\xA1\xB7\xA3\xA1";
 const char gbkEllipsis[] = "\xA1\xAD";  // …
 
-// Writes into the manager's list, never beyond the room it announces.
+// The key word as the manager passes it: the virtual key in bits 0-7, the character in
+// bits 8-15.
+struct Key {
+    UINT word;
+    UINT vk;
+    UINT ch;
+    explicit Key(UINT uVirtKey) : word(uVirtKey), vk(uVirtKey & 0xFF), ch((uVirtKey >> 8) & 0xFF) {}
+};
+
+// The input context, locked for the whole translation and unlocked on every way out.
+class LockedContext {
+public:
+    explicit LockedContext(HIMC hIMC) : hIMC_(hIMC), imc_(hIMC ? ImmLockIMC(hIMC) : nullptr) {}
+    ~LockedContext() {
+        if (imc_) ImmUnlockIMC(hIMC_);
+    }
+    LockedContext(const LockedContext&) = delete;
+    LockedContext& operator=(const LockedContext&) = delete;
+
+    explicit operator bool() const { return imc_ != nullptr; }
+    HIMC handle() const { return hIMC_; }
+    INPUTCONTEXT* get() const { return imc_; }
+
+private:
+    HIMC hIMC_;
+    INPUTCONTEXT* imc_;
+};
+
+// Writes into the manager's list, never beyond the room it announces (none at all when
+// it announces none). A group of messages that belong together goes in whole or not at all.
 struct MessageWriter {
     LPTRANSMSGLIST list;
     UINT count = 0;
 
+    UINT room() const { return list ? list->uMsgCount : 0; }
+    bool fits(UINT n) const { return count <= room() && n <= room() - count; }
     void put(UINT message, WPARAM wParam, LPARAM lParam) {
-        if (!list) return;
-        if (list->uMsgCount != 0 && count >= list->uMsgCount) return;
+        if (!fits(1)) return;
         list->TransMsg[count].message = message;
         list->TransMsg[count].wParam = wParam;
         list->TransMsg[count].lParam = lParam;
@@ -40,7 +71,11 @@ struct MessageWriter {
 
 bool phraseDialogOpen() { return windows.userPhraseDialog != nullptr; }
 
+bool rowModes() { return modes.pinyinMode || modes.webMode; }
+
 void refresh() { RelayoutComposition(); }
+
+bool isDoubleByteLead(char c) { return static_cast<unsigned char>(c) >= 0x81; }
 
 // Makes sure the block holds its header and a full result after it, and that the result
 // offset points inside it. The manager's block may be no larger than the header.
@@ -67,26 +102,61 @@ void storeResult(COMPOSITIONSTRING* block, const char* text) {
     block->dwResultStrLen = static_cast<DWORD>(copyText(destination, RESULT_CAPACITY, text));
 }
 
-// Writes the engine's result into the context and the two messages that announce it.
+// Sends text as characters, framed by the composition messages, as a full-width character
+// goes: WM_IME_CHAR for a double-byte character, WM_CHAR for a single byte. False (and
+// nothing sent) when the list has no room for all of them.
+bool sendAsCharacters(const char* text, MessageWriter& out) {
+    UINT needed = 2;
+    for (const char* p = text; *p; p += isDoubleByteLead(*p) && p[1] ? 2 : 1) ++needed;
+    if (!out.fits(needed)) return false;
+    for (const char* p = text; *p;) {
+        if (isDoubleByteLead(*p) && p[1]) {
+            out.put(WM_IME_CHAR, (static_cast<BYTE>(p[0]) << 8) | static_cast<BYTE>(p[1]), 1);
+            p += 2;
+        } else {
+            out.put(WM_CHAR, static_cast<BYTE>(*p), 1);
+            ++p;
+        }
+    }
+    out.put(WM_IME_STARTCOMPOSITION, 0, 0);
+    out.put(WM_IME_ENDCOMPOSITION, 0, 0);
+    return true;
+}
+
+// Hands the engine's result to the application: as the context's result string, announced
+// by two messages. The engine has already let go of the text, so it must not vanish: when
+// the result block cannot be locked or grown it goes as characters instead, and when the
+// manager's list has no room even for that, the key is refused with a beep.
 void commitResult(INPUTCONTEXT* imc, MessageWriter& out) {
     EngineContext* context = &engineContext;
     copyText(context->lastResult, sizeof context->lastResult, context->result);
-    COMPOSITIONSTRING* block = lockResultBlock(imc);
-    if (!block) return;  // nothing stored: announce nothing
     if (context->result[0] == ' ' || context->result[0] == '.') copyText(context->result, sizeof context->result, ".");
-    if (!modes.pinyinMode && !modes.webMode) {
-        storeResult(block, context->result);
+    char text[RESULT_CAPACITY] = "";
+    bool haveText = false;
+    if (!rowModes()) {
+        copyText(text, sizeof text, context->result);
         context->result[0] = '\0';
+        haveText = true;
     }
     if (modes.pinyinMode || modes.webResultPending) {
-        storeResult(block, context->modeResult);
+        copyText(text, sizeof text, context->modeResult);
         context->modeResult[0] = '\0';
         modes.webResultPending = 0;
         modes.webMode = 0;
+        haveText = true;
     }
-    out.put(WM_IME_COMPOSITION, 0, GCS_RESULTSTR);
-    out.put(WM_IME_ENDCOMPOSITION, 0, 0);
-    ImmUnlockIMCC(imc->hCompStr);
+    if (!out.fits(2)) {
+        MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    if (COMPOSITIONSTRING* block = lockResultBlock(imc)) {
+        if (haveText) storeResult(block, text);
+        out.put(WM_IME_COMPOSITION, 0, GCS_RESULTSTR);
+        out.put(WM_IME_ENDCOMPOSITION, 0, 0);
+        ImmUnlockIMCC(imc->hCompStr);
+        return;
+    }
+    if (!sendAsCharacters(text, out)) MessageBeep(0xFFFFFFFF);
 }
 
 void readConversionStatus(HIMC hIMC) {
@@ -97,45 +167,53 @@ void readConversionStatus(HIMC hIMC) {
     }
 }
 
-void createIfMissing(const char* path) {
-    if (FILE* file = std::fopen(path, "r")) {
-        std::fclose(file);
+// i then 6: pinyin mode. Returns true when the key is used up.
+bool switchToPinyin(const Key& key) {
+    EngineContext* context = &engineContext;
+    if (context->code[0] != 'i' || key.ch != '6' || rowModes()) return false;
+    if (!pinyinEngineAvailable()) {
+        // Nothing could take the keys of the mode: refuse the switch, keep the code.
+        MessageBeep(0xFFFFFFFF);
+        return true;
+    }
+    modes.pinyinMode = 1;
+    modes.pinyinStartFlag = 1;
+    modes.wubiMode = modes.webMode = modes.gbkLookup = 0;
+    clearInput();
+    context->modeResult[0] = '\0';
+    setUserPhraseFile("PYCZ.rt");
+    RepaintStatusWindow();
+    return true;
+}
+
+// i then 5: five-stroke mode. Returns true when the key is used up.
+bool switchToWubi(const Key& key) {
+    EngineContext* context = &engineContext;
+    if ((context->code[0] != 'i' && context->modeInput[0] != 'i') || key.ch != '5' || modes.wubiMode) return false;
+    modes.wubiMode = 1;
+    modes.gbkLookup = modes.pinyinMode = modes.webMode = 0;
+    if (HWND note = EnsureWubiNote()) ShowWindow(note, SW_SHOWNA);
+    RepaintStatusWindow();
+    clearInput();
+    std::memset(context->rowText, 0, sizeof context->rowText);
+    std::memset(context->rowNote, 0, sizeof context->rowNote);
+    setUserPhraseFile("WBCZ.rt");
+    Beep(200, 500);
+    return true;
+}
+
+// A key other than Space after a lone '[' or ']' opens the address list; the key goes on.
+void openAddressMode(char bracket) {
+    EngineContext* context = &engineContext;
+    if (!webEngineAvailable()) {
+        // Nothing could take the keys of the mode: drop the bracket and let the key be
+        // typed as if it had come first.
+        MessageBeep(0xFFFFFFFF);
+        clearCode(context);
+        context->displayLine[0] = '\0';
+        shapeCode.inputPhase = 1;
         return;
     }
-    if (FILE* file = std::fopen(path, "w")) std::fclose(file);
-}
-
-// Steps that switch modes. Returns true when the key is used up by the switch.
-bool modeSwitch(UINT ch) {
-    EngineContext* context = &engineContext;
-    if (phraseDialogOpen()) return false;
-    if (context->code[0] == 'i' && ch == '6' && !modes.pinyinMode && !modes.webMode) {
-        modes.pinyinMode = 1;
-        modes.pinyinStartFlag = 1;
-        modes.wubiMode = modes.webMode = modes.gbkLookup = 0;
-        clearInput();
-        context->modeResult[0] = '\0';
-        setUserPhraseFile("PYCZ.rt");
-        RepaintStatusWindow();
-        return true;
-    }
-    if ((context->code[0] == 'i' || context->modeInput[0] == 'i') && ch == '5' && !modes.wubiMode) {
-        modes.wubiMode = 1;
-        modes.gbkLookup = modes.pinyinMode = modes.webMode = 0;
-        if (HWND note = EnsureWubiNote()) ShowWindow(note, SW_SHOWNA);
-        RepaintStatusWindow();
-        clearInput();
-        std::memset(context->rowText, 0, sizeof context->rowText);
-        std::memset(context->rowNote, 0, sizeof context->rowNote);
-        setUserPhraseFile("WBCZ.rt");
-        Beep(200, 500);
-        return true;
-    }
-    return false;
-}
-
-void enterWebMode(char bracket) {
-    EngineContext* context = &engineContext;
     EndOpenDialogs();
     modes.webMode = 1;
     modes.webListIndex = bracket == '[' ? 0 : 1;
@@ -151,6 +229,11 @@ void enterWebMode(char bracket) {
 // Space on a lone '[', ']' or five-stroke 'z': the text goes out as characters.
 UINT loneCodeSpace(const char* text, MessageWriter& out) {
     EngineContext* context = &engineContext;
+    const UINT needed = static_cast<UINT>(std::strlen(text)) + 2;  // one WM_CHAR a byte
+    if (!out.fits(needed)) {
+        MessageBeep(0xFFFFFFFF);
+        return out.count;
+    }
     copyText(context->result, sizeof context->result, text);
     copyText(context->displayLine, sizeof context->displayLine, text);
     clearCode(context);
@@ -172,7 +255,7 @@ void leavePinyinMode() {
     context->modeResult[0] = '\0';
     context->modeInput[0] = '\0';
     context->resultFlags = 0;
-    context->webState[0] = 0;
+    context->webState[WS_CHOICE_COUNT] = 0;
     shapeCode.inputPhase = 1;
     refresh();
     RepaintStatusWindow();
@@ -187,7 +270,7 @@ void switchEdition() {
     setUserPhraseFile(modes.phoneticEdition ? "fread.rt" : "freadx.rt");
     RepaintStatusWindow();
     MessageBeep(0xFFFFFFFF);
-    createIfMissing(modes.userPhraseFile);
+    createUserFile(modes.userPhraseFile);
     // The input is cleared before the message goes into the cells, or it would never
     // be seen: the composition window shows cells only while codeLength is above 0.
     clearInput();
@@ -203,9 +286,113 @@ void switchEdition() {
 
 bool ctrlTogglesHere() {
     const EngineContext* context = &engineContext;
-    const bool rowModes = modes.pinyinMode || modes.webMode;
-    if (context->code[0] == '\0' && !rowModes && (modes.phoneticEdition == 0 || modes.wubiMode)) return true;
-    return rowModes && context->modeInput[0] == '\0';
+    if (context->code[0] == '\0' && !rowModes() && (modes.phoneticEdition == 0 || modes.wubiMode)) return true;
+    return rowModes() && context->modeInput[0] == '\0';
+}
+
+bool englishPrefix(const Key& key) {
+    const char first = engineContext.code[0];
+    if (!engineContext.chineseMode || key.ch == ' ' || key.vk == VK_RETURN) return false;
+    return modes.wubiMode ? first == 'z' : modes.phoneticEdition == 1 && first == 'v';
+}
+
+// The module's own switches (the steps before the engine). Returns true when the key is
+// used up; the messages it wrote are in out.
+bool applyModeSwitches(const Key& key, HIMC hIMC, MessageWriter& out) {
+    EngineContext* context = &engineContext;
+    if (!phraseDialogOpen() && (switchToPinyin(key) || switchToWubi(key))) {
+        refresh();
+        return true;
+    }
+    const char first = context->code[0];
+    if (!rowModes() && (first == '[' || first == ']') && key.ch != ' ') openAddressMode(first);
+
+    if (englishPrefix(key)) {
+        readConversionStatus(hIMC);
+        toggleChinese(hIMC, enterToChineseMessage);
+    }
+
+    if (key.vk == VK_SPACE && !rowModes()) {
+        if (context->code[0] == 'z' && modes.wubiMode) {
+            loneCodeSpace(gbkEllipsis, out);
+            return true;
+        }
+        if (context->code[0] == '[' || context->code[0] == ']') {
+            const char bracket[2] = {context->code[0], '\0'};
+            loneCodeSpace(bracket, out);
+            return true;
+        }
+    }
+
+    if (key.word == VK_CONTROL && ctrlTogglesHere()) {
+        readConversionStatus(hIMC);
+        toggleChinese(hIMC, context->chineseMode ? ctrlToEnglishMessage : ctrlToChineseMessage);
+    }
+
+    if (!phraseDialogOpen() && modes.pinyinMode && !modes.webMode && context->modeInput[0] == 'i' && key.ch == '9') {
+        leavePinyinMode();
+        refresh();
+        return true;
+    }
+    if (!phraseDialogOpen() && !rowModes() && context->code[0] == 'i' && key.ch == '9') {
+        switchEdition();
+        refresh();
+        return true;
+    }
+    return false;
+}
+
+// Full width: in English mode every printable key, in Chinese mode a digit typed while idle
+// and a shifted key with the right Shift.
+bool widened(const Key& key) {
+    const EngineContext* context = &engineContext;
+    if (!context->fullWidth) return false;
+    const bool idle = shapeCode.inputPhase == 1;
+    const bool shiftDown = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    return (idle && key.ch >= '0' && key.ch <= '9') || !context->chineseMode ||
+           (shiftDown && idle && frontEnd.leftShiftLast == 0);
+}
+
+UINT fullWidthChar(UINT ch, MessageWriter& out) {
+    if (!out.fits(3)) return out.count;
+    const UINT wide = ch == '~' ? 0xA1AB : 0xA300 | ((ch + 0x80) & 0xFF);
+    out.put(WM_IME_CHAR, wide, 1);
+    out.put(WM_IME_STARTCOMPOSITION, 0, 0);
+    out.put(WM_IME_ENDCOMPOSITION, 0, 0);
+    return out.count;
+}
+
+UINT passThrough(const Key& key, MessageWriter& out) {
+    if (out.fits(2)) {
+        out.put(WM_KEYDOWN, key.vk, static_cast<LPARAM>(frontEnd.keyData));
+        out.put(WM_KEYUP, key.vk, static_cast<LPARAM>((frontEnd.keyData & 0x1FFF0000u) | 0xC0000001u));
+    }
+    refresh();
+    return out.count;
+}
+
+// The key itself, after the switches: full width, the engine, or the application.
+UINT translateKey(const Key& key, INPUTCONTEXT* imc, MessageWriter& out) {
+    EngineContext* context = &engineContext;
+    if (context->softKeyboard != 0) return passThrough(key, out);
+    if (widened(key)) {
+        if (key.ch >= 0x20 && key.ch <= 0x7E) {
+            fullWidthChar(key.ch, out);
+            refresh();
+            return out.count;
+        }
+        return passThrough(key, out);
+    }
+    if (!context->chineseMode) return passThrough(key, out);
+
+    engineRequest(ZOZ_KEY, key.word);
+    const uint32_t flags = context->resultFlags;
+    if (flags & RF_REFRESH) refresh();
+    if (flags & RF_COMMIT) commitResult(imc, out);
+    context->resultFlags = 0;
+    if (flags & RF_PASS) return passThrough(key, out);
+    refresh();
+    return out.count;
 }
 
 }  // namespace
@@ -238,11 +425,16 @@ void clearInput() {
     std::memset(context->modeScratch, 0, sizeof context->modeScratch);
     std::memset(context->syllables, 0, sizeof context->syllables);
     context->rowFirst = context->rowMore = 0;
-    context->webState[1] = context->webState[2] = context->webState[3] = 0;
+    context->webState[WS_FIXED_COUNT] = context->webState[WS_CONVERTED_COUNT] = 0;
+    context->webState[WS_SYLLABLE_COUNT] = 0;
 }
 
-void toggleChinese(HIMC hIMC) {
+void toggleChinese(HIMC hIMC, const char* message) {
     EngineContext* context = &engineContext;
+    showCellMessage(message);
+    // The cells are drawn only while a code is typed, so the message is shown there for
+    // this one relayout and stays on the display line, whole, until the next code.
+    copyText(context->displayLine, sizeof context->displayLine, message);
     context->lastCell = 11;
     context->hintOffset = 0;
     context->codeLength = 1;
@@ -256,109 +448,30 @@ void toggleChinese(HIMC hIMC) {
     ImmSetConversionStatus(hIMC, frontEnd.conversionMode ^ IME_CMODE_NATIVE, frontEnd.sentenceMode);
 }
 
-UINT fullWidthChar(UINT ch, LPTRANSMSGLIST list) {
-    MessageWriter out{list};
-    UINT wide = ch == '~' ? 0xA1AB : 0xA300 | ((ch + 0x80) & 0xFF);
-    out.put(WM_IME_CHAR, wide, 1);
-    return out.count;
-}
-
 extern "C" UINT WINAPI ImeToAsciiEx(UINT uVirtKey, UINT uScanCode, CONST LPBYTE lpbKeyState,
                                     LPTRANSMSGLIST lpTransBuf, UINT fuState, HIMC hIMC) {
     (void)lpbKeyState;
     (void)fuState;
-    EngineContext* context = &engineContext;
-    const UINT vk = uVirtKey & 0xFF;
-    const UINT ch = (uVirtKey >> 8) & 0xFF;
-    MessageWriter out{lpTransBuf};
-
     if (windows.introWindow && IsWindow(windows.introWindow)) return 0;  // the introduction takes no keys
+    // Without a context nothing is switched or written: the key simply has no effect.
+    LockedContext context(hIMC);
+    if (!context) return 0;
+
+    const Key key(uVirtKey);
+    MessageWriter out{lpTransBuf};
     if (uScanCode == 0x2A) frontEnd.leftShiftLast = 1;
     if (uScanCode == 0x36) frontEnd.leftShiftLast = 0;
 
-    if (modeSwitch(ch)) {
-        refresh();
-        return 0;
-    }
-    if (!modes.pinyinMode && !modes.webMode && (context->code[0] == '[' || context->code[0] == ']') && ch != ' ')
-        enterWebMode(context->code[0]);
+    if (applyModeSwitches(key, hIMC, out)) return out.count;
 
-    if (context->chineseMode && ch != ' ' && vk != VK_RETURN &&
-        ((modes.wubiMode && context->code[0] == 'z') || (!modes.wubiMode && modes.phoneticEdition == 1 && context->code[0] == 'v'))) {
-        showCellMessage(enterToChineseMessage);
-        readConversionStatus(hIMC);
-        toggleChinese(hIMC);
-    }
-
-    if (vk == VK_SPACE && !modes.pinyinMode && !modes.webMode) {
-        if (context->code[0] == 'z' && modes.wubiMode) return loneCodeSpace(gbkEllipsis, out);
-        if (context->code[0] == '[' || context->code[0] == ']') {
-            char bracket[2] = {context->code[0], '\0'};
-            return loneCodeSpace(bracket, out);
-        }
-    }
-
-    if (uVirtKey == VK_CONTROL && ctrlTogglesHere()) {
-        readConversionStatus(hIMC);
-        showCellMessage(context->chineseMode ? ctrlToEnglishMessage : ctrlToChineseMessage);
-        toggleChinese(hIMC);
-    }
-
-    if (!phraseDialogOpen() && modes.pinyinMode && !modes.webMode && context->modeInput[0] == 'i' && ch == '9') {
-        leavePinyinMode();
-        refresh();
-        return 0;
-    }
-    if (!phraseDialogOpen() && !modes.pinyinMode && !modes.webMode && context->code[0] == 'i' && ch == '9') {
-        switchEdition();
-        refresh();
-        return 0;
-    }
-
-    if (shapeCode.repeatArmed && static_cast<char>(ch) != shapeCode.repeatKeys[2]) {
+    if (shapeCode.repeatArmed && static_cast<char>(key.ch) != shapeCode.repeatKeys[2]) {
         shapeCode.repeatArmed = 0;
         shapeCode.repeatKeys[0] = shapeCode.repeatKeys[1] = shapeCode.repeatKeys[2] = '^';
     }
-
-    if (!hIMC) return 0;
-    INPUTCONTEXT* imc = ImmLockIMC(hIMC);
-    if (!imc) return 0;
     if (frontEnd.swallowNextKey) {
         frontEnd.swallowNextKey = 0;
         readConversionStatus(hIMC);
-        ImmUnlockIMC(hIMC);
         return 0;
     }
-
-    if (context->softKeyboard == 0) {
-        const bool shiftDown = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-        if (context->fullWidth && ((shapeCode.inputPhase == 1 && ch >= '0' && ch <= '9') || !context->chineseMode ||
-                                   (shiftDown && shapeCode.inputPhase == 1 && frontEnd.leftShiftLast == 0))) {
-            if (ch >= 0x20 && ch <= 0x7E) {
-                out.count = fullWidthChar(ch, lpTransBuf);
-                out.put(WM_IME_STARTCOMPOSITION, 0, 0);
-                out.put(WM_IME_ENDCOMPOSITION, 0, 0);
-                ImmUnlockIMC(hIMC);
-                refresh();
-                return out.count;
-            }
-        } else if (context->chineseMode) {
-            engineRequest(ZOZ_KEY, uVirtKey);
-            const uint32_t flags = context->resultFlags;
-            if (flags & RF_REFRESH) refresh();
-            if (flags & RF_COMMIT) commitResult(imc, out);
-            context->resultFlags = 0;
-            if (!(flags & RF_PASS)) {
-                ImmUnlockIMC(hIMC);
-                refresh();
-                return out.count;
-            }
-        }
-    }
-
-    out.put(WM_KEYDOWN, vk, static_cast<LPARAM>(frontEnd.keyData));
-    out.put(WM_KEYUP, vk, static_cast<LPARAM>((frontEnd.keyData & 0x1FFF0000u) | 0xC0000001u));
-    ImmUnlockIMC(hIMC);
-    refresh();
-    return out.count;
+    return translateKey(key, context.get(), out);
 }

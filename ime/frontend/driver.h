@@ -12,9 +12,8 @@
 // block is made to hold this much after its header before a result is written.
 constexpr DWORD RESULT_CAPACITY = 48;
 
-void toggleChinese(HIMC hIMC);
-// Writes WM_IME_CHAR with the full-width form of ch; returns the messages written.
-UINT fullWidthChar(UINT ch, LPTRANSMSGLIST list);
+// The Chinese/English switch, announced by message (a text of 12 characters).
+void toggleChinese(HIMC hIMC, const char* message);
 // Clears code, lists and the pinyin and web-address input (mode switches).
 void clearInput();
 // Shows a GBK text one character per cell; lastCell becomes characters - 1.

@@ -34,12 +34,13 @@ static size_t characterPrefix(const char* source, size_t limit) {
 size_t copyText(char* destination, size_t n, const char* source) {
     if (n == 0) return 0;
     size_t length = source ? characterPrefix(source, n - 1) : 0;
-    std::memmove(destination, source, length);
+    if (length > 0) std::memmove(destination, source, length);
     destination[length] = '\0';
     return length;
 }
 
 size_t appendText(char* destination, size_t n, const char* source) {
+    if (n == 0) return 0;  // no room, not even for the terminator: the field is not touched
     size_t used = strnlen(destination, n);
     if (used >= n) {  // an unterminated field: terminate it where it must end
         destination[n - 1] = '\0';

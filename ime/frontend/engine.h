@@ -60,6 +60,18 @@ struct EngineContext {
     HWND statusWindow;      // class ZOZ_STATUSCLS
 };
 
+// Fields of webState: the pinyin engine's counters and the web-address engine's count of
+// frequently used entries.
+constexpr int WS_CHOICE_COUNT = 0;     // pinyin: choices made
+constexpr int WS_FIXED_COUNT = 1;      // web address: 1 + last frequently used record of the block
+constexpr int WS_CONVERTED_COUNT = 2;  // pinyin: syllables the choices consumed
+constexpr int WS_SYLLABLE_COUNT = 3;   // pinyin: syllables in the list
+// Entries of syllables: 0-14 the syllable list, 15 the spelling the windows show, 16-30
+// the choices made.
+constexpr int SYLLABLE_LIST_ENTRIES = 15;
+constexpr int SYLLABLE_SHOWN = 15;
+constexpr int SYLLABLE_FIRST_CHOICE = 16;
+
 // resultFlags bits: what the engine asks of the driver after a key.
 constexpr uint32_t RF_REFRESH = 1;   // refresh the windows
 constexpr uint32_t RF_LISTS = 2;     // lists changed (no action in the driver)
@@ -84,6 +96,11 @@ QX_EXPORTED extern EngineContext engineContext;
 int engineCall(uint32_t command, EngineRequest* request);
 int engineRequest(uint32_t command, uint32_t key);
 void engineReset(EngineContext* context);
+
+// Whether the pinyin and web-address engines are part of this build. While one is not,
+// nothing enters its mode: the keys would have no engine to go to.
+bool pinyinEngineAvailable();
+bool webEngineAvailable();
 
 // "Clear the code": the typed code, its copy, the hint stretch and the cells shown. Every
 // path that throws the typed code away runs this one list.

@@ -18,13 +18,20 @@ void engineReset(EngineContext* context) {
     shapeCode.quoteAlternation = 1;
 }
 
+bool pinyinEngineAvailable() { return false; }
+
+bool webEngineAvailable() { return false; }
+
 // Each engine may switch the mode flags and hand the same key on to the next one, so
-// the flags are read again before every step.
+// the flags are read again before every step. A mode whose engine is not built counts as
+// off, so its flag can never leave a key with nobody to take it.
 static void dispatchKey(uint32_t key, EngineContext* context) {
     const uint32_t ch = (key >> 8) & 0xFF;
+    auto pinyinOn = [] { return modes.pinyinMode && pinyinEngineAvailable(); };
+    auto webOn = [] { return modes.webMode && webEngineAvailable(); };
     // The pinyin engine takes the key here first while pinyinMode is on and webMode off.
     // The web-address engine takes it here while webMode is on.
-    if (!modes.pinyinMode && !modes.webMode) processShapeCodeKey(key, ch, context);
+    if (!pinyinOn() && !webOn()) processShapeCodeKey(key, ch, context);
 }
 
 int engineCall(uint32_t command, EngineRequest* request) {

@@ -18,7 +18,7 @@ bool inModeWithoutInput() { return engineContext.modeInput[0] == '\0'; }
 // Enter with text typed in pinyin or web-address mode throws the text away.
 void discardModeInput() {
     EngineContext* context = &engineContext;
-    context->syllables[15][0] = '\0';
+    context->syllables[SYLLABLE_SHOWN][0] = '\0';
     std::memset(context->modeInput, 0, sizeof context->modeInput);
     std::memset(context->syllables, 0, sizeof context->syllables);
     std::memset(context->rowText, 0, sizeof context->rowText);

@@ -2,10 +2,10 @@
 // and the code tables used in place from the four data libraries.
 #include "frontend/engine.h"
 #include "frontend/uiwindow.h"
+#include "phrases/userphrasefile.h"
 #include "shapecode/codetable.h"
 #include "ui/ui.h"
 
-#include <cstdio>
 #include <initializer_list>
 #include <iterator>
 
@@ -92,7 +92,8 @@ void readSettings(bool fromSelection) {
     modes.simpleWindow = settingOn(key, "\xBC\xF2\xB5\xA5\xB4\xB0\xBF\xDA");               // 简单窗口
     modes.menuAutoShow = settingOn(key, "\xB2\xCB\xB5\xA5\xD7\xD4\xB6\xAF\xCF\xD4\xCA\xBE");  // 菜单自动显示
     modes.wubiMode = settingOn(key, "\xCE\xE5\xB1\xCA\xD3\xC5\xCF\xC8");                   // 五笔优先
-    modes.pinyinMode = settingOn(key, "\xC6\xB4\xD2\xF4\xD3\xC5\xCF\xC8");                 // 拼音优先
+    // 拼音优先: pinyin mode from the start, once there is a pinyin engine to take the keys.
+    modes.pinyinMode = settingOn(key, "\xC6\xB4\xD2\xF4\xD3\xC5\xCF\xC8") && pinyinEngineAvailable();
     modes.gbkSetting = settingOn(key, "GBK\xD7\xD6\xBF\xE2");                              // GBK字库
     if (modes.gbkSetting && !modes.wubiMode) modes.gbkLookup = 1;
 
@@ -101,18 +102,19 @@ void readSettings(bool fromSelection) {
 
 void ensureUserFiles() {
     systemPath(startup.pinyinPhrasePath, sizeof startup.pinyinPhrasePath, "\\PYCZ.rt");
-    for (const char* path : {modes.userPhraseFile, startup.wubiPhrasePath, startup.pinyinPhrasePath}) {
-        std::FILE* file = std::fopen(path, "r");
-        if (file == nullptr) file = std::fopen(path, "w");  // created empty
-        if (file != nullptr) std::fclose(file);
-    }
+    for (const char* path : {modes.userPhraseFile, startup.wubiPhrasePath, startup.pinyinPhrasePath})
+        createUserFile(path);
     if (modes.wubiMode) copyText(modes.userPhraseFile, sizeof modes.userPhraseFile, startup.wubiPhrasePath);
 }
 
 void loadCodeTables() {
     // A second selection without a deselection first must not leak the libraries.
     releaseCodeTables();
-    for (int i = 0; i < 4; ++i) startup.libraries[i] = LoadLibraryA(startup.codeLibraryNames[i]);
+    // As data files: found in the usual search order, but never run. The libraries are
+    // only resources, and a planted library of the same name must not run its entry
+    // point in every application that types with the module.
+    for (int i = 0; i < 4; ++i)
+        startup.libraries[i] = LoadLibraryExA(startup.codeLibraryNames[i], nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (hasVersionMark(startup.libraries[0]) && hasVersionMark(startup.libraries[1])) {
         for (size_t i = 0; i < std::size(tableResources); ++i) {
             const TableResource& entry = tableResources[i];

@@ -1,5 +1,11 @@
 #include "phrases/userphrasefile.h"
 
+void createUserFile(const char* path) {
+    // Opening for reading first and writing when that fails would truncate a file that
+    // exists but cannot be read just now: append mode creates it and never cuts it.
+    if (FILE* file = std::fopen(path, "a")) std::fclose(file);
+}
+
 bool readUserPhraseLine(FILE* file, UserPhraseLine& line) {
     for (;;) {
         line.length = 0;

@@ -13,6 +13,11 @@ struct UserPhraseLine {
     size_t length;
 };
 
+// Makes sure the user file at path exists: a missing one is created empty, an existing
+// one is left exactly as it is (opened for appending, never truncated). A file that can
+// be neither is skipped.
+void createUserFile(const char* path);
+
 // Reads the next whole line (without its newline or a carriage return before it).
 // A line longer than USER_PHRASE_LINE_MAX is passed over entirely, so it can neither
 // show a cut phrase nor leave its tail to be read as the next line. False at end of file.

@@ -2,8 +2,6 @@
 // user has just added is found at once.
 #include "phrases/userphrases.h"
 
-#include <windows.h>  // paths are the system's: directory + "\fread.rt"
-
 #include "phrases/userphrasefile.h"
 #include "shapecode/lookuplist.h"
 

@@ -32,6 +32,12 @@ const char rightShiftMessage[] =
     "\x20\xB0\xB4\xD7\xA1\xD3\xD2SHIFT\xCA\xE4\xC8\xEB\xD3\xA2\xCE\xC4\xD7\xD6\xC4\xB8!";
 
 void showShiftTip(EngineContext* context) {
+    // The Shift may yet turn out to be held for the next key: keep what this one replaces.
+    auto& undo = shapeCode.shiftTipUndo;
+    undo.pending = true;
+    undo.tipIndex = shapeCode.shiftTipIndex;
+    undo.lastCell = context->lastCell;
+    copyText(undo.messageLine, sizeof undo.messageLine, shapeCode.messageLine);
     if (frontEnd.leftShiftLast == 1) {
         copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, shiftTips[shapeCode.shiftTipIndex]);
         shapeCode.shiftTipIndex = (shapeCode.shiftTipIndex + 1) % SHIFT_TIP_COUNT;
@@ -40,6 +46,16 @@ void showShiftTip(EngineContext* context) {
         copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, rightShiftMessage);
     }
     context->resultFlags = RF_REFRESH;
+}
+
+void settleShiftTip(EngineContext* context) {
+    auto& undo = shapeCode.shiftTipUndo;
+    if (!undo.pending) return;
+    undo.pending = false;
+    if (!(GetKeyState(VK_SHIFT) & 0x8000)) return;  // released first: it was pressed alone
+    shapeCode.shiftTipIndex = undo.tipIndex;
+    context->lastCell = undo.lastCell;
+    copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, undo.messageLine);
 }
 
 static void deliver(EngineContext* context, const char* text) {

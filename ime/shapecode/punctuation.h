@@ -8,6 +8,9 @@
 
 // Left Shift alone: the next of the six tips; right Shift alone: how to type capitals.
 void showShiftTip(EngineContext* context);
+// The key after a Shift: when Shift is still held, it was pressed for this key, not alone,
+// and what showShiftTip showed is taken back.
+void settleShiftTip(EngineContext* context);
 // A capital letter with the left Shift held: its symbol, resultFlags 4. Returns 1 when
 // delivered, 0 when the key is left to the next rule.
 int shiftLetterSymbol(uint32_t character, EngineContext* context);

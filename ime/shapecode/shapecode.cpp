@@ -170,19 +170,25 @@ void showWebTitle(EngineContext* context, char bracket, const char* title) {
     refresh();
 }
 
-// A code letter in the idle phase.
-void idleCodeLetter(EngineContext* context, char key) {
-    if (!lookupWith(context, key)) {  // a first letter that finds nothing is ignored
-        refresh();
-        return;
-    }
+// The step of every key that adds to the code: look the code up with the key and, when
+// something is found, show it and either page the completions or settle the exact-only
+// case (several entries after a letter in phase 3 count as a wrong key). False, with
+// nothing shown, when the code with the key finds nothing.
+bool composeStep(EngineContext* context, char key, bool severalIsWrong) {
+    if (!lookupWith(context, key)) return false;
     showStep(context, key);
     if (shapeCode.completionUnits > 0) {
         startPaging(context);
         refresh();
     } else {
-        onlyExact(context, false, key);
+        onlyExact(context, severalIsWrong, key);
     }
+    return true;
+}
+
+// A code letter in the idle phase; a first letter that finds nothing is ignored.
+void idleCodeLetter(EngineContext* context, char key) {
+    if (!composeStep(context, key, false)) refresh();
 }
 
 void idlePhase(uint32_t vk, uint32_t ch, EngineContext* context) {
@@ -257,6 +263,38 @@ void pageBack(EngineContext* context) {
     fillCandidatePage(context);
 }
 
+// A fifth letter commits the first exact entry and starts the next code with the letter.
+void fifthLetter(EngineContext* context, char key) {
+    copyEntry(context, 0, shapeCode.heldCommit, sizeof shapeCode.heldCommit);
+    copyText(context->result, sizeof context->result, shapeCode.heldCommit);
+    clearComposition(context);
+    context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
+    if (!lookupWith(context, key)) {  // the held text is still committed; the letter is dropped
+        shapeCode.inputPhase = 1;
+        MessageBeep(0xFFFFFFFF);
+        refresh();
+        return;
+    }
+    showStep(context, key);
+    startPaging(context);
+    context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
+    copyText(context->result, sizeof context->result, shapeCode.heldCommit);
+    refresh();
+}
+
+// "=" or "]" forward, "-" or "[" back. With no exact match the display line shows the
+// first completion of the page, and Space commits it: it must follow the page, so the
+// line of the old page goes and the composition window draws the new page's.
+void turnPage(EngineContext* context, bool forward) {
+    const int16_t before = shapeCode.nextPageStart;
+    if (forward) {
+        if (shapeCode.nextPageStart < shapeCode.completionUnits) fillCandidatePage(context);
+    } else {
+        pageBack(context);
+    }
+    if (shapeCode.nextPageStart != before && lookupLists.exactList[0] == '\0') context->displayLine[0] = '\0';
+}
+
 void composingPhase(uint32_t vk, uint32_t ch, EngineContext* context) {
     const int lineLength = static_cast<int>(strnlen(context->displayLine, sizeof context->displayLine));
     if (ch == '{' || ch == '}') {
@@ -296,49 +334,18 @@ void composingPhase(uint32_t vk, uint32_t ch, EngineContext* context) {
     }
     if (isCodeLetter(ch)) {
         const char key = static_cast<char>(ch);
-        if (context->codeLength == 4) {
-            // A fifth letter commits the first exact entry and starts the next code.
-            copyEntry(context, 0, shapeCode.heldCommit, sizeof shapeCode.heldCommit);
-            copyText(context->result, sizeof context->result, shapeCode.heldCommit);
-            clearComposition(context);
-            context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
-            if (!lookupWith(context, key)) {
-                shapeCode.inputPhase = 1;
-                MessageBeep(0xFFFFFFFF);
-                refresh();
-                return;
-            }
-            showStep(context, key);
-            startPaging(context);
-            context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
-            copyText(context->result, sizeof context->result, shapeCode.heldCommit);
-            refresh();
-            return;
-        }
-        if (!lookupWith(context, key)) {
+        if (context->codeLength == 4)
+            fifthLetter(context, key);
+        else if (!composeStep(context, key, true))
             wrongKey(context, key);
-            return;
-        }
-        showStep(context, key);
-        if (shapeCode.completionUnits > 0) {
-            startPaging(context);
-            refresh();
-        } else {
-            onlyExact(context, true, key);
-        }
         return;
     }
     if (vk == VK_BACK) {
         backspace(context, ch);
         return;
     }
-    if (ch == '=' || ch == ']') {
-        if (shapeCode.nextPageStart < shapeCode.completionUnits) fillCandidatePage(context);
-        refresh();
-        return;
-    }
-    if (ch == '-' || ch == '[') {
-        pageBack(context);
+    if (ch == '=' || ch == ']' || ch == '-' || ch == '[') {
+        turnPage(context, ch == '=' || ch == ']');
         refresh();
         return;
     }
@@ -419,8 +426,13 @@ void processShapeCodeKey(uint32_t virtualKey, uint32_t character, EngineContext*
     const uint32_t vk = virtualKey & 0xFF;
     const uint32_t ch = character & 0xFF;
     context->resultFlags = 0;
-    shapeCode.previousKey = shapeCode.currentKey;
-    shapeCode.currentKey = static_cast<uint8_t>(vk);
+    // A modifier pressed on its way to another key is not that key's previous key: 12:30
+    // and 5! need Shift for ':' and '!', and keep their ASCII punctuation after the digit.
+    if (vk != VK_SHIFT && vk != VK_CONTROL && vk != VK_MENU) {
+        shapeCode.previousKey = shapeCode.currentKey;
+        shapeCode.currentKey = static_cast<uint8_t>(vk);
+        settleShiftTip(context);
+    }
 
     if (context->code[0] == '\0' && !shapeCode.phraseLibraryMode && !modes.gbkLookup) {
         if (ch == '[') {
@@ -456,18 +468,9 @@ void processShapeCodeKey(uint32_t virtualKey, uint32_t character, EngineContext*
         idlePhase(vk, ch, context);
         break;
     case 2:
-        if (vk != VK_SPACE) break;
-        if (!lookupWith(context, ' ')) {
+        if (vk == VK_SPACE && !composeStep(context, ' ', false)) {
             MessageBeep(0xFFFFFFFF);
             refresh();
-            break;
-        }
-        showStep(context, ' ');
-        if (shapeCode.completionUnits > 0) {
-            startPaging(context);
-            refresh();
-        } else {
-            onlyExact(context, false, ' ');
         }
         break;
     default:

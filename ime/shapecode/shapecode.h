@@ -33,6 +33,14 @@ struct ShapeCodeState {
     char messageLine[MESSAGE_LINE_SIZE] = {};  // one-line message of the composition window
     int32_t quoteAlternation = 1;    // shared double/single quote alternation, 0 or 1
     int shiftTipIndex = 0;           // the tip the next left Shift shows
+    // What the last Shift changed on screen, until the next key tells whether it was
+    // pressed alone or held for that key.
+    struct ShiftTipUndo {
+        bool pending = false;
+        int tipIndex = 0;
+        int16_t lastCell = 0;
+        char messageLine[MESSAGE_LINE_SIZE] = {};
+    } shiftTipUndo;
     uint8_t previousKey = 0;         // virtual keys of the key before this one and of this one
     uint8_t currentKey = 0;
     int16_t completionUnits = 0;     // half the completion list's byte length

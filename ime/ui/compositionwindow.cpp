@@ -234,8 +234,8 @@ static void paintWebRows(HDC dc) {
         const int noteLength = fieldLength(c.rowNote[k], sizeof c.rowNote[k]);
         if (noteLength == 0) continue;
         const int mark = c.rowFirst + k;
-        const bool frequent = mark < 0 || mark >= 200 ||
-                              static_cast<uint32_t>(c.webMarks[mark]) >= static_cast<uint32_t>(c.webState[1]);
+        const auto fixedCount = static_cast<uint32_t>(c.webState[WS_FIXED_COUNT]);
+        const bool frequent = mark < 0 || mark >= 200 || static_cast<uint32_t>(c.webMarks[mark]) >= fixedCount;
         if (frequent) {
             SetBkMode(dc, TRANSPARENT);
         } else {

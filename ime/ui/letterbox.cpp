@@ -77,8 +77,8 @@ void PaintLetterBox(HDC dc, const RECT& client) {
     if (modes.webMode) {
         if (inputLength > 0) TextOutA(dc, 5, 5, c.modeInput, inputLength);
     } else if (modes.pinyinMode) {
-        const char* spelling = c.syllables[15];
-        const int spellingLength = static_cast<int>(strnlen(spelling, sizeof c.syllables[15]));
+        const char* spelling = c.syllables[SYLLABLE_SHOWN];
+        const int spellingLength = static_cast<int>(strnlen(spelling, sizeof c.syllables[SYLLABLE_SHOWN]));
         if (spellingLength > 0 && inputLength > 0)
             TextOutA(dc, 5, 5, spelling, spellingLength);
         else if (inputLength > 0)  // never past the letters actually typed
@@ -91,13 +91,13 @@ void PaintLetterBox(HDC dc, const RECT& client) {
 // One caret step: inverts a one-pixel column after the letters before the caret.
 static void letterBoxCaret(HWND window) {
     if (!modes.pinyinMode && !modes.webMode) return;
-    if (engineContext.webState[2] == engineContext.webState[3]) return;
     const EngineContext& c = engineContext;
+    if (c.webState[WS_CONVERTED_COUNT] == c.webState[WS_SYLLABLE_COUNT]) return;
     const char* text = c.modeInput;
     size_t size = sizeof c.modeInput;
-    if (modes.pinyinMode && c.syllables[15][0] != '\0') {
-        text = c.syllables[15];
-        size = sizeof c.syllables[15];
+    if (modes.pinyinMode && c.syllables[SYLLABLE_SHOWN][0] != '\0') {
+        text = c.syllables[SYLLABLE_SHOWN];
+        size = sizeof c.syllables[SYLLABLE_SHOWN];
     }
     const int length = std::clamp<int>(c.caret, 0, static_cast<int>(strnlen(text, size)));
     RECT client{};
