@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -101,7 +102,9 @@ TEST(EntryPoints, ModuleExportsNothingButItsExportList) {
     while (std::fgets(line, sizeof line, nm)) {
         std::istringstream fields(line);
         std::string address, kind, name;
-        if (fields >> address >> kind >> name) dynamic.insert(name);
+        // Exports only: a sanitizer build may keep a local symbol (lower-case kind) there.
+        if (fields >> address >> kind >> name && std::isupper(static_cast<unsigned char>(kind[0])))
+            dynamic.insert(name);
     }
     ASSERT_EQ(pclose(nm), 0) << "nm reads " QX_BIN_DIR "/qx.ime";
     EXPECT_EQ(dynamic, map);

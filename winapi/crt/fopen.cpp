@@ -3,12 +3,13 @@
 // stand-in have their fopen calls bound here (--wrap=fopen), so those files land where
 // they would on Windows: inside the system directory.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 extern "C" FILE* __real_fopen(const char* path, const char* mode);
 
 extern "C" FILE* __wrap_fopen(const char* path, const char* mode) {
-    if (path == nullptr) return __real_fopen(path, mode);
+    if (path == nullptr || std::strchr(path, '\\') == nullptr) return __real_fopen(path, mode);
     std::string local(path);
     for (char& c : local)
         if (c == '\\') c = '/';
