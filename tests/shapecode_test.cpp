@@ -104,7 +104,7 @@ TEST_F(ShapeCode, EnterEscAndEmptySpaceDiscardTheCode) {
 // Stands in for the status window: counts the commands it receives.
 int userPhraseCommands = 0;
 LRESULT CALLBACK statusSink(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_COMMAND && LOWORD(wParam) == COMMAND_USER_PHRASES) ++userPhraseCommands;
+    if (msg == WM_COMMAND && LOWORD(wParam) == CMD_USER_PHRASES) ++userPhraseCommands;
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 

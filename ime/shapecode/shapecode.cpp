@@ -2,6 +2,7 @@
 // page shows completions with the next code letter as a hint, so the user learns codes.
 #include "shapecode/shapecode.h"
 
+#include "resources/resource.h"
 #include "shapecode/punctuation.h"
 #include "ui/ui.h"
 
@@ -92,7 +93,7 @@ void wrongKey(EngineContext* context, char w) {
         shapeCode.inputPhase = 1;
         refresh();
         if (!modes.gbkLookup && context->statusWindow)
-            SendMessageA(context->statusWindow, WM_COMMAND, COMMAND_USER_PHRASES, 0);
+            SendMessageA(context->statusWindow, WM_COMMAND, CMD_USER_PHRASES, 0);  // the menu's "自造词组"
     } else if (shapeCode.repeatKeys[2] == w) {
         copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, wrongKeyMessage);
         shapeCode.repeatArmed = 1;

@@ -56,7 +56,3 @@ struct LookupLists {
     char completionList[COMPLETION_LIST_SIZE];
 };
 extern LookupLists lookupLists;
-
-// Shown after the same wrong key twice; the third opens the user-phrase dialog with the
-// status menu's command.
-constexpr UINT COMMAND_USER_PHRASES = 1298;
