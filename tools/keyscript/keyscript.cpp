@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -57,16 +58,46 @@ bool parseToken(std::string_view token, ScriptKey& key) {
         key.vk = VKEY_CAPITAL;
         return true;
     }
-    if (token.substr(0, 6) == "Click:") {
-        const std::string_view rest = token.substr(6);
+    for (const auto& [prefix, kind] : {std::pair{std::string_view("Click:"), ScriptKind::Click},
+                                       std::pair{std::string_view("RClick:"), ScriptKind::RightClick},
+                                       std::pair{std::string_view("DblClick:"), ScriptKind::DoubleClick}}) {
+        if (token.substr(0, prefix.size()) != prefix) continue;
+        const std::string_view rest = token.substr(prefix.size());
         const size_t comma = rest.find(',');
         long x = 0, y = 0;
         if (comma == std::string_view::npos || !parseNumber(rest.substr(0, comma), 0, 100000, &x) ||
             !parseNumber(rest.substr(comma + 1), 0, 100000, &y))
             return false;
-        key.kind = ScriptKind::Click;
+        key.kind = kind;
         key.x = static_cast<int>(x);
         key.y = static_cast<int>(y);
+        return true;
+    }
+    if (token.substr(0, 5) == "Menu:" || token.substr(0, 8) == "Control:") {
+        const bool menu = token[0] == 'M';
+        long id = 0;
+        if (!parseNumber(token.substr(menu ? 5 : 8), 0, 65535, &id)) return false;
+        key.kind = menu ? ScriptKind::Menu : ScriptKind::Control;
+        key.id = static_cast<int>(id);
+        return true;
+    }
+    if (token.substr(0, 7) == "Answer:") {
+        const std::string_view answer = token.substr(7);
+        static constexpr std::pair<std::string_view, int> ANSWERS[] = {
+            {"IDOK", 1}, {"IDCANCEL", 2}, {"IDABORT", 3}, {"IDRETRY", 4}, {"IDIGNORE", 5}, {"IDYES", 6}, {"IDNO", 7}};
+        long id = 0;
+        for (const auto& [name, value] : ANSWERS)
+            if (answer == name) id = value;
+        if (id == 0 && !parseNumber(answer, 1, 65535, &id)) return false;
+        key.kind = ScriptKind::Answer;
+        key.id = static_cast<int>(id);
+        return true;
+    }
+    if (token.substr(0, 7) == "Folder:") {
+        const std::string_view path = token.substr(7);
+        if (path.empty()) return false;
+        key.kind = ScriptKind::Folder;
+        key.path = path == "cancel" ? std::string() : std::string(path);
         return true;
     }
     if (token.substr(0, 5) == "Tick:") {

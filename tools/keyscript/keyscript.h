@@ -2,8 +2,14 @@
 // a US keyboard produces them; named keys and chords go in braces:
 //   {Space} {Enter} {Esc} {Tab} {Back} {Del} {Left} {Right} {Up} {Down} {Home} {End}
 //   {PgUp} {PgDn}; {Ctrl} {LShift} {RShift} pressed alone; {RShift+A}; {Ctrl+A},
-//   {Alt+A}, {Ctrl+Alt+S}; {Caps} toggles Caps Lock; {Click:X,Y}; {Tick:MS};
+//   {Alt+A}, {Ctrl+Alt+S}; {Caps} toggles Caps Lock; {Tick:MS};
 //   {{} and {}} for the braces themselves.
+// What a person does with the mouse and the dialogs, in braces too:
+//   {Click:X,Y} {RClick:X,Y} {DblClick:X,Y} at a screen point; {Menu:ID} chooses the
+//   command ID from the status bar's menu; {Control:ID} clicks the control ID of the open
+//   dialog; {Answer:IDYES} answers the next message box (IDOK IDCANCEL IDABORT IDRETRY
+//   IDIGNORE IDYES IDNO or a number); {Folder:PATH} answers the next folder picker with
+//   PATH, {Folder:cancel} cancels it.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-enum class ScriptKind { Key, Caps, Click, Tick };
+enum class ScriptKind { Key, Caps, Click, RightClick, DoubleClick, Tick, Menu, Control, Answer, Folder };
 
 struct ScriptKey {
     ScriptKind kind = ScriptKind::Key;
@@ -21,8 +27,10 @@ struct ScriptKey {
     bool rightShift = false;
     bool ctrl = false;
     bool alt = false;
-    int x = 0, y = 0;         // Click
+    int x = 0, y = 0;         // Click, RightClick, DoubleClick
     unsigned milliseconds = 0; // Tick
+    int id = 0;               // Menu, Control, Answer
+    std::string path;         // Folder: empty for a cancel
     std::string text;         // the key as written in the script
 };
 

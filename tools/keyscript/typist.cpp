@@ -122,6 +122,20 @@ void EditField::down() {
 // Typist
 // ---------------------------------------------------------------------------------------
 
+HWND activeDialog() {
+    HWND active = GetActiveWindow();
+    char name[16] = {};
+    if (active == nullptr || GetClassNameA(active, name, sizeof name) == 0) return nullptr;
+    return std::strcmp(name, "#32770") == 0 && IsWindowVisible(active) ? active : nullptr;
+}
+
+HWND dialogKeyTarget() {
+    HWND dialog = activeDialog();
+    if (dialog == nullptr) return nullptr;
+    HWND focus = GetFocus();
+    return focus != nullptr && (focus == dialog || IsChild(dialog, focus)) ? focus : dialog;
+}
+
 Typist::Typist(HIMC context, const TypistHooks& hooks) : context_(context), hooks_(hooks) {}
 
 char Typist::translatedCharacter(uint8_t vk) const {
@@ -212,6 +226,7 @@ KeyEvent Typist::keyDown(uint8_t vk, unsigned scan, bool rightShift) {
     if (keyState_[VK_MENU] & 0x80) keyData |= LPARAM{1} << 29;
     event.taken = context_ != nullptr && hooks_.processKey != nullptr &&
                   hooks_.processKey(context_, vk, keyData, keyState_) != 0;
+    HWND target = dialogKeyTarget();
     if (event.taken && hooks_.toAsciiEx != nullptr) {
         const char ch = modifierKey(vk) ? 0 : translatedCharacter(vk);
         event.keyWord = vk | (static_cast<UINT>(static_cast<unsigned char>(ch)) << 8);
@@ -222,7 +237,22 @@ KeyEvent Typist::keyDown(uint8_t vk, unsigned scan, bool rightShift) {
         event.count = hooks_.toAsciiEx(event.keyWord, event.scan, keyState_, list, 0, context_);
         for (UINT i = 0; i < event.count && i < MESSAGE_CAPACITY; ++i)
             event.messages.push_back({list->TransMsg[i].message, list->TransMsg[i].wParam, list->TransMsg[i].lParam});
-        applyMessages(event);
+        if (target != nullptr) {
+            for (const TypedMessage& m : event.messages) {
+                if (!IsWindow(target)) break;
+                if (hooks_.deliver != nullptr)
+                    hooks_.deliver(target, m.message, m.wParam, m.lParam);
+                else
+                    SendMessageA(target, m.message, m.wParam, m.lParam);
+            }
+        } else {
+            applyMessages(event);
+        }
+    } else if (!event.taken && target != nullptr) {
+        // Alt chords are system keys, which the dialog's mnemonics answer.
+        const bool system = (keyState_[VK_MENU] & 0x80) != 0;
+        PostMessageA(target, system ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, keyData);
+        PostMessageA(target, system ? WM_SYSKEYUP : WM_KEYUP, vk, keyData | (LPARAM{3} << 30));
     } else if (!event.taken) {
         applicationKeyDown(vk);
     }
@@ -241,6 +271,33 @@ std::vector<KeyEvent> Typist::type(const ScriptKey& key) {
     case ScriptKind::Click:
         if (hooks_.click != nullptr) hooks_.click(key.x, key.y);
         if (hooks_.pump != nullptr) hooks_.pump();
+        break;
+    case ScriptKind::RightClick:
+        if (hooks_.rightClick != nullptr) hooks_.rightClick(key.x, key.y);
+        if (hooks_.pump != nullptr) hooks_.pump();
+        break;
+    case ScriptKind::DoubleClick:
+        if (hooks_.doubleClick != nullptr) hooks_.doubleClick(key.x, key.y);
+        if (hooks_.pump != nullptr) hooks_.pump();
+        break;
+    case ScriptKind::Menu:
+        if (hooks_.menu != nullptr) hooks_.menu(key.id);
+        if (hooks_.pump != nullptr) hooks_.pump();
+        break;
+    case ScriptKind::Control: {
+        // A click in the middle of the control, as a person aims at it.
+        HWND control = activeDialog() ? GetDlgItem(activeDialog(), key.id) : nullptr;
+        RECT r{};
+        if (control != nullptr && hooks_.click != nullptr && GetWindowRect(control, &r))
+            hooks_.click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        if (hooks_.pump != nullptr) hooks_.pump();
+        break;
+    }
+    case ScriptKind::Answer:
+        if (hooks_.answer != nullptr) hooks_.answer(key.id);
+        break;
+    case ScriptKind::Folder:
+        if (hooks_.folder != nullptr) hooks_.folder(key.path.c_str());
         break;
     case ScriptKind::Tick:
         if (hooks_.tick != nullptr) hooks_.tick(key.milliseconds);

@@ -1,6 +1,9 @@
 // The typist: types script keys through an input method's ImeProcessKey and ImeToAsciiEx
 // as the Input Method Manager would, and applies what comes back to the text of one edit
-// field as an edit control with the default IME handling would. Only Win32 calls that
+// field as an edit control with the default IME handling would. While a dialog is the
+// active window, keys go to its focused control instead: the input method's messages are
+// sent to it, and keys the input method leaves are posted to it, as Windows delivers them
+// to an application that knows nothing of input methods. Only Win32 calls that
 // Windows has are used, so the same typist drives the module on both systems.
 #pragma once
 
@@ -19,9 +22,21 @@ struct TypistHooks {
     ImeProcessKeyProc processKey = nullptr;
     ImeToAsciiExProc toAsciiEx = nullptr;
     void (*click)(int x, int y) = nullptr;     // a left click at a screen point
+    void (*rightClick)(int x, int y) = nullptr;
+    void (*doubleClick)(int x, int y) = nullptr;
     void (*tick)(unsigned milliseconds) = nullptr; // time passing
     void (*pump)() = nullptr;                  // dispatch posted messages after each key
+    void (*menu)(int command) = nullptr;       // choose a command of the status bar's menu
+    void (*answer)(int id) = nullptr;          // the next message box's answer
+    void (*folder)(const char* path) = nullptr; // the next folder picker's answer, "" to cancel
+    // How the input method's messages reach a dialog's control (SendMessageA when null).
+    void (*deliver)(HWND window, UINT message, WPARAM wParam, LPARAM lParam) = nullptr;
 };
+
+// The dialog that is the active window, or null; and the window inside it that keys go
+// to (its focused control, else the dialog itself).
+HWND activeDialog();
+HWND dialogKeyTarget();
 
 struct TypedMessage {
     UINT message;

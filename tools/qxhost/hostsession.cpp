@@ -1,12 +1,27 @@
 // The stand-in's side of a session: its desktop clicks, its clock and its message queue.
 #include "hostsession.h"
 
+#include "scriptrun.h"
+
 #include <winapi_desktop.h>
 #include <winapi_host.h>
 
 namespace {
 
 void hostClick(int x, int y) { winapiClick(x, y); }
+void hostRightClick(int x, int y) {
+    winapiMouseDown(1, x, y);
+    winapiMouseUp(1, x, y);
+}
+void hostMenuAnswer(int command) { winapiPushMenuAnswer(UINT(command)); }
+void hostFolder(const char* path) { winapiPushFolderAnswer(path); }
+
+// The person at the stand-in's desktop is the script in progress: every modal loop that
+// waits lets it go on.
+bool hostPerson(HWND modal, int kind) {
+    ScriptRun* run = ScriptRun::current();
+    return run != nullptr && run->idle(modal, kind);
+}
 void hostTick(unsigned milliseconds) { winapiAdvanceClock(milliseconds); }
 void hostPump() { winapiPumpMessages(); }
 
@@ -32,8 +47,14 @@ bool setSetting(const std::string& gbkName, DWORD value) {
 bool openHostSession(HostSession& session, const char* modulePath, std::string& error) {
     SessionHooks hooks;
     hooks.click = hostClick;
+    hooks.rightClick = hostRightClick;
+    hooks.doubleClick = winapiDoubleClick;
     hooks.tick = hostTick;
     hooks.pump = hostPump;
+    hooks.menuAnswer = hostMenuAnswer;
+    hooks.answer = winapiPushMessageBoxAnswer;
+    hooks.folder = hostFolder;
+    winapiSetPerson(hostPerson);
     hooks.bindUiWindow = winapiImmSetUiWindow;
     if (!openSession(session.ime, modulePath, hooks, error)) return false;
     const HMODULE module = session.ime.module;
@@ -44,6 +65,7 @@ bool openHostSession(HostSession& session, const char* modulePath, std::string& 
 }
 
 void closeHostSession(HostSession& session) {
+    winapiSetPerson(nullptr);
     closeSession(session.ime);
     session = HostSession{};
 }

@@ -2,6 +2,7 @@
 // session) through the module and prints what the application's edit field received.
 #include "gbktext.h"
 #include "hostsession.h"
+#include "scriptrun.h"
 #include "terminal.h"
 #include "trace.h"
 
@@ -95,22 +96,36 @@ int main(int argc, char** argv) {
     if (!options.keepPictures) closePictures(session.ime);
 
     int status = 0;
-    if (options.keys != nullptr) {
-        for (const ScriptKey& key : keys) {
-            const TraceMarks before = traceMarks();
-            const std::vector<KeyEvent> events = session.ime.typist->type(key);
-            if (options.trace) std::fprintf(stderr, "%s\n", traceLine(session, key, events, before).c_str());
+    bool pictured = false;
+    auto picture = [&] {
+        pictured = true;
+        if (options.png != nullptr && !winapiSaveScreenPng(options.png)) {
+            std::fprintf(stderr, "qxhost: cannot write %s\n", options.png);
+            status = 1;
         }
+    };
+    if (options.keys != nullptr) {
+        // Keys go on inside the dialogs they open; a dialog left open at the end is
+        // pictured first, then closed as a person would.
+        TraceMarks before;
+        ScriptRun::Report report;
+        report.before = [&](const ScriptKey&) { before = traceMarks(); };
+        report.typed = [&](const ScriptKey& key, const std::vector<KeyEvent>& events) {
+            if (options.trace) std::fprintf(stderr, "%s\n", traceLine(session, key, events, before).c_str());
+        };
+        report.ended = [&](HWND) { picture(); };
+        report.closing = [&](HWND modal, const char* how) {
+            if (options.trace) std::fprintf(stderr, "%s\n", closingLine(modal, how).c_str());
+        };
+        ScriptRun run(session.ime, keys, report);
+        run.run();
     } else if (isatty(STDIN_FILENO)) {
         status = runInteractive(session);
     } else {
         usage();
         status = 2;
     }
-    if (options.png != nullptr && !winapiSaveScreenPng(options.png)) {
-        std::fprintf(stderr, "qxhost: cannot write %s\n", options.png);
-        status = 1;
-    }
+    if (!pictured) picture();
     const std::string text = gbkToUtf8(session.ime.typist ? session.ime.typist->text() : std::string());
     std::printf("%s\n", text.c_str());
     std::fflush(stdout);

@@ -35,6 +35,14 @@ std::string jsonString(const std::string& gbk) {
     return out + "\"";
 }
 
+// The active dialog, as both runners report it: its title and the control with the focus.
+std::string dialogJson() {
+    const OpenDialog d = describeOpenDialog();
+    if (!d.open) return "null";
+    return "{\"title\":" + jsonString(d.title) + ",\"focus\":" + std::to_string(d.focus) +
+           ",\"focusText\":" + jsonString(d.focusText) + "}";
+}
+
 TraceMarks traceMarks() { return TraceMarks{winapiBeeps().size(), winapiDesktopEvents().size()}; }
 
 std::string traceLine(const HostSession& session, const ScriptKey& key, const std::vector<KeyEvent>& events,
@@ -74,6 +82,7 @@ std::string traceLine(const HostSession& session, const ScriptKey& key, const st
         line += jsonString(name);
     }
     line += "]";
+    line += ",\"dialog\":" + dialogJson();
 
     line += ",\"beeps\":[";
     const std::vector<WinapiBeep> beeps = winapiBeeps();
@@ -94,4 +103,10 @@ std::string traceLine(const HostSession& session, const ScriptKey& key, const st
     line += ",\"messageBoxes\":[" + boxes + "],\"programs\":[" + programs + "]";
     line += ",\"text\":" + jsonString(session.ime.typist ? session.ime.typist->text() : std::string());
     return line + "}";
+}
+
+std::string closingLine(HWND modal, const char* how) {
+    char title[256] = {};
+    GetWindowTextA(modal, title, sizeof title);
+    return std::string("{\"closing\":") + jsonString(title) + ",\"by\":" + jsonString(how) + "}";
 }

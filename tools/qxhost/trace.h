@@ -17,3 +17,6 @@ TraceMarks traceMarks();
 std::string traceLine(const HostSession& session, const ScriptKey& key, const std::vector<KeyEvent>& events,
                       const TraceMarks& before);
 std::string jsonString(const std::string& gbk);  // quoted, UTF-8, non-ASCII unescaped
+std::string dialogJson();  // the active dialog, or null
+// The line that says the runner closes a dialog left open at the end of the script.
+std::string closingLine(HWND modal, const char* how);

@@ -12,7 +12,20 @@ constexpr const char* APPLICATION_CLASS = "QxSessionApplication";
 
 // The application's window. The manager tells the context's window about conversion
 // changes; its default IME handling passes them on to the input method's UI window.
+// The hooks of the one session a process opens, for the application window's procedure.
+const SessionHooks* openHooks = nullptr;
+ImeSession* openSessionRecord = nullptr;
+
+void statusMenu(int command) {
+    if (openSessionRecord != nullptr) chooseStatusMenuCommand(*openSessionRecord, command);
+}
+
 LRESULT CALLBACK applicationProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // The application's modal loops wait: the runner may act in them.
+    if (message == WM_ENTERIDLE && openHooks != nullptr && openHooks->idle != nullptr) {
+        openHooks->idle(reinterpret_cast<HWND>(lParam), static_cast<int>(wParam));
+        return 0;
+    }
     if (message == WM_IME_NOTIFY) {
         HWND ui = reinterpret_cast<HWND>(GetWindowLongPtrA(window, GWLP_USERDATA));
         if (ui != nullptr) return SendMessageA(ui, message, wParam, lParam);
@@ -41,6 +54,8 @@ bool fail(std::string& error, const std::string& what) {
 
 bool openSession(ImeSession& session, const char* modulePath, const SessionHooks& hooks, std::string& error) {
     session.hooks = hooks;
+    openHooks = &session.hooks;
+    openSessionRecord = &session;
     stage(session, "load");
     session.module = LoadLibraryA(modulePath);
     if (session.module == nullptr) return fail(error, std::string("cannot load ") + modulePath);
@@ -50,8 +65,14 @@ bool openSession(ImeSession& session, const char* modulePath, const SessionHooks
     typing.processKey = exportedProc<ImeProcessKeyProc>(session.module, "ImeProcessKey");
     typing.toAsciiEx = exportedProc<ImeToAsciiExProc>(session.module, "ImeToAsciiEx");
     typing.click = hooks.click;
+    typing.rightClick = hooks.rightClick;
+    typing.doubleClick = hooks.doubleClick;
     typing.tick = hooks.tick;
     typing.pump = hooks.pump;
+    typing.menu = statusMenu;
+    typing.answer = hooks.answer;
+    typing.folder = hooks.folder;
+    typing.deliver = hooks.deliver;
     if (inquire == nullptr || typing.processKey == nullptr || typing.toAsciiEx == nullptr) {
         error = "the module lacks ImeInquire, ImeProcessKey or ImeToAsciiEx";
         return false;
@@ -133,6 +154,35 @@ void closeSession(ImeSession& session) {
     if (session.context != nullptr) ImmDestroyContext(session.context);
     if (session.module != nullptr) FreeLibrary(session.module);
     session = ImeSession{};
+    openHooks = nullptr;
+    openSessionRecord = nullptr;
+}
+
+void chooseStatusMenuCommand(ImeSession& session, int command) {
+    HWND bar = FindWindowA("ZOZ_STATUSCLS", nullptr);
+    RECT frame{};
+    if (bar == nullptr || !IsWindowVisible(bar) || !GetWindowRect(bar, &frame) || session.hooks.click == nullptr) return;
+    if (session.hooks.menuAnswer != nullptr) session.hooks.menuAnswer(command);
+    // The menu button: the second of the bar's four, from x 27 to 80 and y 3 to 25.
+    session.hooks.click(frame.left + (27 + 80) / 2, frame.top + (3 + 25) / 2);
+}
+
+OpenDialog describeOpenDialog() {
+    OpenDialog d;
+    HWND dialog = activeDialog();
+    if (dialog == nullptr) return d;
+    d.open = true;
+    char text[256] = {};
+    GetWindowTextA(dialog, text, sizeof text);
+    d.title = text;
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(dialog, focus)) {
+        d.focus = GetDlgCtrlID(focus);
+        text[0] = 0;
+        GetWindowTextA(focus, text, sizeof text);
+        d.focusText = text;
+    }
+    return d;
 }
 
 std::vector<std::string> visibleModuleWindows() {

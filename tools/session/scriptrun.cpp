@@ -1,0 +1,69 @@
+// Playing a key script, also inside the modal loops it opens.
+#include "scriptrun.h"
+
+namespace {
+ScriptRun* running = nullptr;
+}
+
+ScriptRun::ScriptRun(ImeSession& session, std::vector<ScriptKey> keys, Report report)
+    : session_(session), keys_(std::move(keys)), report_(std::move(report)) {
+    running = this;
+}
+
+ScriptRun::~ScriptRun() {
+    if (running == this) running = nullptr;
+}
+
+ScriptRun* ScriptRun::current() { return running; }
+
+bool ScriptRun::typeNext() {
+    if (next_ >= keys_.size() || !session_.typist) return false;
+    const ScriptKey key = keys_[next_++];
+    if (report_.before) report_.before(key);
+    const std::vector<KeyEvent> events = session_.typist->type(key);
+    if (report_.typed) report_.typed(key, events);
+    return true;
+}
+
+void ScriptRun::run() {
+    while (typeNext()) {
+    }
+}
+
+bool ScriptRun::idle(HWND modal, int kind) {
+    if (modal == nullptr || !IsWindow(modal)) return false;
+    if (typeNext()) return true;
+    if (!endReported_) {
+        endReported_ = true;
+        if (report_.ended) report_.ended(modal);
+    }
+    if (modal != closing_) {
+        closing_ = modal;
+        closingRound_ = 0;
+    }
+    switch (closingRound_++) {
+    case 0: {
+        if (report_.closing) report_.closing(modal, "Esc");
+        ScriptKey esc;
+        esc.vk = VK_ESCAPE;
+        esc.ch = 0x1B;
+        esc.text = "{Esc}";
+        if (report_.before) report_.before(esc);
+        const std::vector<KeyEvent> events = session_.typist->type(esc);
+        if (report_.typed) report_.typed(esc, events);
+        return true;
+    }
+    case 1:
+        if (report_.closing) report_.closing(modal, "close box");
+        PostMessageA(modal, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return true;
+    case 2:
+        // A message box keeps its own last resort (its first button); a dialog that took
+        // neither Esc nor its close box is ended here.
+        if (kind == MSGF_MESSAGEBOX) return false;
+        if (report_.closing) report_.closing(modal, "ended");
+        EndDialog(modal, IDCANCEL);
+        return true;
+    }
+    return false;
+}
