@@ -30,6 +30,23 @@
 #define IDB_WUBI_NOTE 234  /* note on the five-stroke mode */
 #define IDB_UPGRADE 237    /* second introduction picture: the upgrade notice */
 
+/* The about box's picture (451 x 217, 16 colours). */
+#define ABOUT_PICTURE_WIDTH 451
+#define ABOUT_PICTURE_HEIGHT 217
+#define IDB_ABOUT 214
+
+/* Dialogs: the settings "WDGX" and the about box "ABOUTBOX", by name. Controls of the
+   settings, each the check box of one setting. */
+#define IDC_SIMPLE_WINDOW 1052   /* "简单窗口" */
+#define IDC_CARET_FOLLOW 1011    /* "光标跟随" */
+#define IDC_PHONETIC_FIRST 1012  /* "音形版优先" */
+#define IDC_WUBI_FIRST 1034      /* "五笔优先" */
+#define IDC_PINYIN_FIRST 1060    /* "拼音优先" */
+#define IDC_PINYIN_HINT 1051     /* "拼音跟随提示", setting "拼音提示" */
+#define IDC_MENU_AUTO_SHOW 1033  /* "我已实现一个梦!", setting "菜单自动显示" */
+/* The about box's web-site line. */
+#define IDC_ABOUT_SITE 107
+
 /* Strings: the tooltips of the four status buttons, then the hint over the working
    windows. */
 #define IDS_TIP_CHINESE 1

@@ -123,9 +123,11 @@ static void runCommand(UINT id) {
     if (locked == nullptr) return;
     for (const MenuProgram& program : MENU_PROGRAMS)
         if (program.id == id) WinExec(program.commandLine, SW_SHOW);
-    // The about box, the settings, the user-phrase and the web-address dialogs open here
-    // once they are built; until then CMD_ABOUT, CMD_SETTINGS, CMD_USER_PHRASES and
-    // CMD_WEB_ADDRESSES do nothing.
+    // The dialogs belong to the application's window; the command returns when they close.
+    if (id == CMD_ABOUT) OpenAboutBox(locked->hWnd);
+    if (id == CMD_SETTINGS) OpenSettingsDialog(locked->hWnd);
+    // The user-phrase and the web-address dialogs open here once they are built; until
+    // then CMD_USER_PHRASES and CMD_WEB_ADDRESSES do nothing.
     ImmUnlockIMC(context);
 }
 

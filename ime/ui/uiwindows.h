@@ -160,3 +160,12 @@ inline constexpr char LETTERBOX_CLASS[] = "ZOZ_CANDCLS";
 inline constexpr char INTRO_CLASS[] = "smwindow";
 inline constexpr char WUBI_NOTE_CLASS[] = "wbclass";
 inline constexpr char INTRO2_CLASS[] = "sdWin";
+
+// ---------------------------------------------------------------------------------------
+// Dialogs of the status menu: the settings "WDGX" and the about box "ABOUTBOX". Each runs
+// modally, owned by the application's window, and returns 1.
+// ---------------------------------------------------------------------------------------
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR OpenSettingsDialog(HWND owner);
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR OpenAboutBox(HWND owner);

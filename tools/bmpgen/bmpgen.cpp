@@ -1,6 +1,7 @@
 // bmpgen OUTDIR: draws the module's pictures with the stand-in's GDI and writes them as
 // palette bitmaps: the status pictures (22 x 17, 16 colours), the mode labels (50 x 20,
-// 256 colours) and the three full-size picture windows (366 x 405, 16 colours).
+// 256 colours), the three full-size picture windows (366 x 405, 16 colours) and the about
+// box's picture (451 x 217, 16 colours).
 #include <windows.h>
 
 #include "gbktext.h"
@@ -342,6 +343,19 @@ int main(int argc, char** argv) {
                     "在这种方式下，Tessel 自己的字形编码暂时不起作用。",
                     "键入 i 再键入 9，即可回到 Tessel 自己的编码。"});
         save(p, 16, IDB_WUBI_NOTE);
+    }
+    {
+        // The about box: a two-line slogan in large blue strokes on white, the product
+        // name underlined in red at the lower right.
+        Picture p(ABOUT_PICTURE_WIDTH, ABOUT_PICTURE_HEIGHT);
+        p.fill(0, 0, ABOUT_PICTURE_WIDTH, ABOUT_PICTURE_HEIGHT, kWhite);
+        p.text(28, 26, gbk("记住字的样子，"), kBlue, 48, true);
+        p.text(76, 92, gbk("敲几下就写出来"), kBlue, 48, true);
+        const int nameWidth = 6 * 14;  // "Tessel" in a 28-pixel cell: 14 pixels a letter
+        const int x = ABOUT_PICTURE_WIDTH - 24 - nameWidth, y = 166;
+        p.text(x, y, "Tessel", kRed, 28, true);
+        p.fill(x, y + 30, x + nameWidth, y + 33, kRed);
+        save(p, 16, IDB_ABOUT);
     }
     return ok ? 0 : 1;
 }

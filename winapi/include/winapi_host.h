@@ -9,6 +9,11 @@
 #include <string>
 #include <vector>
 
+// A registry root that the program may read but not change, as HKEY_LOCAL_MACHINE is for
+// an ordinary user of Windows NT: opening a key of it with write access, creating a key
+// and every change fail with ERROR_ACCESS_DENIED. In force for this process only.
+void winapiSetRegistryReadOnly(HKEY root, bool readOnly);
+
 // QX_HOME: the environment's value at first use, else $HOME/.qx; created on demand.
 // winapiSetHome switches to another home (tests) and reloads the registry from it.
 const char* winapiHome();

@@ -43,6 +43,13 @@ struct OpenKey {
     std::vector<std::string> path;
 };
 
+// Roots an ordinary user of Windows NT may read but not change (winapiSetRegistryReadOnly).
+bool readOnlyRoots[8] = {};
+
+constexpr REGSAM WRITE_ACCESS = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | 0x00010000 /* DELETE */;
+
+bool readOnly(const OpenKey& key) { return key.root >= 0 && key.root < 8 && readOnlyRoots[key.root]; }
+
 struct FileStamp {
     dev_t device = 0;
     ino_t inode = 0;
@@ -360,12 +367,13 @@ LONG copyName(const std::string& name, LPSTR buffer, LPDWORD count) {
     return ERROR_SUCCESS;
 }
 
-LONG createKey(HKEY hKey, LPCSTR subKey, PHKEY result, LPDWORD disposition) {
+LONG createKey(HKEY hKey, LPCSTR subKey, REGSAM access, PHKEY result, LPDWORD disposition) {
     if (!result) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     std::lock_guard<std::recursive_mutex> guard(registryLock);
     OpenKey open;
     if (!handlePath(hKey, &open)) return ERROR_INVALID_HANDLE;
+    if (readOnly(open) && (access & WRITE_ACCESS)) return ERROR_ACCESS_DENIED;
     std::vector<std::string> parts;
     if (LONG r = splitSubKey(subKey, &parts)) return r;
     bool created = false;
@@ -384,6 +392,7 @@ LONG createKey(HKEY hKey, LPCSTR subKey, PHKEY result, LPDWORD disposition) {
         names.push_back(child->name);
         k = child;
     }
+    if (created && readOnly(open)) return ERROR_ACCESS_DENIED;
     if (created) {
         names.clear();
         r = changeRegistry([&]() -> LONG {
@@ -412,16 +421,22 @@ void registryHomeChanged() {
     refresh();
 }
 
-LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM,
+LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access,
                             LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition) {
-    return createKey(hKey, subKey, result, disposition);
+    return createKey(hKey, subKey, access, result, disposition);
 }
 
 LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR subKey, PHKEY result) {
-    return createKey(hKey, subKey, result, nullptr);
+    return createKey(hKey, subKey, KEY_ALL_ACCESS, result, nullptr);
 }
 
-LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
+void winapiSetRegistryReadOnly(HKEY root, bool on) {
+    std::lock_guard<std::recursive_mutex> guard(registryLock);
+    int index = predefinedRoot(root);
+    if (index >= 0 && index < 8) readOnlyRoots[index] = on;
+}
+
+LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
     if (!result) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     std::lock_guard<std::recursive_mutex> guard(registryLock);
@@ -429,6 +444,7 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
     OpenKey open;
     Key* key;
     if (LONG r = openedKey(hKey, &open, &key)) return r;
+    if (readOnly(open) && (access & WRITE_ACCESS)) return ERROR_ACCESS_DENIED;
     std::vector<std::string> parts;
     if (LONG r = splitSubKey(subKey, &parts))
         return r == ERROR_BAD_PATHNAME ? ERROR_FILE_NOT_FOUND : r;
@@ -470,6 +486,7 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR name, DWORD, DWORD type, const BYTE
     std::lock_guard<std::recursive_mutex> guard(registryLock);
     OpenKey open;
     if (!handlePath(hKey, &open)) return ERROR_INVALID_HANDLE;
+    if (readOnly(open)) return ERROR_ACCESS_DENIED;
     std::string valueName = name ? name : "";
     std::string bytes(reinterpret_cast<const char*>(data), data ? size : 0);
     return changeRegistry([&]() -> LONG {
@@ -489,6 +506,7 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR name) {
     std::lock_guard<std::recursive_mutex> guard(registryLock);
     OpenKey open;
     if (!handlePath(hKey, &open)) return ERROR_INVALID_HANDLE;
+    if (readOnly(open)) return ERROR_ACCESS_DENIED;
     std::string valueName = name ? name : "";
     return changeRegistry([&]() -> LONG {
         Key* key = resolve(open);
@@ -512,7 +530,7 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR subKey) {
     if (LONG r = splitSubKey(subKey, &parts))
         return r == ERROR_BAD_PATHNAME ? ERROR_FILE_NOT_FOUND : r;
     open.path.insert(open.path.end(), parts.begin(), parts.end());
-    if (open.path.empty()) return ERROR_ACCESS_DENIED;   // a root
+    if (open.path.empty() || readOnly(open)) return ERROR_ACCESS_DENIED;   // a root
     return changeRegistry([&]() -> LONG {
         OpenKey parentPath{open.root, {open.path.begin(), open.path.end() - 1}};
         Key* parent = resolve(parentPath);
