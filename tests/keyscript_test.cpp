@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winapi_desktop.h>
 #include <winapi_host.h>
 
 #include <imedev.h>
@@ -64,8 +65,31 @@ TEST(KeyScript, NamedKeysChordsAndEvents) {
     EXPECT_EQ(keys[10].milliseconds, 300u);
 }
 
+TEST(KeyScript, MouseMenuAndDialogActions) {
+    const auto keys = parse("{RClick:5,6}{DblClick:7,8}{Menu:1297}{Control:1060}{Answer:IDNO}{Answer:3}"
+                            "{Folder:/tmp/a b}{Folder:cancel}");
+    ASSERT_EQ(keys.size(), 8u);
+    EXPECT_EQ(keys[0].kind, ScriptKind::RightClick);
+    EXPECT_EQ(keys[0].y, 6);
+    EXPECT_EQ(keys[1].kind, ScriptKind::DoubleClick);
+    EXPECT_EQ(keys[1].x, 7);
+    EXPECT_EQ(keys[2].kind, ScriptKind::Menu);
+    EXPECT_EQ(keys[2].id, 1297);
+    EXPECT_EQ(keys[3].kind, ScriptKind::Control);
+    EXPECT_EQ(keys[3].id, 1060);
+    EXPECT_EQ(keys[4].kind, ScriptKind::Answer);
+    EXPECT_EQ(keys[4].id, IDNO);
+    EXPECT_EQ(keys[5].id, IDABORT);
+    EXPECT_EQ(keys[6].kind, ScriptKind::Folder);
+    EXPECT_EQ(keys[6].path, "/tmp/a b");
+    EXPECT_EQ(keys[7].path, "");
+    EXPECT_EQ(keys[7].text, "{Folder:cancel}");
+}
+
 TEST(KeyScript, MalformedScriptsAreRefusedWithTheirToken) {
-    for (const char* script : {"{Space", "{Nope}", "{Click:1}", "{Tick:x}", "{Ctrl+}", "{Meta+A}", "\xD6\xD0", "{}"}) {
+    for (const char* script : {"{Space", "{Nope}", "{Click:1}", "{Tick:x}", "{Ctrl+}", "{Meta+A}", "\xD6\xD0", "{}",
+                               "{Menu:}", "{Menu:99999}", "{Control:-1}", "{Answer:IDMAYBE}", "{Answer:0}", "{Folder:}",
+                               "{RClick:1}"}) {
         std::vector<ScriptKey> keys;
         std::string error;
         EXPECT_FALSE(parseKeyScript(script, keys, error)) << script;
@@ -203,6 +227,51 @@ TEST_F(TypistTest, CapsLockTurnsTheShiftOfLettersAround) {
     ASSERT_EQ(offered.size(), 1u);
     EXPECT_EQ(offered[0].keyWord, static_cast<UINT>('W' | ('W' << 8)));
     EXPECT_TRUE(typist->capsLock());
+}
+
+// While a dialog is the active window, keys go to its focused control: the input
+// method's result through the default procedure, other keys as the dialog manager
+// delivers them.
+TEST_F(TypistTest, KeysGoToTheFocusedControlOfTheActiveDialog) {
+    TypistHooks hooks;
+    hooks.processKey = fakeProcessKey;
+    hooks.toAsciiEx = fakeToAsciiEx;
+    hooks.pump = [] { winapiPumpMessages(); };
+    typist = std::make_unique<Typist>(context, hooks);
+    // A dialog with an edit field (id 10) and an OK button, in memory.
+    std::vector<WORD> t;
+    auto dword = [&](DWORD v) {
+        t.push_back(WORD(v & 0xFFFF));
+        t.push_back(WORD(v >> 16));
+    };
+    auto item = [&](DWORD style, short x, short y, short cx, short cy, WORD id, WORD cls) {
+        if (t.size() % 2) t.push_back(0);
+        dword(style | WS_CHILD | WS_VISIBLE);
+        dword(0);
+        t.insert(t.end(), {WORD(x), WORD(y), WORD(cx), WORD(cy), id, 0xFFFF, cls, 0, 0});
+    };
+    dword(WS_POPUP | WS_CAPTION);
+    dword(0);
+    t.insert(t.end(), {2, 0, 0, 120, 60, 0, 0, 0});
+    item(WS_TABSTOP | ES_AUTOHSCROLL, 5, 5, 100, 12, 10, 0x81);
+    item(WS_TABSTOP | BS_DEFPUSHBUTTON, 5, 30, 40, 14, IDOK, 0x80);
+    HWND dialog = CreateDialogIndirectParamA(nullptr, reinterpret_cast<LPCDLGTEMPLATEA>(t.data()), nullptr,
+                                             [](HWND, UINT m, WPARAM, LPARAM) -> INT_PTR { return m == WM_INITDIALOG; }, 0);
+    ASSERT_NE(dialog, nullptr);
+    ShowWindow(dialog, SW_SHOW);
+    ASSERT_EQ(activeDialog(), dialog);
+    ASSERT_EQ(dialogKeyTarget(), GetDlgItem(dialog, 10));
+    type("z");   // the input method's result string: 中
+    type("1");   // a key it leaves: typed by the edit field itself
+    type("w");   // a key it passes back
+    char text[16] = {};
+    GetDlgItemTextA(dialog, 10, text, sizeof text);
+    EXPECT_STREQ(text, "\xD6\xD0" "1w");
+    EXPECT_EQ(typist->text(), "");  // nothing reached the application's own field
+    type("{Tab}");
+    EXPECT_EQ(dialogKeyTarget(), GetDlgItem(dialog, IDOK));
+    DestroyWindow(dialog);
+    winapiResetDesktop();
 }
 
 }  // namespace

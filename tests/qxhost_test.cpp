@@ -126,6 +126,41 @@ TEST_F(QxhostTest, ClickOnTheChineseButtonLetsLettersThroughAndASecondBringsCode
     EXPECT_EQ(r.out, "ab中\n");
 }
 
+TEST_F(QxhostTest, SettingsDialogFromTheMenuStoresTheTickedPriority) {
+    const RunResult r = run({"--trace", "--keys", "{Menu:1297}{Control:1060}{Control:2}"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> trace = lines(r.err);
+    ASSERT_EQ(trace.size(), 3u) << r.err;
+    // The keys typed inside the dialog come first: the menu key returns when it closes.
+    EXPECT_NE(trace[0].find("\"key\":\"{Control:1060}\""), std::string::npos);
+    EXPECT_NE(trace[0].find("\"dialog\":{\"title\":\"\xE6\x88\x91\xE7\x9A\x84\xE4\xB8\xAA\xE6\x80\xA7\",\"focus\":1060"),
+              std::string::npos);  // 我的个性
+    EXPECT_NE(trace[1].find("\"dialog\":null"), std::string::npos);
+    FILE* query = popen(("QX_HOME='" + home.string() + "' " + QX_BIN_DIR + "/qxreg query 'HKLM\\Software\\QX'").c_str(), "r");
+    ASSERT_NE(query, nullptr);
+    std::string listing;
+    char buffer[1024];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, query)) > 0) listing.append(buffer, n);
+    pclose(query);
+    EXPECT_NE(listing.find("\xE6\x8B\xBC\xE9\x9F\xB3\xE4\xBC\x98\xE5\x85\x88    REG_DWORD    0x1"), std::string::npos)
+        << listing;  // 拼音优先
+}
+
+TEST_F(QxhostTest, AboutBoxLeftOpenIsPicturedThenClosedWithEsc) {
+    const fs::path png = home.string() + ".png";
+    const RunResult r = run({"--trace", "--keys", "{Menu:1293}", "--png", png.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> trace = lines(r.err);
+    ASSERT_GE(trace.size(), 3u) << r.err;
+    EXPECT_EQ(trace[0], "{\"closing\":\"\xE5\x85\xB3\xE4\xBA\x8E\xE3\x80\x8ETessel\xE3\x80\x8F\",\"by\":\"Esc\"}");
+    EXPECT_EQ(trace[1].rfind("{\"key\":\"{Esc}\"", 0), 0u);
+    EXPECT_NE(trace.back().find("\"dialog\":null"), std::string::npos);
+    ASSERT_TRUE(fs::exists(png));
+    EXPECT_GT(fs::file_size(png), 10000u);  // the about box's picture is in it
+    fs::remove(png);
+}
+
 TEST_F(QxhostTest, PngOfTheScreenIsWritten) {
     const fs::path png = home.string() + ".png";
     const RunResult r = run({"--keys", "a", "--png", png.string()});

@@ -3,7 +3,7 @@
 set(QX_WINE_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/mingw-x64 CACHE PATH
   "mingw-x64 build folder whose programs the Wine tier runs")
 
-foreach(group env installers imm parity dialogs)
+foreach(group env installers imm parity dialogs module_dialogs)
   add_test(NAME wine_${group}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/run-tier --build ${QX_WINE_BUILD_DIR}
       --host ${CMAKE_BINARY_DIR} ${group})

@@ -238,13 +238,18 @@ KeyEvent Typist::keyDown(uint8_t vk, unsigned scan, bool rightShift) {
         for (UINT i = 0; i < event.count && i < MESSAGE_CAPACITY; ++i)
             event.messages.push_back({list->TransMsg[i].message, list->TransMsg[i].wParam, list->TransMsg[i].lParam});
         if (target != nullptr) {
+            // The control's default procedure reads the result from its window's context,
+            // which is the one the keys went through.
+            HIMC previous = ImmAssociateContext(target, context_);
             for (const TypedMessage& m : event.messages) {
                 if (!IsWindow(target)) break;
-                if (hooks_.deliver != nullptr)
-                    hooks_.deliver(target, m.message, m.wParam, m.lParam);
+                // Keys handed back are queued like the keyboard's own, to be translated.
+                if (m.message >= WM_KEYFIRST && m.message <= WM_KEYLAST)
+                    PostMessageA(target, m.message, m.wParam, m.lParam);
                 else
                     SendMessageA(target, m.message, m.wParam, m.lParam);
             }
+            if (IsWindow(target)) ImmAssociateContext(target, previous);
         } else {
             applyMessages(event);
         }

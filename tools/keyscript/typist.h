@@ -29,8 +29,6 @@ struct TypistHooks {
     void (*menu)(int command) = nullptr;       // choose a command of the status bar's menu
     void (*answer)(int id) = nullptr;          // the next message box's answer
     void (*folder)(const char* path) = nullptr; // the next folder picker's answer, "" to cancel
-    // How the input method's messages reach a dialog's control (SendMessageA when null).
-    void (*deliver)(HWND window, UINT message, WPARAM wParam, LPARAM lParam) = nullptr;
 };
 
 // The dialog that is the active window, or null; and the window inside it that keys go

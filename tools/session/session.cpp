@@ -72,7 +72,6 @@ bool openSession(ImeSession& session, const char* modulePath, const SessionHooks
     typing.menu = statusMenu;
     typing.answer = hooks.answer;
     typing.folder = hooks.folder;
-    typing.deliver = hooks.deliver;
     if (inquire == nullptr || typing.processKey == nullptr || typing.toAsciiEx == nullptr) {
         error = "the module lacks ImeInquire, ImeProcessKey or ImeToAsciiEx";
         return false;

@@ -26,7 +26,6 @@ struct SessionHooks {
     void (*menuAnswer)(int command) = nullptr;
     void (*answer)(int id) = nullptr;
     void (*folder)(const char* path) = nullptr;
-    void (*deliver)(HWND window, UINT message, WPARAM wParam, LPARAM lParam) = nullptr;
     // A modal loop of the application waits (WM_ENTERIDLE to the application window):
     // the runner acts in it and returns true, or returns false when it has nothing to do.
     bool (*idle)(HWND modal, int kind) = nullptr;
