@@ -4,7 +4,10 @@
 
 #include "resources/resource.h"
 
+#include <stdlib.h>
+
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -32,7 +35,11 @@ class SettingsTest : public UiTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\QX");
+        // A registry of its own: the cases of this program may run side by side.
+        static const std::string base = winapiHome();
+        std::string home = base + "/settingsXXXXXX";
+        ASSERT_NE(mkdtemp(home.data()), nullptr);
+        winapiSetHome(home.c_str());
         steps().clear();
         winapiSetPerson(person);
         owner = CreateWindowExA(0, "NOVPA_UICLS", "", WS_POPUP | WS_VISIBLE, 40, 40, 600, 300, nullptr, nullptr,
