@@ -69,6 +69,10 @@ struct MessageWriter {
     }
 };
 
+// The context whose key is being translated: an engine's own Chinese/English switch
+// acts on it.
+HIMC translatingContext = nullptr;
+
 bool phraseDialogOpen() { return windows.userPhraseDialog != nullptr; }
 
 bool rowModes() { return modes.pinyinMode || modes.webMode; }
@@ -425,7 +429,8 @@ void clearInput() {
     std::memset(context->modeScratch, 0, sizeof context->modeScratch);
     std::memset(context->syllables, 0, sizeof context->syllables);
     context->rowFirst = context->rowMore = 0;
-    context->webState[WS_FIXED_COUNT] = context->webState[WS_CONVERTED_COUNT] = 0;
+    context->webState[WS_CHOICE_COUNT] = context->webState[WS_FIXED_COUNT] = 0;
+    context->webState[WS_CONVERTED_COUNT] = 0;
     context->webState[WS_SYLLABLE_COUNT] = 0;
 }
 
@@ -446,6 +451,11 @@ void toggleChinese(HIMC hIMC, const char* message) {
     context->chineseMode = context->chineseMode ? 0 : 1;
     RepaintStatusWindow();
     ImmSetConversionStatus(hIMC, frontEnd.conversionMode ^ IME_CMODE_NATIVE, frontEnd.sentenceMode);
+}
+
+void switchChineseForKey() {
+    readConversionStatus(translatingContext);
+    toggleChinese(translatingContext, engineContext.chineseMode ? ctrlToEnglishMessage : ctrlToChineseMessage);
 }
 
 extern "C" UINT WINAPI ImeToAsciiEx(UINT uVirtKey, UINT uScanCode, CONST LPBYTE lpbKeyState,
@@ -473,5 +483,8 @@ extern "C" UINT WINAPI ImeToAsciiEx(UINT uVirtKey, UINT uScanCode, CONST LPBYTE 
         readConversionStatus(hIMC);
         return 0;
     }
-    return translateKey(key, context.get(), out);
+    translatingContext = hIMC;
+    const UINT written = translateKey(key, context.get(), out);
+    translatingContext = nullptr;
+    return written;
 }

@@ -14,6 +14,9 @@ constexpr DWORD RESULT_CAPACITY = 48;
 
 // The Chinese/English switch, announced by message (a text of 12 characters).
 void toggleChinese(HIMC hIMC, const char* message);
+// The same switch for a key the engines take as a switch (pinyin mode's `v`), on the
+// input context whose key is being translated.
+void switchChineseForKey();
 // Clears code, lists and the pinyin and web-address input (mode switches).
 void clearInput();
 // Shows a GBK text one character per cell; lastCell becomes characters - 1.

@@ -1,6 +1,7 @@
 // The engine call: how the driver and start-up reach whichever engine owns the key.
 #include "frontend/engine.h"
 
+#include "modes/pinyin.h"
 #include "shapecode/shapecode.h"
 #include "ui/ui.h"
 
@@ -18,7 +19,7 @@ void engineReset(EngineContext* context) {
     shapeCode.quoteAlternation = 1;
 }
 
-bool pinyinEngineAvailable() { return false; }
+bool pinyinEngineAvailable() { return true; }
 
 bool webEngineAvailable() { return false; }
 
@@ -29,7 +30,7 @@ static void dispatchKey(uint32_t key, EngineContext* context) {
     const uint32_t ch = (key >> 8) & 0xFF;
     auto pinyinOn = [] { return modes.pinyinMode && pinyinEngineAvailable(); };
     auto webOn = [] { return modes.webMode && webEngineAvailable(); };
-    // The pinyin engine takes the key here first while pinyinMode is on and webMode off.
+    if (pinyinOn() && !webOn()) processPinyinKey(key, ch, context);
     // The web-address engine takes it here while webMode is on.
     if (!pinyinOn() && !webOn()) processShapeCodeKey(key, ch, context);
 }

@@ -2,6 +2,7 @@
 #include "frontend/engine.h"
 
 #include "frontend/uiwindow.h"
+#include "modes/pinyin.h"
 #include "shapecode/codetable.h"
 #include "shapecode/shapecode.h"
 #include "ui/uiwindows.h"
@@ -18,5 +19,6 @@ void resetProcessState() {
     shapeCode = {};
     lookupLists = {};
     startup = {};
+    resetPinyinState();
     resetUiState();
 }

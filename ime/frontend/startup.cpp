@@ -2,6 +2,7 @@
 // and the code tables used in place from the four data libraries.
 #include "frontend/engine.h"
 #include "frontend/uiwindow.h"
+#include "modes/pinyintables.h"
 #include "phrases/userphrasefile.h"
 #include "shapecode/codetable.h"
 #include "ui/ui.h"
@@ -105,6 +106,9 @@ void ensureUserFiles() {
     for (const char* path : {modes.userPhraseFile, startup.wubiPhrasePath, startup.pinyinPhrasePath})
         createUserFile(path);
     if (modes.wubiMode) copyText(modes.userPhraseFile, sizeof modes.userPhraseFile, startup.wubiPhrasePath);
+    // Pinyin mode from the settings reads and learns into its own file, as after i then 6.
+    if (modes.pinyinMode && !modes.wubiMode)
+        copyText(modes.userPhraseFile, sizeof modes.userPhraseFile, startup.pinyinPhrasePath);
 }
 
 void loadCodeTables() {
@@ -141,5 +145,6 @@ void releaseCodeTables() {
         // The memory goes with the library: never leave a pointer into it behind.
         codeTables.*tableResources[i].table = CodeTable{};
     }
+    releasePinyinIndexes();
     freeLibraries();
 }

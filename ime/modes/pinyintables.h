@@ -1,0 +1,52 @@
+// The two tables of the pinyin engine: the syllable table "PYMB" (syllable headers, each
+// followed by its characters) and the phrase table "PYCZ" (26 letter counts, then records
+// of 30 bytes of pinyin and 30 bytes of phrase).
+//
+// Every lookup exists twice: the written scan, which walks the table in place through the
+// bounded cursor exactly as the table layout is read, and the indexed path, which answers
+// from an index built once per table over the same walk. The engine uses the index; the
+// scans are the reference the index is checked against (tests, fuzzing). Both append to
+// the caller's list as "entry " and never write past its size.
+#pragma once
+
+#include "shapecode/codetable.h"
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr size_t PINYIN_LIST_SIZE = 36000;
+constexpr int PINYIN_SYLLABLES_MAX = 15;
+constexpr size_t PYCZ_HEADER_SIZE = 104;
+constexpr size_t PYCZ_RECORD_SIZE = 60;
+constexpr size_t PYCZ_FIELD_SIZE = 30;
+constexpr size_t PYMB_SYLLABLE_SIZE = 8;
+
+// The typed syllables a phrase lookup fits: entries first .. count-1 of list (each at
+// most 30 bytes, zero-terminated).
+struct TypedSyllables {
+    const char (*list)[31];
+    int first;  // convertedCount
+    int count;  // syllableCount
+};
+
+// First character of the first syllable of table that equals syllable or begins with it,
+// appended to out; nothing when there is none (an empty syllable finds nothing).
+void checkSyllableScan(const CodeTable* table, const char* syllable, char* out, size_t outSize);
+// Characters of syllable, then those of longer syllables that begin with it; gathering
+// stops after the header at which more than limit characters are counted.
+void lookupSyllableCharsScan(const CodeTable* table, const char* syllable, int limit, char* out, size_t outSize);
+// Phrases of the letter of the first unconverted syllable whose syllables the typed ones
+// begin, at most limit of them gathered in table order, appended longest first (4 bytes
+// and longer); nothing with fewer than two unconverted syllables.
+void lookupPhrasesScan(const CodeTable* table, const TypedSyllables& typed, int limit, char* out, size_t outSize);
+
+// The same three answers from the index of the table (built on first use, rebuilt when a
+// different table is given).
+void checkSyllableIndexed(const CodeTable* table, const char* syllable, char* out, size_t outSize);
+void lookupSyllableCharsIndexed(const CodeTable* table, const char* syllable, int limit, char* out,
+                                size_t outSize);
+void lookupPhrasesIndexed(const CodeTable* table, const TypedSyllables& typed, int limit, char* out,
+                          size_t outSize);
+
+// Drops the indexes (their tables are going away).
+void releasePinyinIndexes();
