@@ -1,0 +1,202 @@
+// Pinyin mode through the IME interface: whole sentences typed as their letters, then
+// Space for the first row again and again until the sentence is delivered. Prints the
+// cost of a key (median and p99) and how many sentences came out as expected, with and
+// without a user phrase file that learns while typing.
+//
+// The typed line holds 26 bytes. When a letter is refused because the line is full, the
+// typist does what a person does: takes back the syllable it was typing, converts and
+// delivers what is on the line, and types on.
+#include "frontend/engine.h"
+#include "frontend/driver.h"
+#include "frontend/imeexports.h"
+#include "modes/pinyin.h"
+#include "shapecode/codetable.h"
+
+#include "gbktext.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Sentence {
+    std::string keys;
+    std::string expected;  // GBK
+};
+
+std::vector<Sentence> loadSentences() {
+    std::vector<Sentence> sentences;
+    const char* shared = std::getenv("QX_SHARED_DIR");
+    std::ifstream file(std::string(shared ? shared : QX_SHARED_DIR) + "/bench/pinyin_sentences.txt");
+    std::string line;
+    while (std::getline(file, line)) {
+        auto tab = line.find('\t');
+        if (tab == std::string::npos) continue;
+        Sentence s{line.substr(0, tab), ""};
+        utf8ToGbk(line.substr(tab + 1), s.expected);
+        sentences.push_back(s);
+    }
+    return sentences;
+}
+
+CodeTable libraryTable(const char* library, const char* name) {
+    HMODULE module = LoadLibraryA((std::string(QX_BIN_DIR) + "/" + library).c_str());
+    if (!module) return {nullptr, 0};
+    HRSRC resource = FindResourceA(module, name, "mb");
+    HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data) return {nullptr, 0};
+    return {static_cast<const unsigned char*>(data), static_cast<uint32_t>(SizeofResource(module, resource))};
+}
+
+void selectPinyinMode(bool learning) {
+    const CodeTables tables = codeTables;
+    resetProcessState();
+    codeTables = tables;
+    engineContext.chinesePunct = 1;
+    engineContext.chineseMode = 1;
+    engineRequest(ZOZ_RESET, 1);
+    modes.pinyinMode = 1;
+    if (learning) {
+        setUserPhraseFile("PYCZ.rt");
+        std::remove(modes.userPhraseFile);  // the host maps the path; a missing file is empty
+        if (FILE* f = std::fopen(modes.userPhraseFile, "w")) std::fclose(f);
+    }
+}
+
+struct Typist {
+    HIMC himc = ImmCreateContext();
+    BYTE keyState[256] = {};
+    std::vector<unsigned char> room = std::vector<unsigned char>(sizeof(TRANSMSGLIST) + 16 * sizeof(TRANSMSG));
+    std::string committed;
+    std::vector<double> times;
+
+    ~Typist() { ImmDestroyContext(himc); }
+
+    void key(UINT vk, unsigned char ch) {
+        auto* list = reinterpret_cast<TRANSMSGLIST*>(room.data());
+        list->uMsgCount = 16;
+        auto start = std::chrono::steady_clock::now();
+        UINT n = 0;
+        if (ImeProcessKey(himc, vk, 1, keyState))
+            n = ImeToAsciiEx(vk | (static_cast<UINT>(ch) << 8), 0, keyState, list, 0, himc);
+        auto stop = std::chrono::steady_clock::now();
+        times.push_back(std::chrono::duration<double, std::nano>(stop - start).count());
+        for (UINT i = 0; i < n; ++i)
+            if (list->TransMsg[i].message == WM_IME_COMPOSITION) {
+                char text[64] = {};
+                LONG bytes = ImmGetCompositionStringA(himc, GCS_RESULTSTR, text, sizeof text - 1);
+                if (bytes > 0) committed.append(text, static_cast<size_t>(bytes));
+            }
+    }
+    void letter(char c) { key(static_cast<UINT>(c - 'a' + 'A'), static_cast<unsigned char>(c)); }
+    void space() { key(VK_SPACE, ' '); }
+    void backspace() { key(VK_BACK, 0); }
+    std::string line() const { return engineContext.modeInput; }
+
+    // Space until the line is delivered (or Space stops changing anything).
+    void convertAll() {
+        for (int guard = 0; guard < 40 && !line().empty(); ++guard) space();
+    }
+
+    void typeSentence(const std::string& keys) {
+        std::string pending = keys;
+        for (size_t i = 0; i < pending.size(); ++i) {
+            const std::string before = line();
+            letter(pending[i]);
+            if (line() != before || before.size() < PINYIN_LINE_FULL) continue;
+            // Full: take back the unfinished syllable, deliver the rest, type on.
+            size_t separator = before.rfind(' ');
+            size_t partial = separator == std::string::npos ? 0 : before.size() - separator - 1;
+            for (size_t k = 0; k < partial; ++k) backspace();
+            convertAll();
+            pending.insert(i, before.substr(before.size() - partial));
+            --i;
+            if (partial == before.size()) break;  // one syllable fills the line: give up
+        }
+        convertAll();
+    }
+};
+
+struct Stats {
+    double median = 0, p99 = 0;
+};
+
+Stats summarise(std::vector<double> times) {
+    if (times.empty()) return {};
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times[std::min(times.size() - 1, times.size() * 99 / 100)]};
+}
+
+// Same characters in the same places, over the longer of the two texts.
+size_t matchingCharacters(const std::string& got, const std::string& want) {
+    size_t same = 0;
+    for (size_t i = 0; i + 1 < want.size() && i + 1 < got.size(); i += 2)
+        if (got.compare(i, 2, want, i, 2) == 0) ++same;
+    return same;
+}
+
+void runSentences(benchmark::State& state, bool learning) {
+    codeTables.PYMB = libraryTable("pymb.dll", "PYMB");
+    codeTables.PYCZ = libraryTable("pymb.dll", "PYCZ");
+    if (!codeTables.PYMB.data || !codeTables.PYCZ.data) {
+        state.SkipWithError("pymb.dll is not built next to the benchmark");
+        return;
+    }
+    const auto sentences = loadSentences();
+    if (sentences.empty()) {
+        state.SkipWithError("pinyin_sentences.txt was not found (set QX_SHARED_DIR)");
+        return;
+    }
+    std::vector<double> times;
+    size_t whole = 0, characters = 0, charactersWanted = 0;
+    bool first = true;
+    for (auto _ : state) {
+        selectPinyinMode(learning);
+        Typist typist;
+        whole = characters = charactersWanted = 0;
+        for (const Sentence& s : sentences) {
+            const size_t before = typist.committed.size();
+            typist.typeSentence(s.keys);
+            const std::string got = typist.committed.substr(before);
+            whole += got == s.expected ? 1 : 0;
+            characters += matchingCharacters(got, s.expected);
+            charactersWanted += s.expected.size() / 2;
+            if (first && std::getenv("QX_BENCH_DEBUG") && got != s.expected) {
+                std::string gotUtf8, wantUtf8;
+                gbkToUtf8(got, gotUtf8);
+                gbkToUtf8(s.expected, wantUtf8);
+                std::printf("%s: got %s want %s\n", s.keys.c_str(), gotUtf8.c_str(), wantUtf8.c_str());
+            }
+        }
+        times = typist.times;
+        first = false;
+    }
+    const Stats s = summarise(times);
+    const char* label = learning ? "pinyin, learning on" : "pinyin, learning off";
+    state.counters["keys"] = static_cast<double>(times.size());
+    state.counters["median_ns"] = s.median;
+    state.counters["p99_ns"] = s.p99;
+    state.counters["sentences_whole"] = static_cast<double>(whole);
+    std::printf("%s: %zu keys, median %.1f us, p99 %.1f us per key; %zu of %zu sentences whole, "
+                "%zu of %zu characters in place\n",
+                label, times.size(), s.median / 1000, s.p99 / 1000, whole, sentences.size(), characters,
+                charactersWanted);
+}
+
+void BM_PinyinSentences(benchmark::State& state) { runSentences(state, false); }
+void BM_PinyinSentencesLearning(benchmark::State& state) { runSentences(state, true); }
+
+}  // namespace
+
+BENCHMARK(BM_PinyinSentences)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PinyinSentencesLearning)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_MAIN();
