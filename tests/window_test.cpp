@@ -163,6 +163,26 @@ TEST_F(WindowTest, SetWindowPosHonoursItsFlagsAndReportsSizeChanges) {
     EXPECT_EQ(r.bottom, 6);
 }
 
+// A window far larger than any screen (a damaged dialog template with a huge font makes
+// one) keeps its size and paints where it can be seen, without a store of its size.
+TEST_F(WindowTest, WindowOfAbsurdSizeKeepsItsSizeAndPaintsItsVisiblePart) {
+    HWND w = popup(0, 0, 60000, 50000, nullptr, WS_POPUP);
+    ASSERT_NE(w, nullptr);
+    RECT r;
+    GetClientRect(w, &r);
+    EXPECT_EQ(r.right, 60000);
+    EXPECT_EQ(r.bottom, 50000);
+    SetWindowPos(w, nullptr, 0, 0, 70000, 70000, SWP_NOMOVE | SWP_NOZORDER);
+    HDC dc = GetDC(w);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    RECT all{0, 0, 70000, 70000};
+    FillRect(dc, &all, red);
+    DeleteObject(red);
+    ReleaseDC(w, dc);
+    EXPECT_EQ(winapiWindowPixel(w, 500, 700), RGB(255, 0, 0));
+    DestroyWindow(w);
+}
+
 TEST_F(WindowTest, ShowingWithoutActivationLeavesTheActiveWindowAndPaintsOnUpdate) {
     HWND app = popup(0, 0, 200, 100);
     ShowWindow(app, SW_SHOW);

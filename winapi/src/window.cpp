@@ -79,8 +79,14 @@ RECT clientRectOf(const Window& w) {
     return RECT{0, 0, width, height};
 }
 
+// No window's pixels are kept beyond this many in either direction: twice the widest
+// screen, so that a window of absurd size (a damaged dialog template with a huge font)
+// costs a bounded store. Drawing clips to the store, as it clips to the screen.
+constexpr int MAX_SURFACE_SIDE = 2048;
+
 static void remakeSurface(Window& w) {
-    int width = w.rect.right - w.rect.left, height = w.rect.bottom - w.rect.top;
+    int width = std::min(w.rect.right - w.rect.left, MAX_SURFACE_SIDE);
+    int height = std::min(w.rect.bottom - w.rect.top, MAX_SURFACE_SIDE);
     auto fresh = std::make_shared<Surface>(width, height,
                                            pixelFromColor(GetSysColor(COLOR_WINDOW)));
     if (w.surface) {
