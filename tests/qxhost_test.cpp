@@ -2,10 +2,13 @@
 // data libraries, and prints what the application received.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -50,6 +53,18 @@ protected:
         result.err.assign(std::istreambuf_iterator<char>(in), {});
         fs::remove(errors);
         return result;
+    }
+    // What qxreg lists of the settings key in this home.
+    std::string settings() const {
+        FILE* query =
+            popen(("QX_HOME='" + home.string() + "' " + QX_BIN_DIR + "/qxreg query 'HKLM\\Software\\QX'").c_str(), "r");
+        std::string listing;
+        if (query == nullptr) return listing;
+        char buffer[1024];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, query)) > 0) listing.append(buffer, n);
+        pclose(query);
+        return listing;
     }
     static std::vector<std::string> lines(const std::string& text) {
         std::vector<std::string> out;
@@ -136,13 +151,7 @@ TEST_F(QxhostTest, SettingsDialogFromTheMenuStoresTheTickedPriority) {
     EXPECT_NE(trace[0].find("\"dialog\":{\"title\":\"\xE6\x88\x91\xE7\x9A\x84\xE4\xB8\xAA\xE6\x80\xA7\",\"focus\":1060"),
               std::string::npos);  // 我的个性
     EXPECT_NE(trace[1].find("\"dialog\":null"), std::string::npos);
-    FILE* query = popen(("QX_HOME='" + home.string() + "' " + QX_BIN_DIR + "/qxreg query 'HKLM\\Software\\QX'").c_str(), "r");
-    ASSERT_NE(query, nullptr);
-    std::string listing;
-    char buffer[1024];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, query)) > 0) listing.append(buffer, n);
-    pclose(query);
+    const std::string listing = settings();
     EXPECT_NE(listing.find("\xE6\x8B\xBC\xE9\x9F\xB3\xE4\xBC\x98\xE5\x85\x88    REG_DWORD    0x1"), std::string::npos)
         << listing;  // 拼音优先
 }
@@ -159,6 +168,58 @@ TEST_F(QxhostTest, AboutBoxLeftOpenIsPicturedThenClosedWithEsc) {
     ASSERT_TRUE(fs::exists(png));
     EXPECT_GT(fs::file_size(png), 10000u);  // the about box's picture is in it
     fs::remove(png);
+}
+
+// A person at a terminal: F5 opens the menu, a digit chooses 我的个性, Tab and Space work
+// its boxes, and the screen shows the dialog with the focused control marked.
+TEST_F(QxhostTest, TerminalSessionWorksTheSettingsDialogWithKeys) {
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const std::string runner = std::string(QX_BIN_DIR) + "/qxhost";
+        execl(runner.c_str(), runner.c_str(), "--home", home.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string screens;
+    // The session draws its screen once before it reads each key.
+    auto awaitScreen = [&](size_t count) {
+        const std::string clear = "\x1b[H\x1b[2J";
+        auto drawn = [&] {
+            size_t n = 0;
+            for (size_t at = screens.find(clear); at != std::string::npos; at = screens.find(clear, at + 1)) ++n;
+            return n;
+        };
+        pollfd input{terminal, POLLIN, 0};
+        char buffer[4096];
+        while (drawn() < count && poll(&input, 1, 20000) > 0) {
+            const ssize_t n = read(terminal, buffer, sizeof buffer);
+            if (n <= 0) break;
+            screens.append(buffer, size_t(n));
+        }
+        return drawn() >= count;
+    };
+    size_t screen = 1;
+    for (const char* key : {"\x1b[15~", "7", "\t", " "}) {
+        ASSERT_TRUE(awaitScreen(screen)) << screens;
+        ASSERT_EQ(write(terminal, key, strlen(key)), ssize_t(strlen(key)));
+        ++screen;
+    }
+    ASSERT_TRUE(awaitScreen(screen)) << screens;
+    const std::string last = screens.substr(screens.rfind("\x1b[H\x1b[2J"));
+    ASSERT_EQ(write(terminal, "\x04", 1), 1);
+    char rest[4096];
+    while (read(terminal, rest, sizeof rest) > 0) {
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(terminal);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_NE(screens.find("\xE6\x88\x91\xE7\x9A\x84\xE4\xB8\xAA\xE6\x80\xA7"), std::string::npos);  // 我的个性 in the menu
+    EXPECT_NE(last.find("Dialog: \xE6\x88\x91\xE7\x9A\x84\xE4\xB8\xAA\xE6\x80\xA7"), std::string::npos) << last;
+    EXPECT_NE(last.find(" > 1052  [x] "), std::string::npos) << last;  // Tab reached 简单窗口, Space ticked it
+    EXPECT_NE(settings().find("\xE7\xAE\x80\xE5\x8D\x95\xE7\xAA\x97\xE5\x8F\xA3    REG_DWORD    0x1"),
+              std::string::npos);  // 简单窗口
 }
 
 TEST_F(QxhostTest, PngOfTheScreenIsWritten) {
