@@ -2,10 +2,9 @@
 
 #include "sources.h"
 
-#include <iconv.h>
+#include "gbktext.h"
 
 #include <algorithm>
-#include <memory>
 
 namespace {
 
@@ -16,33 +15,8 @@ constexpr size_t MAX_NAME = 20;
 constexpr size_t MAX_ADDRESS = 40;
 constexpr size_t BLOCK_RECORDS = 200;
 
-bool toGbk(std::string_view utf8, std::string& out) {
-    iconv_t opened = iconv_open("GB18030", "UTF-8");
-    if (opened == reinterpret_cast<iconv_t>(-1)) return false;
-    std::unique_ptr<void, int (*)(iconv_t)> cd(opened, iconv_close);
-    out.assign(utf8.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    if (iconv(cd.get(), &in, &inLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) return false;
-    out.resize(out.size() - dstLeft);
-    return true;
-}
-
 bool lowerLetters(std::string_view s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-}
-
-// Two-byte characters only: GB18030's four-byte codes are outside GBK.
-bool doubleByteText(std::string_view s) {
-    if (s.empty() || s.size() % 2) return false;
-    for (size_t i = 0; i < s.size(); i += 2) {
-        unsigned char lead = static_cast<unsigned char>(s[i]), trail = static_cast<unsigned char>(s[i + 1]);
-        if (lead < 0x81 || lead == 0xFF || trail < 0x40 || trail == 0x7F || trail == 0xFF) return false;
-        if (trail >= 0x30 && trail <= 0x39) return false;
-    }
-    return true;
 }
 
 bool printableAscii(std::string_view s) {
@@ -56,7 +30,8 @@ std::string checkRecord(const std::string& gbk) {
         return "not \"code name address \" (three single spaces, one at the end)";
     std::vector<std::string_view> f = splitFields(gbk, ' ');
     if (!lowerLetters(f[0]) || f[0].size() > MAX_CODE) return "the code must be 1 to 10 letters a-z";
-    if (!doubleByteText(f[1]) || f[1].size() > MAX_NAME) return "the name must be 1 to 10 Chinese characters";
+    if (!isDoubleByteText(f[1]) || f[1].size() > MAX_NAME)
+        return "the name must be 1 to 10 Chinese characters";
     if (!printableAscii(f[2]) || f[2].size() > MAX_ADDRESS)
         return "the address must be 1 to 40 ASCII characters";
     return {};
@@ -74,7 +49,8 @@ bool convertAddressList(const std::string& utf8, std::string& gbk, std::string& 
     for (std::string_view line : splitFields(text, '\n')) {
         ++number;
         std::string record;
-        std::string fault = !toGbk(line, record) ? "not UTF-8 text that GBK can hold" : checkRecord(record);
+        std::string fault =
+            !utf8ToGbk(line, record) ? "not UTF-8 text that GBK can hold" : checkRecord(record);
         if (fault.empty() && record[0] != letter) {
             if (record[0] < letter) fault = "codes are not grouped by first letter in alphabetical order";
             letter = record[0];
