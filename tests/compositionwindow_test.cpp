@@ -367,7 +367,7 @@ TEST_F(CompositionTest, WebRowsOutsideTheFrequentBlockStandOnWhite) {
     relayout();
     EXPECT_TRUE(anyPixel(window, 5, 5, 60, 21, dark));  // the prompt while nothing is typed
     copyText(engineContext.modeInput, sizeof engineContext.modeInput, "x");
-    engineContext.webState[1] = 5;  // entries below 5 are the frequent ones
+    engineContext.webState[WS_FIXED_COUNT] = 5;  // entries below 5 are the frequent ones
     engineContext.rowFirst = 10;
     engineContext.webMarks[10] = 2;
     engineContext.webMarks[11] = 7;

@@ -107,16 +107,16 @@ TEST_F(KeyFilter, EnterKey) {
     modes.pinyinMode = 1;
     EXPECT_FALSE(take(VK_RETURN));
     copyText(c.modeInput, sizeof c.modeInput, "zhong");
-    copyText(c.syllables[15], sizeof c.syllables[15], "zhong");
+    copyText(c.syllables[SYLLABLE_SHOWN], sizeof c.syllables[SYLLABLE_SHOWN], "zhong");
     copyText(c.rowText[0], sizeof c.rowText[0], "x");
     c.rowFirst = 10;
-    c.webState[2] = 5;
+    c.webState[WS_CONVERTED_COUNT] = 5;
     EXPECT_TRUE(take(VK_RETURN));
     EXPECT_EQ(c.modeInput[0], '\0');
-    EXPECT_EQ(c.syllables[15][0], '\0');
+    EXPECT_EQ(c.syllables[SYLLABLE_SHOWN][0], '\0');
     EXPECT_EQ(c.rowText[0][0], '\0');
     EXPECT_EQ(c.rowFirst, 0);
-    EXPECT_EQ(c.webState[2], 0);
+    EXPECT_EQ(c.webState[WS_CONVERTED_COUNT], 0);
 }
 
 TEST_F(KeyFilter, KeywordDialogInAddressModeTakesNothing) {

@@ -35,7 +35,7 @@ TEST_F(LetterBoxTest, PinyinShowsTheSpellingWhenThereIsOneElseTheLetters) {
     const int letters = inkEnd(box);
     EXPECT_GT(letters, 5);
     EXPECT_LE(letters, 5 + 3 * 8);
-    copyText(engineContext.syllables[15], sizeof engineContext.syllables[15], "ab'c");
+    copyText(engineContext.syllables[SYLLABLE_SHOWN], sizeof engineContext.syllables[SYLLABLE_SHOWN], "ab'c");
     relayout();
     EXPECT_GT(inkEnd(box), 5 + 3 * 8);
     // Without letters typed the spelling is not shown either.
@@ -63,7 +63,7 @@ TEST_F(LetterBoxTest, CaretBlinksOnlyWhileSyllablesRemainUnconverted) {
     const COLORREF before = clientPixel(box, column, 10);
     winapiAdvanceClock(300);
     EXPECT_EQ(clientPixel(box, column, 10), before);  // converted == syllables: no caret
-    engineContext.webState[3] = 2;
+    engineContext.webState[WS_SYLLABLE_COUNT] = 2;
     winapiAdvanceClock(300);
     EXPECT_EQ(clientPixel(box, column, 10) & 0xFFFFFF, ~before & 0xFFFFFF);
     winapiAdvanceClock(300);
