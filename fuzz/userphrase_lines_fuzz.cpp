@@ -1,9 +1,11 @@
-// Fuzzes the user phrase file reader and both user phrase lookups with arbitrary files.
+// Fuzzes the user phrase file reader, both user phrase lookups and the store that the
+// dialog changes files through, with arbitrary files.
 // Run: cmake --preset host-fuzz && cmake --build --preset host-fuzz --target userphrase_lines_fuzz
 //      && build/host-fuzz/bin/userphrase_lines_fuzz -max_total_time=60
 // Input: the file's bytes; the first byte also picks the typed code and the mode.
 #include "phrases/userphrasefile.h"
 #include "phrases/userphrases.h"
+#include "phrases/userphrasestore.h"
 
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = "/tmp/qx-userphrase-fuzz-" + std::to_string(getpid()) + ".rt";
@@ -46,5 +49,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         std::fclose(memory);
     }
+    // The store: every listed line deletes, and the delete takes exactly that line and
+    // its line end.
+    countCodeUse(path.c_str(), code, "\xB9\xA4");
+    std::vector<std::string> lines;
+    if (!readUserPhraseList(path.c_str(), lines)) std::abort();
+    if (!lines.empty()) {
+        const std::string& line = lines[pick % lines.size()];
+        if (line.find('\0') == std::string::npos) {
+            if (deleteUserPhrase(path.c_str(), line.c_str()) != StoreResult::done) std::abort();
+            FILE* after = std::fopen(path.c_str(), "rb");
+            if (!after) std::abort();
+            std::fseek(after, 0, SEEK_END);
+            const long left = std::ftell(after);
+            std::fclose(after);
+            const long removed = static_cast<long>(size) - left;
+            if (removed < static_cast<long>(line.size()) || removed > static_cast<long>(line.size()) + 2) std::abort();
+        }
+    }
+    addUserPhrase(path.c_str(), "\xB9\xA4\xD7\xF7", "ab");
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <imm.h>
 #include "frontend/imeexports.h"
+#include "phrases/userphrasedialog.h"
 #include "shapecode/shapecode.h"
 #include "ui/ui.h"
 
@@ -73,6 +74,8 @@ extern "C" BOOL WINAPI ImeProcessKey(HIMC hIMC, UINT uKey, LPARAM lKeyData, CONS
     const UINT vKey = uKey & 0xFF;  // a character in the high bits is not ours to judge
     if (!hIMC) return 0;
     if (windows.keywordDialog && IsWindow(windows.keywordDialog) && modes.webMode) return 0;
+    // A code is typed into the user-phrase dialog's code box letter by letter.
+    if (UserPhraseCodeBoxFocused()) return 0;
     frontEnd.keyData = static_cast<uint32_t>(lKeyData);
 
     const bool ctrl = held(lpbKeyState, VK_CONTROL);

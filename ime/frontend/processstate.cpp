@@ -3,6 +3,7 @@
 
 #include "frontend/uiwindow.h"
 #include "modes/pinyin.h"
+#include "phrases/userphrasedialog.h"
 #include "shapecode/codetable.h"
 #include "shapecode/shapecode.h"
 #include "ui/uiwindows.h"
@@ -20,5 +21,6 @@ void resetProcessState() {
     lookupLists = {};
     startup = {};
     resetPinyinState();
+    userPhraseDialog = {};
     resetUiState();
 }

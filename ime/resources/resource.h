@@ -82,4 +82,17 @@
 #define CMD_RADICALS 1300
 #define CMD_UPGRADE 1301
 
+/* The user-phrase dialog "TJXC" ("自造词组"). */
+#define IDC_PHRASES_EXIT 1008   /* "退出" */
+#define IDC_NEW_PHRASE 1014     /* the phrase box, "添加新词：" */
+#define IDC_PHRASE_CODE 1015    /* the code box, "Tessel编码：" */
+#define IDC_ADD_PHRASE 1017     /* "添加" */
+#define IDC_DELETE_PHRASE 1018  /* "删除" */
+#define IDC_PHRASE_LIST 1020    /* "您的私人词库：" */
+#define IDC_BACKUP 1055         /* "备份": the four mode files into a folder */
+#define IDC_RESTORE 1056        /* "恢复": back from a folder */
+
+/* The soft keyboard: the item that turns it off, added to the layouts' menu. */
+#define CMD_SOFT_KEYBOARD_OFF 1279
+
 #endif

@@ -92,8 +92,10 @@ void wrongKey(EngineContext* context, char w) {
         context->displayLine[0] = '\0';
         shapeCode.inputPhase = 1;
         refresh();
+        // Posted, not sent: the dialog is modal, and it must open once this key is
+        // translated, not inside the translation while the context is held.
         if (!modes.gbkLookup && context->statusWindow)
-            SendMessageA(context->statusWindow, WM_COMMAND, CMD_USER_PHRASES, 0);  // the menu's "自造词组"
+            PostMessageA(context->statusWindow, WM_COMMAND, CMD_USER_PHRASES, 0);  // the menu's "自造词组"
     } else if (shapeCode.repeatKeys[2] == w) {
         copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, wrongKeyMessage);
         shapeCode.repeatArmed = 1;

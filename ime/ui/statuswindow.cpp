@@ -5,6 +5,7 @@
 
 #include "frontend/engine.h"
 #include <imedev.h>
+#include "phrases/userphrasedialog.h"
 
 // Our own site, opened by the first menu item (the same address the pictures give).
 static constexpr char BROWSER_COMMAND[] =
@@ -123,12 +124,15 @@ static void runCommand(UINT id) {
     if (locked == nullptr) return;
     for (const MenuProgram& program : MENU_PROGRAMS)
         if (program.id == id) WinExec(program.commandLine, SW_SHOW);
-    // The dialogs belong to the application's window; the command returns when they close.
-    if (id == CMD_ABOUT) OpenAboutBox(locked->hWnd);
-    if (id == CMD_SETTINGS) OpenSettingsDialog(locked->hWnd);
-    // The user-phrase and the web-address dialogs open here once they are built; until
-    // then CMD_USER_PHRASES and CMD_WEB_ADDRESSES do nothing.
+    HWND application = locked->hWnd;
     ImmUnlockIMC(context);
+    // The dialogs belong to the application's window; the command returns when they close.
+    // The context is not held meanwhile: typing into a dialog goes through the module.
+    if (id == CMD_ABOUT) OpenAboutBox(application);
+    if (id == CMD_SETTINGS) OpenSettingsDialog(application);
+    if (id == CMD_USER_PHRASES) OpenUserPhraseDialog(application);
+    // The web-address dialog opens here once it is built; until then CMD_WEB_ADDRESSES
+    // does nothing.
 }
 
 static void releaseButton(HWND window) {

@@ -1,0 +1,246 @@
+// The user phrase files as the dialog and the pinyin engine change them. A file is read
+// whole, changed in memory and written back through a temporary file that replaces it:
+// lines are never cut in pieces, and a file that cannot be written stays as it was.
+#include "phrases/userphrasestore.h"
+
+#include <windows.h>
+
+#include "phrases/userphrasefile.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Lines the store writes end as a text file on Windows does, on every system, so a file
+// reads the same wherever it was written; readers take "\n" and "\r\n" alike.
+constexpr char LINE_END[] = "\r\n";
+
+bool fileMissing(const char* path) {
+    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// The whole file. A missing file is empty when missingIsEmpty; a file that exists but
+// cannot be read, or is larger than any phrase file, is a failure.
+bool readWhole(const char* path, std::string& bytes, bool missingIsEmpty) {
+    bytes.clear();
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return missingIsEmpty && fileMissing(path);
+    char buffer[8192];
+    bool ok = true;
+    for (;;) {
+        const size_t n = std::fread(buffer, 1, sizeof buffer, file);
+        bytes.append(buffer, n);
+        if (bytes.size() > USER_FILE_BYTES_MAX) {
+            ok = false;
+            break;
+        }
+        if (n < sizeof buffer) {
+            ok = std::ferror(file) == 0;
+            break;
+        }
+    }
+    std::fclose(file);
+    return ok;
+}
+
+// The temporary file of this process beside path: two processes never share one.
+std::string temporaryPath(const char* path) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%lu.tmp", static_cast<unsigned long>(GetCurrentProcessId()));
+    return std::string(path) + suffix;
+}
+
+// Writes bytes into a new temporary file beside target; checks every write and the close.
+bool writeTemporary(const std::string& temporary, const std::string& bytes) {
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) return false;
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (std::fflush(file) != 0 || std::ferror(file) != 0) ok = false;
+    if (std::fclose(file) != 0) ok = false;
+    if (!ok) DeleteFileA(temporary.c_str());
+    return ok;
+}
+
+bool moveOver(const std::string& temporary, const char* target) {
+    if (MoveFileExA(temporary.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    DeleteFileA(temporary.c_str());
+    return false;
+}
+
+bool replaceWhole(const char* path, const std::string& bytes) {
+    const std::string temporary = temporaryPath(path);
+    return writeTemporary(temporary, bytes) && moveOver(temporary, path);
+}
+
+// One line of a file: where it starts, its length without the line end, and with it.
+struct LineSpan {
+    size_t start;
+    size_t length;
+    size_t whole;
+};
+
+template <typename Visit>
+void eachLine(const std::string& bytes, Visit visit) {
+    size_t start = 0;
+    while (start < bytes.size()) {
+        const size_t newline = bytes.find('\n', start);
+        const size_t end = newline == std::string::npos ? bytes.size() : newline;
+        size_t length = end - start;
+        if (newline != std::string::npos && length > 0 && bytes[end - 1] == '\r') --length;
+        const size_t whole = (newline == std::string::npos ? end : newline + 1) - start;
+        if (!visit(LineSpan{start, length, whole})) return;
+        start += whole;
+    }
+}
+
+int countLines(const std::string& bytes, int limit) {
+    int lines = 0;
+    eachLine(bytes, [&](const LineSpan&) { return ++lines < limit; });
+    return lines;
+}
+
+bool codeLetter(char c, bool semicolonAndSlash) {
+    return (c >= 'a' && c <= 'z') || (semicolonAndSlash && (c == ';' || c == '/'));
+}
+
+}  // namespace
+
+std::string_view cutAtSpace(std::string_view text) { return text.substr(0, text.find(' ')); }
+
+bool foldUserCode(std::string_view typed, bool semicolonAndSlash, size_t maxLetters, std::string& code) {
+    code.clear();
+    if (typed.empty() || typed.size() > maxLetters) return false;
+    for (char c : typed) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (!codeLetter(c, semicolonAndSlash)) return false;
+        code += c;
+    }
+    return true;
+}
+
+bool validUserPhrase(std::string_view phrase, size_t maxBytes) {
+    if (phrase.empty() || phrase.size() % 2 != 0 || phrase.size() > maxBytes) return false;
+    for (size_t i = 0; i < phrase.size(); i += 2) {
+        const auto lead = static_cast<unsigned char>(phrase[i]);
+        const auto trail = static_cast<unsigned char>(phrase[i + 1]);
+        // Readers take a phrase as the run of bytes of 0x80 and above, so a character with
+        // a trail byte below 0x80 could never be read back.
+        if (lead < 0x81 || lead > 0xFE || trail < 0x80 || trail > 0xFE) return false;
+    }
+    return true;
+}
+
+bool holdsAsciiCharacter(const char* text) {
+    for (size_t i = 0; text[i] != '\0';) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) return true;
+        i += (b >= 0x81 && b <= 0xFE && text[i + 1] != '\0') ? 2 : 1;
+    }
+    return false;
+}
+
+int countCodeUse(const char* path, const char* code, const char* phrase) {
+    FILE* file = path && path[0] ? std::fopen(path, "r") : nullptr;
+    if (file == nullptr) return 0;
+    const std::string_view wanted(code, strnlen(code, 64));
+    const std::string_view wantedPhrase(phrase, strnlen(phrase, 64));
+    int uses = 0;
+    UserPhraseLine line;
+    while (readUserPhraseLine(file, line)) {
+        if (!wantedPhrase.empty() && userPhraseText(line) == wantedPhrase) {
+            uses = -1;
+            break;
+        }
+        char lineCode[USER_CODE_COLUMN + 1];
+        const size_t length = userPhraseCode(line, lineCode, USER_CODE_COLUMN, false);
+        if (std::string_view(lineCode, length) == wanted) ++uses;
+    }
+    std::fclose(file);
+    return uses;
+}
+
+int countUserPhraseLines(const char* path, int limit) {
+    std::string bytes;
+    if (!readWhole(path, bytes, true)) return 0;
+    return countLines(bytes, limit);
+}
+
+StoreResult addUserPhrase(const char* path, const char* phrase, const char* code) {
+    const std::string_view text(phrase, strnlen(phrase, PHRASE_BYTES_MAX + 1));
+    const std::string_view letters(code, strnlen(code, PINYIN_CODE_LETTERS_MAX + 1));
+    std::string folded;
+    if (!foldUserCode(letters, true, PINYIN_CODE_LETTERS_MAX, folded) || folded != letters ||
+        !validUserPhrase(text, PHRASE_BYTES_MAX))
+        return StoreResult::refused;
+    std::string bytes;
+    if (!readWhole(path, bytes, true)) return StoreResult::failed;
+    if (countLines(bytes, USER_PHRASE_LINE_LIMIT) >= USER_PHRASE_LINE_LIMIT) return StoreResult::full;
+    // A last line without its newline would be glued to the new one.
+    if (!bytes.empty() && bytes.back() != '\n') bytes += LINE_END;
+    bytes += letters;
+    bytes.append(USER_CODE_COLUMN - letters.size(), ' ');
+    bytes += text;
+    bytes += LINE_END;
+    return replaceWhole(path, bytes) ? StoreResult::done : StoreResult::failed;
+}
+
+StoreResult deleteUserPhrase(const char* path, const char* lineText) {
+    std::string bytes;
+    if (!readWhole(path, bytes, false)) return fileMissing(path) ? StoreResult::notFound : StoreResult::failed;
+    const std::string_view wanted(lineText);
+    bool found = false;
+    LineSpan match{};
+    eachLine(bytes, [&](const LineSpan& line) {
+        if (std::string_view(bytes).substr(line.start, line.length) != wanted) return true;
+        found = true;
+        match = line;
+        return false;
+    });
+    if (!found) return StoreResult::notFound;
+    bytes.erase(match.start, match.whole);
+    return replaceWhole(path, bytes) ? StoreResult::done : StoreResult::failed;
+}
+
+bool readUserPhraseList(const char* path, std::vector<std::string>& lines) {
+    lines.clear();
+    std::string bytes;
+    if (!readWhole(path, bytes, true)) return false;
+    eachLine(bytes, [&](const LineSpan& line) {
+        if (line.length > 0) lines.emplace_back(bytes, line.start, line.length);
+        return true;
+    });
+    return true;
+}
+
+bool copyUserFile(const char* from, const char* to) {
+    std::string bytes;
+    return readWhole(from, bytes, false) && replaceWhole(to, bytes);
+}
+
+int replaceUserFiles(const std::vector<std::string>& sources, const std::vector<std::string>& targets) {
+    if (sources.size() != targets.size()) return -1;
+    std::vector<std::string> written(targets.size());  // temporary beside each target, or empty
+    bool ok = true;
+    for (size_t i = 0; i < sources.size() && ok; ++i) {
+        if (fileMissing(sources[i].c_str())) continue;
+        std::string bytes;
+        const std::string temporary = temporaryPath(targets[i].c_str());
+        ok = readWhole(sources[i].c_str(), bytes, false) && writeTemporary(temporary, bytes);
+        if (ok) written[i] = temporary;
+    }
+    // Every copy is complete before the first target is replaced; from here on only a
+    // rename can fail, and it fails for the one target it concerns.
+    int replaced = 0;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        if (written[i].empty()) continue;
+        // Nothing replaces a target until every copy is complete.
+        if (ok && moveOver(written[i], targets[i].c_str()))
+            ++replaced;
+        else {
+            ok = false;
+            DeleteFileA(written[i].c_str());
+        }
+    }
+    return ok ? replaced : -1;
+}
