@@ -4,6 +4,7 @@
 
 #include "phrases/userphrasefile.h"
 #include "shapecode/shapecode.h"
+#include "ui/softkeyboard.h"
 #include "ui/ui.h"
 
 #include <cstdio>
@@ -460,7 +461,6 @@ void switchChineseForKey() {
 
 extern "C" UINT WINAPI ImeToAsciiEx(UINT uVirtKey, UINT uScanCode, CONST LPBYTE lpbKeyState,
                                     LPTRANSMSGLIST lpTransBuf, UINT fuState, HIMC hIMC) {
-    (void)lpbKeyState;
     (void)fuState;
     if (windows.introWindow && IsWindow(windows.introWindow)) return 0;  // the introduction takes no keys
     // Without a context nothing is switched or written: the key simply has no effect.
@@ -482,6 +482,11 @@ extern "C" UINT WINAPI ImeToAsciiEx(UINT uVirtKey, UINT uScanCode, CONST LPBYTE 
         frontEnd.swallowNextKey = 0;
         readConversionStatus(hIMC);
         return 0;
+    }
+    // The symbol of the key as the keyboard's Shift holds it now.
+    if (engineContext.softKeyboard != 0) {
+        UINT count = out.count;
+        if (TranslateSoftKey(key.ch, key.vk, lpbKeyState, lpTransBuf, &count)) return count;
     }
     translatingContext = hIMC;
     const UINT written = translateKey(key, context.get(), out);

@@ -6,6 +6,7 @@
 #include "frontend/imeexports.h"
 #include "phrases/userphrasedialog.h"
 #include "shapecode/shapecode.h"
+#include "ui/softkeyboard.h"
 #include "ui/ui.h"
 
 #include <cstring>
@@ -82,6 +83,8 @@ extern "C" BOOL WINAPI ImeProcessKey(HIMC hIMC, UINT uKey, LPARAM lKeyData, CONS
     const bool alt = held(lpbKeyState, VK_MENU);
     const bool shift = held(lpbKeyState, VK_SHIFT);
     const bool capsOn = lpbKeyState && (lpbKeyState[VK_CAPITAL] & 0x01);
+    // A soft keyboard takes the character keys whatever the mode: each types a symbol.
+    if (engineContext.softKeyboard != 0 && SoftKeyboardKey(vKey, ctrl || alt)) return 1;
 
     switch (vKey) {
     case VK_SHIFT:

@@ -4,6 +4,7 @@
 
 #include "frontend/engine.h"
 #include <imedev.h>
+#include "ui/softkeyboard.h"
 #include "ui/ui.h"
 #include "ui/uiwindows.h"
 
@@ -25,6 +26,7 @@ static INPUTCONTEXT* startWindowsAndTables(HIMC context, bool fromSelection) {
     c.chinesePunct = 1;
     c.fullWidth = 0;
     c.softKeyboard = 0;
+    DestroySoftKeyboardWindow();
     DWORD conversion = 0, sentence = 0;
     ImmGetConversionStatus(context, &conversion, &sentence);
     ImmSetConversionStatus(context, (conversion & ~DWORD{0x401}) | 0x400, 0);
@@ -60,6 +62,7 @@ static void createMissingIntroWindows() {
 }
 
 static void shutDownWindowsAndTables() {
+    DestroySoftKeyboardWindow();
     DestroyLetterBox();
     DestroyCompositionWindow();
     DestroyStatusWindow();
@@ -165,6 +168,7 @@ LRESULT CALLBACK UiWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         activateStartup(static_cast<int>(wParam));
         if (WindowExists(engineContext.statusWindow))
             ShowWindow(engineContext.statusWindow, wParam ? SW_SHOWNA : SW_HIDE);
+        if (engineContext.softKeyboard != 0) ShowSoftKeyboardWindow(wParam != 0);
         showInputWindows(static_cast<int>(wParam));
         return 0;
     case WM_IME_NOTIFY:

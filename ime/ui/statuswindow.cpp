@@ -6,6 +6,7 @@
 #include "frontend/engine.h"
 #include <imedev.h>
 #include "phrases/userphrasedialog.h"
+#include "ui/softkeyboard.h"
 
 // Our own site, opened by the first menu item (the same address the pictures give).
 static constexpr char BROWSER_COMMAND[] =
@@ -215,6 +216,12 @@ static const WorkingWindow status = {
 LRESULT CALLBACK StatusProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COMMAND) {
         runCommand(LOWORD(wParam));
+        return 0;
+    }
+    // A right click on the width button offers the soft keyboards.
+    if (message == WM_RBUTTONUP) {
+        const int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
+        if (insideRect(uiState.statusButtons[3], x, y)) OpenSoftKeyboardMenu(window, x, y);
         return 0;
     }
     return WorkingWindowProc(status, window, message, wParam, lParam);

@@ -1,5 +1,6 @@
 // Registration of the module's window classes at attach, and the end of open dialogs at
 // detach.
+#include "ui/softkeyboard.h"
 #include "ui/ui.h"
 #include "ui/uiwindows.h"
 
@@ -26,6 +27,7 @@ int RegisterUiClasses() {
         {INTRO_CLASS, CS_IME | CS_VREDRAW | CS_HREDRAW, IDC_ARROW, IntroProc},
         {WUBI_NOTE_CLASS, CS_VREDRAW | CS_HREDRAW, IDC_ARROW, WubiNoteProc},
         {INTRO2_CLASS, CS_VREDRAW | CS_HREDRAW, IDC_ARROW, Intro2Proc},
+        {SOFT_KEYBOARD_CLASS, CS_IME | CS_VREDRAW | CS_HREDRAW, IDC_ARROW, SoftKeyboardProc},
     };
     for (const UiClass& entry : classes) {
         WNDCLASSA existing{};

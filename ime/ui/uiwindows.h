@@ -45,9 +45,11 @@ struct UiState {
     RECT statusButtonArea = {};
     int statusPressed = -1;                          // button held down, -1 for none
     int16_t softLayout = 0;                          // soft-keyboard layout chosen from the menu
+    HWND softKeyboardWindow = nullptr;               // shown while a soft keyboard is on
+    int softKeyboardX = 0, softKeyboardY = 0;        // placed once per process; (0, 0) not yet
 
     DragRecord dragRecord;
-    WindowRecord letterBox, composition, status;
+    WindowRecord letterBox, composition, status, softKeyboard;
 };
 extern UiState uiState;
 
