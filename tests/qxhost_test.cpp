@@ -243,3 +243,29 @@ TEST_F(QxhostTest, BadScriptsAndOptionsAreRefused) {
 }
 
 }  // namespace
+
+TEST_F(QxhostTest, APhraseAddedInTheDialogIsTypedByItsCode) {
+    // 中 and 人 typed into the phrase box through the module, the proposed code replaced
+    // by qqq, 添加, 退出; then the new code types the phrase.
+    const RunResult r = run({"--keys",
+                             "{Menu:1298}zl{Space}rk{Space}{Control:1015}{End}{Back}{Back}{Back}{Back}qqq"
+                             "{Control:1017}{Control:1008}qqq{Space}"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "\xE4\xB8\xAD\xE4\xBA\xBA\n");  // 中人
+    const RunResult again = run({"--keys", "qqq{Space}"});
+    EXPECT_EQ(again.out, "\xE4\xB8\xAD\xE4\xBA\xBA\n");
+}
+
+TEST_F(QxhostTest, TheThirdWrongKeyOpensTheDialogAndTheKeysGoOnInIt) {
+    const RunResult r = run({"--set", "\xE9\x9F\xB3\xE5\xBD\xA2\xE7\x89\x88\xE4\xBC\x98\xE5\x85\x88=0", "--trace", "--keys",
+                             "lzzzzkr{Space}"});  // 音形版优先=0: the shape-code edition
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "\n");  // nothing reached the application
+    // 人 went into the phrase box of 自造词组, which was closed at the end.
+    EXPECT_NE(r.err.find("\"dialog\":{\"title\":\"\xE8\x87\xAA\xE9\x80\xA0\xE8\xAF\x8D\xE7\xBB\x84\",\"focus\":1014,"
+                         "\"focusText\":\"\xE4\xBA\xBA\"}"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("{\"closing\":\"\xE8\x87\xAA\xE9\x80\xA0\xE8\xAF\x8D\xE7\xBB\x84\",\"by\":\"Esc\"}"),
+              std::string::npos);
+}
