@@ -388,15 +388,15 @@ TEST_F(Pinyin, AnEmptySyllableFindsNothing) {
 #if __has_include("phrases/userphrasestore.h")
 TEST_F(Pinyin, ASentenceOfTwoChoicesIsLearnedOnceUnderItsInitials) {
     EXPECT_EQ(typed("nihaota1{Space}{Space}"), "你好他");
-    EXPECT_EQ(utf8(fileText(phraseFile)), "nht     你好他\n");
+    EXPECT_EQ(utf8(fileText(phraseFile)), "nht     你好他\r\n");
     // Learned: next time it is the first row; typed again it is not stored twice.
     typed("nihaota");
     EXPECT_EQ(row(0), "你好他");
     typed("1{Space}");
-    EXPECT_EQ(utf8(fileText(phraseFile)), "nht     你好他\n");
+    EXPECT_EQ(utf8(fileText(phraseFile)), "nht     你好他\r\n");
     // One choice is not learned.
     typed("zhongguoren{Space}{Space}");
-    EXPECT_EQ(utf8(fileText(phraseFile)), "nht     你好他\n");
+    EXPECT_EQ(utf8(fileText(phraseFile)), "nht     你好他\r\n");
 }
 
 TEST_F(Pinyin, AFifthPhraseUnderOneCodeIsNotLearned) {

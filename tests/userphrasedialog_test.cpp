@@ -86,22 +86,12 @@ protected:
         for (char c : letters) PostMessageA(GetFocus(), WM_CHAR, static_cast<unsigned char>(c), 1);
         winapiPumpMessages();
     }
-    // Keys through the module, as the Input Method Manager offers them for the focused
-    // window: what the module returns goes to that window, whose default procedure turns
-    // a result into characters.
+    // Keys through the module, as the Input Method Manager offers them while the dialog
+    // is active: the typist hands the module's messages, and the keys it does not take,
+    // to the dialog's focused control.
     void typeThroughModule(const std::string& keys) {
-        std::vector<ScriptKey> parsed;
-        std::string error;
-        ASSERT_TRUE(parseKeyScript(keys, parsed, error)) << error;
-        for (const ScriptKey& key : parsed) {
-            HWND target = GetFocus();
-            ImmAssociateContext(target, ime->context());
-            const KeyOutcome outcome = ime->key(key.text);
-            if (!outcome.taken && key.ch != 0)
-                PostMessageA(target, WM_CHAR, static_cast<unsigned char>(key.ch), 1);
-            for (const ImeMessage& m : outcome.messages) SendMessageA(target, m.message, m.wParam, m.lParam);
-            winapiPumpMessages();
-        }
+        ime->type(keys);
+        winapiPumpMessages();
     }
     static std::vector<std::string> listed(HWND dialog) {
         std::vector<std::string> lines;
