@@ -453,6 +453,7 @@ bool enterWebMode(EngineContext* c, uint32_t ch) {
         return false;
     }
     clearComposition(c);
+    EndOpenDialogs();  // the user-phrase dialog edits the file of a mode being left
     modes.webMode = 1;
     modes.webListIndex = ch == ']' ? 1 : 0;
     c->lastCell = c->hintOffset = c->hintLength = c->caret = c->codeLength = 0;
