@@ -217,6 +217,7 @@ TEST_F(QxhostTest, TerminalSessionWorksTheSettingsDialogWithKeys) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_NE(screens.find("\xE6\x88\x91\xE7\x9A\x84\xE4\xB8\xAA\xE6\x80\xA7"), std::string::npos);  // 我的个性 in the menu
     EXPECT_NE(last.find("Dialog: \xE6\x88\x91\xE7\x9A\x84\xE4\xB8\xAA\xE6\x80\xA7"), std::string::npos) << last;
+    EXPECT_NE(screens.find(" >       (group) "), std::string::npos);  // the focus starts on the group box
     EXPECT_NE(last.find(" > 1052  [x] "), std::string::npos) << last;  // Tab reached 简单窗口, Space ticked it
     EXPECT_NE(settings().find("\xE7\xAE\x80\xE5\x8D\x95\xE7\xAA\x97\xE5\x8F\xA3    REG_DWORD    0x1"),
               std::string::npos);  // 简单窗口

@@ -105,8 +105,10 @@ std::string dialogScreen() {
         if (strcasecmp(cls, "Button") == 0) {
             const LONG type = style & BS_TYPEMASK;
             const bool checked = SendMessageA(c, BM_GETCHECK, 0, 0) == BST_CHECKED;
-            if (type == BS_GROUPBOX) continue;
-            if (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX) shown = checked ? "[x] " : "[ ] ";
+            // A group box is shown only while it holds the focus, so the person sees where it is.
+            if (type == BS_GROUPBOX && c != focus) continue;
+            if (type == BS_GROUPBOX) shown = "(group) ";
+            else if (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX) shown = checked ? "[x] " : "[ ] ";
             else if (type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON) shown = checked ? "(*) " : "( ) ";
             else shown = type == BS_DEFPUSHBUTTON ? "<<" : "<";
             shown += gbkToUtf8(text);
