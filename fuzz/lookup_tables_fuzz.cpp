@@ -1,8 +1,10 @@
-// Fuzzes both table lookups, packed and fixed-record, with arbitrary tables and codes.
+// Fuzzes both table lookups, packed and fixed-record, with arbitrary tables and codes, and
+// holds the indexed packed lookup to the whole-bucket walk.
 // Run: cmake --preset host-fuzz && cmake --build --preset host-fuzz --target lookup_tables_fuzz
 //      && build/host-fuzz/bin/lookup_tables_fuzz -max_total_time=60
 // Input: the typed code (up to the first NUL, at most 7 bytes), then the table bytes.
 #include "shapecode/codetable.h"
+#include "shapecode/tableindex.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -29,5 +31,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (static_cast<size_t>(half) != std::strlen(completions) / 2) std::abort();
         if (std::strlen(exact) >= EXACT_LIST_SIZE) std::abort();
     }
+    // The indexed packed lookup finds exactly what the whole-bucket walk finds.
+    static PackedIndex index;
+    if (!buildPackedIndex(table, index)) return 0;
+    static char walkCompletions[COMPLETION_LIST_SIZE];
+    char walkExact[EXACT_LIST_SIZE];
+    completions[0] = exact[0] = walkCompletions[0] = walkExact[0] = '\0';
+    int walkHalf = lookupPacked(&table, nullptr, code, walkCompletions, walkExact);
+    CodeTable indexed = table;
+    indexed.index = &index;
+    int half = lookupPacked(&indexed, nullptr, code, completions, exact);
+    if (half != walkHalf || std::strcmp(completions, walkCompletions) != 0 || std::strcmp(exact, walkExact) != 0)
+        std::abort();
     return 0;
 }

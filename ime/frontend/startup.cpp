@@ -5,6 +5,7 @@
 #include "modes/pinyintables.h"
 #include "phrases/userphrasefile.h"
 #include "shapecode/codetable.h"
+#include "shapecode/tableindex.h"
 #include "ui/ui.h"
 
 #include <initializer_list>
@@ -112,6 +113,11 @@ void ensureUserFiles() {
 }
 
 void loadCodeTables() {
+    // Selection and the first activation both ask: tables already found in libraries that
+    // are still loaded are used as they are, not located again.
+    bool loaded = !codeTables.tablesMissing;
+    for (HMODULE library : startup.libraries) loaded = loaded && library != nullptr;
+    if (loaded && codeTables.MB4.data) return;
     // A second selection without a deselection first must not leak the libraries.
     releaseCodeTables();
     // As data files: found in the usual search order, but never run. The libraries are
@@ -131,6 +137,7 @@ void loadCodeTables() {
                                                 data ? static_cast<uint32_t>(SizeofResource(library, found)) : 0};
         }
         codeTables.tablesMissing = 0;
+        indexCodeTables(codeTables);
     } else {
         EndOpenDialogs();
         for (const TableResource& entry : tableResources) codeTables.*entry.table = CodeTable{};

@@ -6,6 +6,7 @@
 #include "phrases/userphrases.h"
 #include "shapecode/lookuplist.h"
 #include "shapecode/packedrecord.h"
+#include "shapecode/tableindex.h"
 
 #include <algorithm>
 #include <cstring>
@@ -45,11 +46,136 @@ struct Lookup {
     int completionUnits() const { return static_cast<int>(completions.length / 2); }
 };
 
+// Matches records of one bucket against the typed code and lists those that match.
+// Completions are written straight into the list (a one-letter code lists a whole
+// bucket), under the same rule as ListWriter::append: an entry that does not fit closes
+// the list, and nothing more is listed in it.
+class RecordScan {
+public:
+    RecordScan(const CodeTable* table, Lookup& lookup, int& state)
+        : data_(table->data), lookup_(lookup), state_(state), length_(lookup.length),
+          out_(lookup.completions.text), room_(lookup.completions.size), used_(lookup.completions.length),
+          closed_(lookup.completions.closed) {
+        // The typed letters after the first, as the bits they take in P and Q: a record
+        // matches when its code bytes agree under the masks, decided before its text is
+        // touched.
+        const char* code = lookup.typed;
+        unsigned v2 = length_ > 1 ? packed::letterValue(code[1]) : 0;
+        unsigned v3 = length_ > 2 ? packed::letterValue(code[2]) : 0;
+        unsigned v4 = length_ > 3 ? packed::letterValue(code[3]) : 0;
+        static constexpr unsigned kMaskP[] = {0, 0, 0x1F, 0x1F, 0xFF};
+        static constexpr unsigned kMaskQ[] = {0, 0, 0, 0x1F, 0xFF & ~packed::PHRASE_BIT};
+        maskP_ = kMaskP[length_];
+        maskQ_ = kMaskQ[length_];
+        wantP_ = packed::codeByteP(v2, v4);
+        wantQ_ = packed::codeByteQ(v3, v4, false);
+    }
+    ~RecordScan() {
+        lookup_.completions.length = used_;
+        lookup_.completions.closed = closed_;
+        if (used_ < room_) out_[used_] = '\0';
+    }
+    bool closed() const { return closed_; }
+
+    // Visits the record at position, which lies before bucketEnd (itself within the
+    // table): every record is bounds-checked once, before any of its bytes is read, and
+    // its text is then read in place. Returns where the next record starts, or 0 where
+    // the walk ends (a record cut short by the bucket's end).
+    uint32_t visit(uint32_t position, uint32_t bucketEnd) {
+        const unsigned char* record = data_ + position;
+        const uint8_t p = record[0], q = record[1];
+        const bool phrase = packed::isPhrase(q);
+        unsigned characters = 1;
+        if (phrase) {
+            if (bucketEnd - position < packed::PHRASE_HEADER_SIZE) return 0;
+            // Gathers the four length bits (bit 7 of bytes 2-5, worth 8, 4, 2, 1) in one
+            // multiply: packed::phraseLength, on the hot path.
+            uint32_t word = record[2] | (record[3] << 8) | (record[4] << 16) | (uint32_t{record[5]} << 24);
+            characters = ((((word >> 7) & 0x01010101u) * 0x08040201u) >> 24) & 0xF;
+            // The format needs two characters at least: a shorter phrase is passed over as
+            // its first six bytes, never read with a negative length.
+            if (characters < packed::PHRASE_MIN) return position + packed::PHRASE_HEADER_SIZE;
+            if (packed::recordSize(characters) > bucketEnd - position) return 0;
+        }
+        const uint32_t next = position + packed::recordSize(characters);
+        if ((p & maskP_) != wantP_ || (q & maskQ_) != wantQ_) return next;
+
+        char hint;
+        switch (length_) {
+        case 1: hint = packed::letterOf(packed::secondLetter(p, q)); break;
+        case 2: hint = packed::letterOf(packed::thirdLetter(p, q)); break;
+        case 3: hint = packed::letterOf(packed::fourthLetter(p, q)); break;
+        default: hint = '\0'; break;
+        }
+        const size_t textBytes = 2 * characters;
+        if (hint != '\0') {
+            if (closed_) return next;  // it could not be listed
+            if (used_ + 2 + textBytes + 1 > room_) {
+                closed_ = true;
+                return next;
+            }
+            char* entry = out_ + used_;
+            entry[0] = ' ';
+            entry[1] = hint;
+            for (size_t i = 0; i < textBytes; ++i) entry[2 + i] = static_cast<char>(record[2 + i] | 0x80);
+            used_ += 2 + textBytes;
+            return next;
+        }
+        unsigned char text[2 * packed::PHRASE_MAX];
+        for (size_t i = 0; i < textBytes; ++i) text[i] = record[2 + i] | 0x80;
+        std::string_view entry(reinterpret_cast<const char*>(text), textBytes);
+        if (!(state_ == 2 && !phrase && entry == kNiu)) appendExact(lookup_.exact, entry, state_);
+        return next;
+    }
+
+private:
+    const unsigned char* data_;
+    Lookup& lookup_;
+    int& state_;
+    const size_t length_;
+    char* const out_;
+    const size_t room_;
+    size_t used_;
+    bool closed_;
+    unsigned maskP_, maskQ_, wantP_, wantQ_;
+};
+
+// Walks the bucket's records from start to bucketEnd. With stopAt, the walk ends at
+// stopAt once the completion list is closed: nothing after it could still be listed.
+void walkBucket(RecordScan& scan, uint32_t position, uint32_t bucketEnd, uint32_t stopAt) {
+    while (bucketEnd - position >= packed::CHARACTER_RECORD_SIZE) {
+        if (position >= stopAt && scan.closed()) break;
+        position = scan.visit(position, bucketEnd);
+        if (position == 0) break;
+    }
+}
+
+// Visits the records of one second-letter group of the index, in table order.
+void visitGroup(RecordScan& scan, const PackedIndex& index, unsigned group, uint32_t bucketStart,
+                uint32_t bucketEnd) {
+    const uint8_t* at = index.deltas.data() + index.first[group];
+    const uint8_t* const end = index.deltas.data() + index.first[group + 1];
+    uint64_t position = bucketStart;
+    while (at < end) {
+        uint64_t delta = 0;
+        for (int shift = 0; at < end && shift < 35; shift += 7) {
+            const uint8_t byte = *at++;
+            delta |= uint64_t{byte & 0x7Fu} << shift;
+            if (!(byte & 0x80)) break;
+        }
+        position += 2 * delta;
+        if (position >= bucketEnd || bucketEnd - position < packed::CHARACTER_RECORD_SIZE) return;
+        if (scan.visit(static_cast<uint32_t>(position), bucketEnd) == 0) return;
+    }
+}
+
 void scanPackedBucket(const CodeTable* table, Lookup& lookup, int& state) {
     const size_t length = lookup.length;
     const char* code = lookup.typed;
     int bucket = codeBucket(code[0]);
     if (bucket < 0 || length > 4) return;
+    for (size_t i = 1; i < length; ++i)
+        if (packed::bucketOf(code[i]) < 0) return;  // a letter no record can hold
     TableCursor cursor = tableAt(table, 0);
     uint32_t offsets[TABLE_BUCKETS + 1];
     for (uint32_t& offset : offsets) offset = readU32(cursor);
@@ -58,67 +184,19 @@ void scanPackedBucket(const CodeTable* table, Lookup& lookup, int& state) {
     uint64_t end = TABLE_HEADER_SIZE + uint64_t{offsets[bucket + 1]};
     if (end > table->size) end = table->size;
     if (start >= end) return;
+    const uint32_t bucketStart = static_cast<uint32_t>(start), bucketEnd = static_cast<uint32_t>(end);
 
-    // The typed letters after the first, as the bits they take in P and Q: a record
-    // matches when its code bytes agree under the masks, decided before its text is touched.
-    unsigned v2 = length > 1 ? packed::letterValue(code[1]) : 0;
-    unsigned v3 = length > 2 ? packed::letterValue(code[2]) : 0;
-    unsigned v4 = length > 3 ? packed::letterValue(code[3]) : 0;
-    for (size_t i = 1; i < length; ++i)
-        if (packed::bucketOf(code[i]) < 0) return;  // a letter no record can hold
-    static constexpr unsigned kMaskP[] = {0, 0, 0x1F, 0x1F, 0xFF};
-    static constexpr unsigned kMaskQ[] = {0, 0, 0, 0x1F, 0xFF & ~packed::PHRASE_BIT};
-    const unsigned maskP = kMaskP[length], maskQ = kMaskQ[length];
-    const unsigned wantP = packed::codeByteP(v2, v4);
-    const unsigned wantQ = packed::codeByteQ(v3, v4, false);
-
-    // Every record is bounds-checked against the bucket's end (itself within the table)
-    // once, before any of its bytes is read.
-    const unsigned char* data = table->data;
-    uint32_t position = static_cast<uint32_t>(start);
-    const uint32_t bucketEnd = static_cast<uint32_t>(end);
-    while (bucketEnd - position >= packed::CHARACTER_RECORD_SIZE) {
-        const unsigned char* record = data + position;
-        const uint8_t p = record[0], q = record[1];
-        const bool phrase = packed::isPhrase(q);
-        unsigned characters = 1;
-        if (phrase) {
-            if (bucketEnd - position < packed::PHRASE_HEADER_SIZE) break;
-            // Gathers the four length bits (bit 7 of bytes 2-5, worth 8, 4, 2, 1) in one
-            // multiply: packed::phraseLength, on the hot path.
-            uint32_t word = record[2] | (record[3] << 8) | (record[4] << 16) | (uint32_t{record[5]} << 24);
-            characters = ((((word >> 7) & 0x01010101u) * 0x08040201u) >> 24) & 0xF;
-            // The format needs two characters at least: a shorter phrase is passed over as
-            // its first six bytes, never read with a negative length.
-            if (characters < packed::PHRASE_MIN) {
-                position += packed::PHRASE_HEADER_SIZE;
-                continue;
-            }
-            if (packed::recordSize(characters) > bucketEnd - position) break;
-        }
-        uint32_t recordStart = position;
-        position += packed::recordSize(characters);
-        if ((p & maskP) != wantP || (q & maskQ) != wantQ) continue;
-
-        char hint;
-        switch (length) {
-        case 1: hint = packed::letterOf(packed::secondLetter(p, q)); break;
-        case 2: hint = packed::letterOf(packed::thirdLetter(p, q)); break;
-        case 3: hint = packed::letterOf(packed::fourthLetter(p, q)); break;
-        default: hint = '\0'; break;
-        }
-        unsigned char text[2 * packed::PHRASE_MAX];
-        cursor = readBytes(tableAt(table, recordStart + 2), text, 2 * characters);
-        if (cursor.failed) break;
-        for (size_t i = 0; i < 2 * characters; ++i) text[i] |= 0x80;
-        std::string_view entry(reinterpret_cast<const char*>(text), 2 * characters);
-
-        if (hint != '\0') {
-            char letter[2] = {hint, '\0'};
-            lookup.completions.append(" ", letter, entry);
-        } else if (!(state == 2 && !phrase && entry == kNiu)) {
-            appendExact(lookup.exact, entry, state);
-        }
+    RecordScan scan(table, lookup, state);
+    const PackedIndex* index = table->index;
+    if (!index || index->first[TABLE_BUCKETS * INDEX_SECOND_LETTERS] != index->deltas.size()) {
+        walkBucket(scan, bucketStart, bucketEnd, bucketEnd);
+    } else if (length == 1) {
+        // The whole bucket, but its exact entries (no second letter) all lie before
+        // exactEnd: past it, a full completion list ends the walk.
+        walkBucket(scan, bucketStart, bucketEnd, index->exactEnd[bucket]);
+    } else {
+        const unsigned group = static_cast<unsigned>(bucket) * INDEX_SECOND_LETTERS + packed::letterValue(code[1]);
+        visitGroup(scan, *index, group, bucketStart, bucketEnd);
     }
 }
 

@@ -15,11 +15,16 @@ constexpr size_t TABLE_HEADER_SIZE = 116;   // 29 little-endian 32-bit words
 constexpr int TABLE_BUCKETS = 28;           // a-z, ';', '/'
 constexpr size_t FIXED_RECORD_SIZE = 6;
 
+struct PackedIndex;
+
 // A table used in place from the locked resource of its data library. The size travels
-// with the pointer so that every read can be bounds-checked.
+// with the pointer so that every read can be bounds-checked. A packed table may carry an
+// index of where its second letters lie (tableindex.h); without one, a lookup walks the
+// whole bucket of the first letter, with the same results.
 struct CodeTable {
     const unsigned char* data = nullptr;
     uint32_t size = 0;
+    const PackedIndex* index = nullptr;
 };
 
 // The table slots, filled by start-up from the data libraries.

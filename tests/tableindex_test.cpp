@@ -1,0 +1,175 @@
+// The indexed lookup against the whole-bucket walk: on the real tables for every code of
+// one to four letters that occurs and a sample of codes that do not, and on damaged
+// tables, the exact list, the completion list and the unit count are the same.
+#include "shapecode/tableindex.h"
+
+#include "shapecode/packedrecord.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+CodeTable libraryTable(const char* file, const char* name) {
+    HMODULE module = LoadLibraryA((std::string(QX_BIN_DIR) + "/" + file).c_str());
+    HRSRC found = module ? FindResourceA(module, name, "mb") : nullptr;
+    if (!found) return {};
+    return {static_cast<const unsigned char*>(LockResource(LoadResource(module, found))),
+            static_cast<uint32_t>(SizeofResource(module, found))};
+}
+
+// Every prefix of one to four letters of the codes of the records, walked as the
+// lookup walks them.
+std::set<std::string> occurringCodes(const CodeTable& table) {
+    std::set<std::string> codes;
+    auto u32 = [&](int k) {
+        const unsigned char* b = table.data + 4 * k;
+        return b[0] | (b[1] << 8) | (b[2] << 16) | (uint32_t{b[3]} << 24);
+    };
+    for (int bucket = 0; bucket < TABLE_BUCKETS; ++bucket) {
+        uint32_t position = TABLE_HEADER_SIZE + u32(bucket);
+        const uint32_t end = std::min<uint32_t>(TABLE_HEADER_SIZE + u32(bucket + 1), table.size);
+        while (position + 4 <= end) {
+            const unsigned char* record = table.data + position;
+            unsigned characters = packed::isPhrase(record[1]) ? packed::phraseLength(record + 2) : 1;
+            if (characters == 0) break;
+            std::string code(1, packed::LETTERS[bucket]);
+            for (unsigned v : {packed::secondLetter(record[0], record[1]), packed::thirdLetter(record[0], record[1]),
+                               packed::fourthLetter(record[0], record[1])}) {
+                if (v == 0 || v > 28) break;
+                code += packed::letterOf(v);
+            }
+            for (size_t n = 1; n <= code.size(); ++n) codes.insert(code.substr(0, n));
+            position += packed::recordSize(characters);
+        }
+    }
+    return codes;
+}
+
+struct Result {
+    std::string exact, completions;
+    int units;
+    bool operator==(const Result& o) const {
+        return exact == o.exact && completions == o.completions && units == o.units;
+    }
+};
+
+Result look(const CodeTable& table, const std::string& code) {
+    static char completions[COMPLETION_LIST_SIZE];
+    static char exact[EXACT_LIST_SIZE];
+    completions[0] = exact[0] = '\0';
+    int units = lookupPacked(&table, nullptr, code.c_str(), completions, exact);
+    return {exact, completions, units};
+}
+
+// Compares the indexed lookup of code with the walk; returns how many codes differed.
+int differences(const CodeTable& plain, const CodeTable& indexed, const std::string& code) {
+    Result slow = look(plain, code), fast = look(indexed, code);
+    if (fast == slow) return 0;
+    ADD_FAILURE() << "code \"" << code << "\": exact " << (fast.exact == slow.exact) << ", completions "
+                  << (fast.completions == slow.completions) << ", units " << fast.units << " vs " << slow.units;
+    return 1;
+}
+
+}  // namespace
+
+TEST(TableIndex, IndexedLookupEqualsTheWalkOnTheRealTables) {
+    const struct {
+        const char* library;
+        const char* name;
+    } tables[] = {{"Qxmb.dll", "MB1"}, {"Qxmb.dll", "MB4"}, {"Qxmb.dll", "XCZMB"}, {"Qxmb.dll", "YCZMB"},
+                  {"Dede.dll", "WBMB"}};
+    std::mt19937 random(13);
+    const char letters[] = "abcdefghijklmnopqrstuvwxyz;/";
+    for (const auto& t : tables) {
+        SCOPED_TRACE(t.name);
+        const CodeTable plain = libraryTable(t.library, t.name);
+        ASSERT_NE(plain.data, nullptr);
+        PackedIndex index;
+        ASSERT_TRUE(buildPackedIndex(plain, index));
+        // The index is small beside the table it serves.
+        EXPECT_LE(packedIndexSize(index), plain.size / 4);
+        CodeTable indexed = plain;
+        indexed.index = &index;
+
+        const std::set<std::string> codes = occurringCodes(plain);
+        ASSERT_GT(codes.size(), 1000u);
+        int differing = 0;
+        for (const std::string& code : codes) differing += differences(plain, indexed, code);
+        // Codes that do not occur, of every length, and codes with letters no record holds.
+        int absent = 0;
+        while (absent < 2000) {
+            std::string code;
+            size_t length = 1 + random() % 4;
+            for (size_t i = 0; i < length; ++i) code += letters[random() % 28];
+            if (codes.count(code)) continue;
+            ++absent;
+            differing += differences(plain, indexed, code);
+        }
+        for (const char* odd : {"a1", "ab!", "zzzzz", "", "A", "a b"}) differing += differences(plain, indexed, odd);
+        EXPECT_EQ(differing, 0);
+    }
+}
+
+TEST(TableIndex, IndexedLookupEqualsTheWalkOnDamagedTables) {
+    // A real table with bytes of its first buckets changed at random: the index is built from
+    // the damaged bytes and must still lead to what the walk finds, odd phrase lengths,
+    // records cut by a bucket's end and out-of-range letters included.
+    const CodeTable real = libraryTable("Qxmb.dll", "MB4");
+    ASSERT_NE(real.data, nullptr);
+    std::mt19937 random(7);
+    const char* codes[] = {"a", "b", "c", "d", "ab", "ba", "bc", "da", "abc", "bcd", "abcd", "bbbb", "c;", "cz"};
+    for (int round = 0; round < 60; ++round) {
+        std::vector<unsigned char> bytes(real.data, real.data + real.size);
+        for (int k = 0; k < 1 + round % 20; ++k) bytes[TABLE_HEADER_SIZE + random() % 6000] = random();
+        if (round % 3 == 0) bytes[4 * (1 + random() % 4)] = random();  // a bucket bound moved
+        CodeTable plain{bytes.data(), static_cast<uint32_t>(bytes.size())};
+        PackedIndex index;
+        ASSERT_TRUE(buildPackedIndex(plain, index));
+        CodeTable indexed = plain;
+        indexed.index = &index;
+        int differing = 0;
+        for (const char* code : codes) differing += differences(plain, indexed, code);
+        EXPECT_EQ(differing, 0) << "round " << round;
+    }
+}
+
+// A table of count records in bucket 'a', all with second letter 'b', of the given size.
+std::vector<unsigned char> oneGroupTable(int count, unsigned characters) {
+    std::vector<unsigned char> bytes(TABLE_HEADER_SIZE, 0);
+    for (int r = 0; r < count; ++r) {
+        std::vector<unsigned char> record(packed::recordSize(characters), 0x30);
+        record[0] = 2;
+        record[1] = characters > 1 ? packed::PHRASE_BIT : 0;
+        if (characters > 1) packed::markPhraseLength(record.data() + 2, characters);
+        bytes.insert(bytes.end(), record.begin(), record.end());
+    }
+    const uint32_t end = static_cast<uint32_t>(bytes.size() - TABLE_HEADER_SIZE);
+    for (int k = 1; k <= TABLE_BUCKETS; ++k) std::memcpy(bytes.data() + 4 * k, &end, 4);
+    return bytes;
+}
+
+TEST(TableIndex, NoIndexLargerThanAQuarterOfTheTable) {
+    PackedIndex index;
+    // Records of 32 bytes: a byte of index each, well inside a quarter.
+    std::vector<unsigned char> phrases = oneGroupTable(4000, 15);
+    EXPECT_TRUE(buildPackedIndex(CodeTable{phrases.data(), static_cast<uint32_t>(phrases.size())}, index));
+    EXPECT_EQ(index.deltas.size(), 4000u);
+    // Records of 4 bytes: a byte each and the fixed part exceed a quarter.
+    std::vector<unsigned char> characters = oneGroupTable(4000, 1);
+    EXPECT_FALSE(buildPackedIndex(CodeTable{characters.data(), static_cast<uint32_t>(characters.size())}, index));
+    EXPECT_TRUE(index.deltas.empty());
+}
+
+TEST(TableIndex, NoIndexWithoutAHeader) {
+    PackedIndex index;
+    const unsigned char bytes[TABLE_HEADER_SIZE - 1] = {};
+    EXPECT_FALSE(buildPackedIndex(CodeTable{bytes, sizeof bytes}, index));
+    EXPECT_FALSE(buildPackedIndex(CodeTable{}, index));
+}
