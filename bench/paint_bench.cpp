@@ -1,0 +1,99 @@
+// Cost of one key with the module hosted as an application hosts it on Linux: the
+// session of qxhost (module loaded, UI window, input context selected and activated) with
+// the composition window painted by the stand-in after every key. Types the five-stroke
+// codes of wubi86_top1000.txt, as keys_bench does, and times the opening of the session.
+//
+//   paint_bench [--iterations N]
+// prints start-up (ms, the opening of the session) and the figures keys_bench prints,
+// for the mode five-stroke-painting.
+#include "hostsession.h"
+#include "keyscript.h"
+
+#include <winapi_desktop.h>
+#include <winapi_host.h>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> loadCodes() {
+    std::vector<std::string> codes;
+    const char* shared = std::getenv("QX_SHARED_DIR");
+    std::ifstream file(std::string(shared ? shared : QX_SHARED_DIR) + "/bench/wubi86_top1000.txt");
+    std::string line;
+    while (std::getline(file, line)) codes.push_back(line.substr(0, line.find('\t')));
+    return codes;
+}
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, static_cast<size_t>(v.size() * p))];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int iterations = 3;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--iterations") && i + 1 < argc) {
+            iterations = std::max(1, std::atoi(argv[++i]));
+        } else {
+            std::fprintf(stderr, "usage: paint_bench [--iterations N]\n");
+            return 2;
+        }
+    }
+    const std::vector<std::string> codes = loadCodes();
+    if (codes.empty()) {
+        std::fprintf(stderr, "paint_bench: the key file wubi86_top1000.txt was not found (set QX_SHARED_DIR)\n");
+        return 1;
+    }
+    char home[] = "/tmp/qx_paint_bench_XXXXXX";
+    if (!mkdtemp(home)) return 1;
+    winapiSetHome(home);
+    setSetting("\xCE\xE5\xB1\xCA\xD3\xC5\xCF\xC8", 1);  // 五笔优先
+
+    std::vector<double> all, medians, startups;
+    size_t keysTyped = 0;
+    std::string error;
+    for (int run = 0; run < iterations; ++run) {
+        HostSession session;
+        auto opening = std::chrono::steady_clock::now();
+        if (!openHostSession(session, "qx.ime", error)) {
+            std::fprintf(stderr, "paint_bench: %s\n", error.c_str());
+            return 1;
+        }
+        startups.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - opening).count());
+        closePictures(session.ime);
+        std::vector<double> times;
+        for (const std::string& code : codes) {
+            std::vector<ScriptKey> keys;
+            if (!parseKeyScript(code, keys, error)) continue;
+            for (const ScriptKey& key : keys) {
+                auto start = std::chrono::steady_clock::now();
+                session.ime.typist->type(key);
+                times.push_back(std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count());
+            }
+        }
+        keysTyped = times.size();
+        medians.push_back(percentile(times, 0.5));
+        all.insert(all.end(), times.begin(), times.end());
+        closeHostSession(session);
+    }
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("start-up: median %.2f ms over %d openings of the session\n", percentile(startups, 0.5), iterations);
+    std::printf("five-stroke-painting: %zu keys, median %.0f ns, p50 %.0f ns, p99 %.0f ns per key; peak RSS %ld KB\n",
+                keysTyped, percentile(medians, 0.5), percentile(all, 0.5), percentile(all, 0.99), usage.ru_maxrss);
+    std::string command = std::string("rm -rf '") + home + "'";
+    return std::system(command.c_str()) == 0 ? 0 : 1;
+}
