@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -409,3 +410,49 @@ TEST_F(CompositionTest, DroppedWindowKeepsItsPlaceAndTakesTheLetterBoxAlong) {
 }
 
 }  // namespace
+
+namespace {
+
+int compositionPaints = 0;
+WNDPROC compositionProc = nullptr;
+
+LRESULT CALLBACK countingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) ++compositionPaints;
+    return CallWindowProcA(compositionProc, window, message, wParam, lParam);
+}
+
+std::vector<COLORREF> windowPixels(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < r.bottom - r.top; ++y)
+        for (int x = 0; x < r.right - r.left; ++x) pixels.push_back(winapiWindowPixel(window, x, y));
+    return pixels;
+}
+
+}  // namespace
+
+TEST_F(CompositionTest, AKeyPaintsTheWindowOnceWithWhatItLeft) {
+    HWND window = create();
+    ASSERT_TRUE(installSmallTables());
+    engineContext.chinesePunct = 1;
+    engineRequest(ZOZ_RESET, 1);
+    relayout();
+    compositionProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&countingProc)));
+    ImeDriver ime;
+    // A letter, another, a label, paging, Backspace: the engine and the driver each ask
+    // for a relayout, the window is painted once a key.
+    for (const char* key : {"a", "b", "=", "{Back}", "{Space}", "p", "-"}) {
+        SCOPED_TRACE(key);
+        compositionPaints = 0;
+        ime.key(key);
+        EXPECT_EQ(compositionPaints, 1);
+        // What is on screen is what a full repaint of the state the key left shows.
+        const std::vector<COLORREF> shown = windowPixels(window);
+        InvalidateRect(window, nullptr, TRUE);
+        UpdateWindow(window);
+        EXPECT_EQ(windowPixels(window), shown);
+    }
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(compositionProc));
+}

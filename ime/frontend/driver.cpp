@@ -80,6 +80,14 @@ bool rowModes() { return modes.pinyinMode || modes.webMode; }
 
 void refresh() { RelayoutComposition(); }
 
+// The key's relayouts paint once, as it ends.
+struct KeyPaint {
+    KeyPaint() { BeginKeyPaint(); }
+    ~KeyPaint() { EndKeyPaint(); }
+    KeyPaint(const KeyPaint&) = delete;
+    KeyPaint& operator=(const KeyPaint&) = delete;
+};
+
 bool isDoubleByteLead(char c) { return static_cast<unsigned char>(c) >= 0x81; }
 
 // Makes sure the block holds its header and a full result after it, and that the result
@@ -463,6 +471,7 @@ extern "C" UINT WINAPI ImeToAsciiEx(UINT uVirtKey, UINT uScanCode, CONST LPBYTE 
                                     LPTRANSMSGLIST lpTransBuf, UINT fuState, HIMC hIMC) {
     (void)fuState;
     if (windows.introWindow && IsWindow(windows.introWindow)) return 0;  // the introduction takes no keys
+    KeyPaint paintOnce;
     // Without a context nothing is switched or written: the key simply has no effect.
     LockedContext context(hIMC);
     if (!context) return 0;

@@ -91,7 +91,23 @@ void RelayoutComposition() {
     SetWindowPos(window, nullptr, 0, 0, shownWidth, height, flags | SWP_NOMOVE);
     ShowCompositionWindow(1);
     InvalidateRect(window, nullptr, FALSE);
-    UpdateWindow(window);
+    if (uiState.keyDepth > 0)
+        uiState.compositionPaintPending = 1;
+    else
+        UpdateWindow(window);
+}
+
+void BeginKeyPaint() { ++uiState.keyDepth; }
+
+static void paintPendingKey() {
+    if (!uiState.compositionPaintPending) return;
+    uiState.compositionPaintPending = 0;
+    if (WindowExists(engineContext.compositionWindow)) UpdateWindow(engineContext.compositionWindow);
+}
+
+void EndKeyPaint() {
+    if (uiState.keyDepth > 0) --uiState.keyDepth;
+    if (uiState.keyDepth == 0) paintPendingKey();
 }
 
 void FollowCaret(int x, int y) {

@@ -10,6 +10,11 @@ inline constexpr char UI_CLASS[] = "NOVPA_UICLS";
 
 // Place and repaint the letter box and the composition window after a key.
 void RelayoutComposition();
+// A key from its start to its end: the relayouts it asks for (often several) invalidate the
+// composition window, and it is painted once, when the key ends, with what the key left.
+// Outside a key a relayout paints at once.
+void BeginKeyPaint();
+void EndKeyPaint();
 // Repaint the status bar (InvalidateRect + UpdateWindow) if it exists.
 void RepaintStatusWindow();
 // Show or hide the composition window; showing clears the first-show flag.

@@ -38,6 +38,8 @@ struct UiState {
     int32_t firstShowPending = 1;                    // windows stay hidden until the first relayout
     int pictureWidth = PICTURE_WIDTH, pictureHeight = PICTURE_HEIGHT;  // the picture windows
     int32_t introPending = 1;                        // the introduction has not run yet
+    int32_t keyDepth = 0;                            // keys being handled (nested calls)
+    int32_t compositionPaintPending = 0;             // a relayout of this key still to paint
 
     // Status bar: placed once per process; (0, 0) means not placed yet.
     int statusX = 0, statusY = 0, statusWidth = 0, statusHeight = 0;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace screen {
@@ -22,14 +23,25 @@ static const LOGFONTA& fontOf(DeviceContext& dc) {
     return f && f->kind == Kind::Font ? f->font : fallback;
 }
 
-static void drawGlyph(DeviceContext& dc, unsigned long code, int cellX, int y, int cellWidth,
-                      int cell, uint32_t color, int weight) {
+// A glyph as FreeType renders it for one cell size, kept so that a window repainted on
+// every key does not render the same characters again.
+struct Glyph {
+    bool present = false;  // false: the face has no glyph, nothing is drawn
+    int left = 0, top = 0;  // from the cell's left and the baseline
+    int advance = 0;
+    unsigned rows = 0, width = 0;
+    int pitch = 0;
+    std::vector<unsigned char> bits;
+};
+
+static Glyph renderGlyph(unsigned long code, int cellWidth, int cell) {
+    Glyph glyph;
     FT_Face face = songFace();
-    if (!face || !code) return;
+    if (!face || !code) return glyph;
     // The Song face fills its cell: the em is the cell, the baseline 7/8 down.
     FT_Set_Pixel_Sizes(face, 0, FT_UInt(cell));
     FT_UInt index = FT_Get_Char_Index(face, code);
-    if (!index || FT_Load_Glyph(face, index, FT_LOAD_DEFAULT)) return;
+    if (!index || FT_Load_Glyph(face, index, FT_LOAD_DEFAULT)) return glyph;
     FT_Matrix squeeze{0x10000, 0, 0, 0x10000};
     long advance = face->glyph->advance.x >> 6;
     if (advance > cellWidth && advance > 0) {
@@ -40,18 +52,47 @@ static void drawGlyph(DeviceContext& dc, unsigned long code, int cellX, int y, i
         FT_Set_Transform(face, nullptr, nullptr);
         advance = cellWidth;
     }
-    if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO)) return;
+    if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO)) return glyph;
     const FT_Bitmap& bm = face->glyph->bitmap;
-    int baseline = y + cell * 7 / 8;
-    int left = cellX + (cellWidth - int(advance)) / 2 + face->glyph->bitmap_left;
-    int top = baseline - face->glyph->bitmap_top;
+    glyph.present = true;
+    glyph.left = face->glyph->bitmap_left;
+    glyph.top = face->glyph->bitmap_top;
+    glyph.advance = int(advance);
+    glyph.rows = bm.rows;
+    glyph.width = bm.width;
+    glyph.pitch = bm.pitch < 0 ? -bm.pitch : bm.pitch;
+    glyph.bits.resize(size_t(glyph.pitch) * bm.rows);
     for (unsigned row = 0; row < bm.rows; ++row)
-        for (unsigned col = 0; col < bm.width; ++col) {
-            const unsigned char* line = bm.buffer + long(row) * bm.pitch;
+        std::memcpy(glyph.bits.data() + size_t(row) * glyph.pitch, bm.buffer + long(row) * bm.pitch, glyph.pitch);
+    return glyph;
+}
+
+// The glyph of the GBK character ch (n bytes) in a cell; rendered once per size.
+static const Glyph& cachedGlyph(const char* ch, int n, int cellWidth, int cell) {
+    static std::unordered_map<uint64_t, Glyph> cache;
+    const uint64_t bytes = n == 2 ? (uint64_t(uint8_t(ch[0])) << 8 | uint8_t(ch[1])) : uint8_t(ch[0]);
+    const uint64_t key = bytes | uint64_t(n) << 16 | uint64_t(uint16_t(cellWidth)) << 20 |
+                         uint64_t(uint16_t(cell)) << 36;
+    auto found = cache.find(key);
+    if (found != cache.end()) return found->second;
+    if (cache.size() >= 16384) cache.clear();  // bounded: a long session sees many sizes
+    return cache.emplace(key, renderGlyph(gbkToUnicode(ch, n), cellWidth, cell)).first->second;
+}
+
+static void drawGlyph(DeviceContext& dc, const Glyph& glyph, int cellX, int y, int cellWidth, int cell,
+                      uint32_t color, int weight) {
+    if (!glyph.present) return;
+    int baseline = y + cell * 7 / 8;
+    int left = cellX + (cellWidth - glyph.advance) / 2 + glyph.left;
+    int top = baseline - glyph.top;
+    for (unsigned row = 0; row < glyph.rows; ++row) {
+        const unsigned char* line = glyph.bits.data() + size_t(row) * glyph.pitch;
+        for (unsigned col = 0; col < glyph.width; ++col) {
             if (!(line[col >> 3] & (0x80 >> (col & 7)))) continue;
             putPixel(dc, left + int(col), top + int(row), color, R2_COPYPEN);
             if (weight >= FW_BOLD) putPixel(dc, left + int(col) + 1, top + int(row), color, R2_COPYPEN);
         }
+    }
 }
 
 void drawText(DeviceContext& dc, int x, int y, const char* text, int length, const INT* dx) {
@@ -63,7 +104,7 @@ void drawText(DeviceContext& dc, int x, int y, const char* text, int length, con
     for (int i = 0; i < length; ++k) {
         int n = gbkCharLength(text, i, length);
         int width = n == 2 ? cell : half;
-        drawGlyph(dc, gbkToUnicode(text + i, n), pen, y, width, cell, color, int(lf.lfWeight));
+        drawGlyph(dc, cachedGlyph(text + i, n, width, cell), pen, y, width, cell, color, int(lf.lfWeight));
         if (lf.lfUnderline)
             for (int u = 0; u < width + dc.charExtra; ++u)
                 putPixel(dc, pen + u, y + cell - 1, color, R2_COPYPEN);
