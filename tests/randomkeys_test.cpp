@@ -51,7 +51,9 @@ std::string brokenInvariant(HIMC context) {
         if (!terminated(syllable)) return "a syllable is not terminated";
     if (!terminated(shapeCode.messageLine) || !terminated(shapeCode.heldCommit)) return "a message is not terminated";
     if (!terminated(lookupLists.completionList) || !terminated(lookupLists.exactList)) return "a list is not terminated";
-    if (e.codeLength < 0 || e.codeLength > 6) return "codeLength " + std::to_string(e.codeLength);
+    // The pinyin and web-address engines count their input line in codeLength.
+    const int codeMax = modes.pinyinMode || modes.webMode ? int(sizeof e.modeInput) - 1 : int(sizeof e.code) - 1;
+    if (e.codeLength < 0 || e.codeLength > codeMax) return "codeLength " + std::to_string(e.codeLength);
     if (e.caret < 0 || e.caret > e.codeLength) return "caret " + std::to_string(e.caret);
     // 20 marks a Shift tip on show; every reader clamps it to the cells.
     if (e.lastCell < 0 || (e.lastCell > 16 && e.lastCell != 20)) return "lastCell " + std::to_string(e.lastCell);
