@@ -731,4 +731,52 @@ TEST_F(DataLibraries, PinyinPhrasesLongestThenMostFrequentFirst)
     EXPECT_EQ(t[at], '1');  // the end mark
 }
 
+// A typed syllable also finds the longer syllables it begins, and Space takes the first
+// phrase of the longest that fit: so no phrase stands before one of its own length whose
+// pinyin begins each of its syllables ("wo xi" before "wo xiang"), or typing a pinyin in
+// full would give a phrase of another.
+TEST_F(DataLibraries, PinyinPhrasesOfATypedPinyinBeforeThoseItBegins)
+{
+    const unsigned char* t = codeTables.PYCZ.data;
+    ASSERT_GT(codeTables.PYCZ.size, 104u);
+    auto field = [](const unsigned char* p) {
+        std::string s(reinterpret_cast<const char*>(p), 30);
+        return s.substr(0, s.find("  "));
+    };
+    // Offensive words close their letter whatever their pinyin: they are left out.
+    const std::set<std::string> offensive = offensiveWords();
+    std::map<std::pair<std::string, size_t>, size_t> firstAt;  // (pinyin, bytes) -> record
+    std::vector<std::pair<std::string, size_t>> records;
+    for (size_t at = 104; at + 60 <= codeTables.PYCZ.size && t[at] != '1'; at += 60) {
+        const std::string text = field(t + at + 30);
+        records.push_back({field(t + at), text.size()});
+        if (!offensive.count(text)) firstAt.emplace(records.back(), records.size() - 1);
+    }
+    ASSERT_GT(records.size(), 40000u);
+    size_t faults = 0, checked = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        std::vector<std::string> syllables;
+        std::string pinyin = records[i].first;
+        for (size_t start = 0; start <= pinyin.size();) {
+            size_t end = std::min(pinyin.find(' ', start), pinyin.size());
+            syllables.push_back(pinyin.substr(start, end - start));
+            start = end + 1;
+        }
+        // Each syllable but one whole, that one cut by a letter: the nearest prefixes.
+        for (size_t j = 0; j < syllables.size(); ++j) {
+            if (syllables[j].size() < 2) continue;
+            std::string shorter;
+            for (size_t k = 0; k < syllables.size(); ++k)
+                shorter += (k ? " " : "") + (k == j ? syllables[k].substr(0, syllables[k].size() - 1) : syllables[k]);
+            auto found = firstAt.find({shorter, records[i].second});
+            if (found == firstAt.end()) continue;
+            ++checked;
+            if (found->second > i && ++faults <= 5)
+                ADD_FAILURE() << pinyin << " stands before " << shorter;
+        }
+    }
+    EXPECT_EQ(faults, 0u);
+    EXPECT_GT(checked, 1000u);
+}
+
 }  // namespace
