@@ -6,7 +6,7 @@
 
 #include "frontend/driver.h"
 #include "modes/pinyintables.h"
-#include "phrases/userphrases.h"
+#include "phrases/userphrasefile.h"
 #include "shapecode/codetable.h"
 #include "shapecode/lookuplist.h"
 #include "shapecode/punctuation.h"
@@ -19,6 +19,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -240,27 +241,42 @@ void lookupPhrases(EngineContext* c) {
 
 // User phrases whose code is the initials of the next n syllables, for n = 1, 2, ...:
 // shorter codes first. A phrase is listed only when it has exactly n characters, so a
-// choice never converts more syllables than were typed.
+// choice never converts more syllables than were typed. The file is read once for all
+// the codes: a key must not read a long file eight times.
 void findUserPhrases(EngineContext* c) {
     const uint32_t converted = convertedCount(c), count = syllableCount(c);
     if (converted >= count || modes.userPhraseFile[0] == '\0') return;
-    ListWriter hits(pinyin.userPhraseHits, sizeof pinyin.userPhraseHits);
-    char code[11] = "";
-    for (uint32_t n = 1; converted + n <= count && n <= 8; ++n) {
-        const char initial = syllable(c, static_cast<int>(converted + n - 1))[0];
+    constexpr size_t CODE_MAX = 8;
+    char initials[CODE_MAX + 1] = "";
+    size_t codes = 0;
+    while (codes < CODE_MAX && converted + codes < count) {
+        const char initial = syllable(c, static_cast<int>(converted + codes))[0];
         if (initial == '\0') break;  // an empty syllable has no initial
-        code[n - 1] = initial;
-        code[n] = '\0';
-        char found[sizeof pinyin.userPhraseHits] = "";
-        findUserPhrasesExact(modes.userPhraseFile, code, 8, found, sizeof found);
-        for (std::string_view rest(found); !rest.empty();) {
-            const size_t space = rest.find(' ');
-            std::string_view phrase = rest.substr(0, space);
-            rest = space == std::string_view::npos ? std::string_view{} : rest.substr(space + 1);
-            if (phrase.size() == 2 * n) hits.append(phrase, " ");
-        }
+        initials[codes++] = initial;
     }
-    ListWriter(pinyin.candidateList, PINYIN_LIST_SIZE).append(std::string_view(hits.text, hits.length));
+    if (codes == 0) return;
+    FILE* file = std::fopen(modes.userPhraseFile, "r");
+    if (!file) return;
+    // Hits by code length, each in file order, as many as the shared list could take.
+    static char hits[CODE_MAX][sizeof pinyin.userPhraseHits];
+    for (size_t n = 0; n < codes; ++n) hits[n][0] = '\0';
+    UserPhraseLine entry;
+    while (readUserPhraseLine(file, entry)) {
+        char code[CODE_MAX + 1];
+        const size_t n = userPhraseCode(entry, code, CODE_MAX, true);
+        if (n == 0 || n > codes || std::memcmp(code, initials, n) != 0) continue;
+        std::string_view phrase = userPhraseText(entry);
+        if (phrase.size() == 2 * n) ListWriter(hits[n - 1], sizeof hits[n - 1]).append(phrase, " ");
+    }
+    std::fclose(file);
+    ListWriter found(pinyin.userPhraseHits, sizeof pinyin.userPhraseHits);
+    for (size_t n = 0; n < codes; ++n)
+        for (std::string_view rest(hits[n]); !rest.empty();) {
+            const size_t space = rest.find(' ');
+            found.append(rest.substr(0, space), " ");
+            rest = space == std::string_view::npos ? std::string_view{} : rest.substr(space + 1);
+        }
+    ListWriter(pinyin.candidateList, PINYIN_LIST_SIZE).append(std::string_view(found.text, found.length));
 }
 
 // The rows of the page at rowFirst from list, and the hint characters beside them. A
