@@ -1,5 +1,7 @@
 // End-to-end: the host runner types as a person would, through the built module and
 // data libraries, and prints what the application received.
+#include "gbk.h"
+
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -98,6 +100,35 @@ TEST_F(QxhostTest, OneLetterAndSpaceTypeTheMostFrequentCharacters) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "的我了\n");
 }
+
+// Pinyin with the real tables: from the setting and from i then 6 in every edition.
+TEST_F(QxhostTest, PinyinSentencesWithTheRealTables) {
+    RunResult r = run({"--set", "拼音优先=1", "--keys", "zhongguoren{Space}{Space}"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "中国人\n");
+    for (const char* edition : {"音形版优先=1", "音形版优先=0", "五笔优先=1"}) {
+        fs::remove_all(home);  // settings persist in the home: start each edition afresh
+        r = run({"--set", edition, "--keys", "i6jintiantianqihenhao{Space}{Space}{Space}{Space}"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "今天天气很好\n") << edition;
+    }
+}
+
+#if __has_include("phrases/userphrasestore.h")
+// A sentence that took two choices is learned under its initials: typed again by them it
+// is the first row, one Space converts it whole and the next delivers it.
+TEST_F(QxhostTest, APinyinSentenceTypedTwiceIsLearned) {
+    RunResult r = run({"--set", "拼音优先=1", "--keys", "wmjt{Space}{Space}"});
+    EXPECT_NE(r.out, "我们今天\n");  // not yet known as one phrase
+    r = run({"--set", "拼音优先=1", "--keys", "womenjintian{Space}{Space}{Space}"});
+    EXPECT_EQ(r.out, "我们今天\n");
+    std::ifstream file(home / "system" / "PYCZ.rt");
+    std::string stored((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_EQ(utf8(stored), "wmjt    我们今天\n");
+    r = run({"--set", "拼音优先=1", "--keys", "wmjt{Space}{Space}"});
+    EXPECT_EQ(r.out, "我们今天\n");
+}
+#endif
 
 TEST_F(QxhostTest, TraceHasOneLinePerKeyWithWhatTheWindowsShow) {
     const RunResult r = run({"--set", "五笔优先=1", "--keys", "khk{Space}", "--trace"});
