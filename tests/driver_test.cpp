@@ -112,28 +112,6 @@ TEST_F(Driver, LoneBracketTypesItselfOnSpaceOrOpensAddressMode) {
     EXPECT_EQ(c.result[0], '\0');
 }
 
-// Until the address and pinyin engines are built nothing enters their modes, which would
-// swallow every key: the switch beeps, and the keys go on as in the shape-code modes.
-TEST_F(Driver, AddressModeStaysShutWithoutItsEngine) {
-    ASSERT_FALSE(webEngineAvailable()) << "rewrite this test for the engine";
-    for (char bracket : {'[', ']'}) {
-        ime.typeChar(bracket);
-        winapiClearRecords();
-        ime.typeChar('a');
-        EXPECT_EQ(modes.webMode, 0) << bracket;
-        EXPECT_EQ(messageBeeps(), 1) << bracket;
-        // The bracket is dropped and the letter starts a code of its own.
-        EXPECT_EQ(std::string(c.code), "a") << bracket;
-        EXPECT_EQ(utf8(c.displayLine), "工") << bracket;
-        EXPECT_EQ(typed("{Space}"), "工") << bracket;
-    }
-
-    // A flag set all the same leaves no key without an engine: the shape-code engine takes it.
-    modes.webMode = 1;
-    engineRequest(ZOZ_KEY, 0xBE | ('.' << 8));
-    EXPECT_EQ(utf8(c.result), "。");
-}
-
 TEST_F(Driver, IThenSixEntersPinyinMode) {
     ime.type("i");
     ime.typeChar('6');

@@ -3,6 +3,7 @@
 // damaged tables.
 #include "imedriver.h"
 #include "userfiles.h"
+#include "weblistfiles.h"
 
 #include "frontend/driver.h"
 #include "modes/pinyin.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -314,13 +316,24 @@ TEST_F(Pinyin, VSwitchesChineseLikeTheDriver) {
     EXPECT_EQ(c.chineseMode, 1);
 }
 
-TEST_F(Pinyin, BracketWithoutTheAddressEngineBeepsAndStays) {
-    if (webEngineAvailable()) GTEST_SKIP() << "the web-address engine is built";
+// A bracket on the empty line opens the address lists; the address goes to the application
+// and the keys come back to pinyin. A list that cannot be read beeps and is not entered.
+TEST_F(Pinyin, BracketOpensTheAddressListsAndPinyinComesBack) {
+    writeSystemFile("zwwz.dat", webListFile({"bd 百度 www.baidu.com "}));
+    c.webListsLoaded = 0;
+    EXPECT_EQ(typed("[bd1"), "www.baidu.com");
+    EXPECT_EQ(modes.webMode, 0);
+    EXPECT_EQ(modes.pinyinMode, 1);
+
+    removeSystemFile("zwwz.dat");
+    std::filesystem::create_directories(systemFile("zwwz.dat"));
+    c.webListsLoaded = 0;
     const int before = messageBeeps();
     EXPECT_EQ(typed("["), "");
     EXPECT_EQ(modes.webMode, 0);
     EXPECT_EQ(modes.pinyinMode, 1);
     EXPECT_EQ(messageBeeps(), before + 1);
+    removeSystemFile("zwwz.dat");
 }
 
 TEST_F(Pinyin, ICommandsLeaveTheMode) {

@@ -266,6 +266,17 @@ TEST_F(QxhostTest, PngOfTheScreenIsWritten) {
     fs::remove(png);
 }
 
+// A fresh home gets the shipped public address list; one that holds a list keeps it.
+TEST_F(QxhostTest, ABracketACodeAndARowTypeAnAddressFromTheShippedList) {
+    RunResult r = run({"--keys", "[bd1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "www.baidu.com\n");
+
+    std::ofstream(home / "system" / "zwwz.dat", std::ios::binary | std::ios::trunc) << "bd mine my.example.cn \n";
+    r = run({"--keys", "[bd{Space}"});
+    EXPECT_EQ(r.out, "my.example.cn\n");
+}
+
 TEST_F(QxhostTest, BadScriptsAndOptionsAreRefused) {
     RunResult r = run({"--keys", "{Nope}"});
     EXPECT_EQ(r.status, 2);

@@ -141,7 +141,7 @@ TEST(ReleaseArchives, HoldEverythingTheNoteInstalls)
         std::istringstream lines(listing);
         for (std::string line; std::getline(lines, line);) entries.insert(line);
         for (const char* file : releaseBinaries) EXPECT_TRUE(entries.count(name + "/" + file)) << file;
-        for (const char* file : {"INSTALL.txt", "LICENSES/data-README.txt", "LICENSES/rime-data-wubi.txt",
+        for (const char* file : {"INSTALL.txt", "zwwz.dat", "LICENSES/data-README.txt", "LICENSES/rime-data-wubi.txt",
                                  "LICENSES/rime-data-pinyin-simp.txt", "LICENSES/unicode-data.txt",
                                  // The full texts the Debian copyright files only refer to.
                                  "LICENSES/LGPL-3.txt", "LICENSES/GPL-3.txt", "LICENSES/Apache-2.0.txt"})

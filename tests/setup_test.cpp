@@ -155,6 +155,31 @@ TEST_F(Setup, InstallPutsTheModuleUnderTheRegisteredName)
     EXPECT_TRUE(std::filesystem::exists(dir + "/winqx2.ime"));
 }
 
+// The public address list beside the program goes into the system directory only where
+// no list with anything in it is there: a list there may hold the user's edits.
+TEST_F(Setup, InstallPlacesThePublicAddressListButNeverOverAList)
+{
+    char systemDir[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryA(systemDir, sizeof systemDir), 0u);
+    const std::string list = std::string(systemDir) + "/zwwz.dat";
+    const std::string shipped = readFile(std::string(QX_BIN_DIR) + "/zwwz.dat");
+    ASSERT_FALSE(shipped.empty()) << "the build writes bin/zwwz.dat";
+
+    std::filesystem::remove(list);
+    setupMain("");
+    EXPECT_EQ(readFile(list), shipped);
+    EXPECT_FALSE(std::filesystem::exists(list + ".new"));
+
+    writeFile(list, "");  // what the module leaves for a missing list
+    setupMain("");
+    EXPECT_EQ(readFile(list), shipped);
+
+    writeFile(list, "wd mine my.example.cn \n");
+    setupMain("");
+    EXPECT_EQ(readFile(list), "wd mine my.example.cn \n");
+    std::filesystem::remove(list);
+}
+
 int runProgram(const std::vector<std::string>& args)
 {
     std::string command = std::string(QX_BIN_DIR) + "/qxsetup";

@@ -2,6 +2,8 @@
 // application receives.
 #include "frontend/driver.h"
 
+#include "modes/webaddress.h"
+
 #include "phrases/userphrasefile.h"
 #include "shapecode/shapecode.h"
 #include "ui/softkeyboard.h"
@@ -218,22 +220,17 @@ bool switchToWubi(const Key& key) {
 // A key other than Space after a lone '[' or ']' opens the address list; the key goes on.
 void openAddressMode(char bracket) {
     EngineContext* context = &engineContext;
-    if (!webEngineAvailable()) {
-        // Nothing could take the keys of the mode: drop the bracket and let the key be
-        // typed as if it had come first.
-        MessageBeep(0xFFFFFFFF);
+    EndOpenDialogs();
+    if (!enterWebMode(bracket == '[' ? 0 : 1)) {
+        // The list cannot be read (enterWebMode beeped): drop the bracket and let the key
+        // be typed as if it had come first.
         clearCode(context);
         context->displayLine[0] = '\0';
         shapeCode.inputPhase = 1;
         return;
     }
-    EndOpenDialogs();
-    modes.webMode = 1;
-    modes.webListIndex = bracket == '[' ? 0 : 1;
-    // The address lists are loaded here once the address-list store exists.
     clearCode(context);
     context->result[0] = context->displayLine[0] = context->lastResult[0] = '\0';
-    context->modeInput[0] = '\0';
     shapeCode.inputPhase = 1;
     refresh();
     RepaintStatusWindow();

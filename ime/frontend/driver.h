@@ -8,9 +8,10 @@
 
 #include <cstddef>
 
-// The longest result the engines produce (47 bytes) plus its zero: the composition-string
-// block is made to hold this much after its header before a result is written.
-constexpr DWORD RESULT_CAPACITY = 48;
+// The longest result the engines produce (a web address of 89 bytes) plus its zero: the
+// composition-string block is made to hold this much after its header before a result is
+// written.
+constexpr DWORD RESULT_CAPACITY = sizeof(EngineContext::modeResult);
 
 // The Chinese/English switch, announced by message (a text of 12 characters).
 void toggleChinese(HIMC hIMC, const char* message);

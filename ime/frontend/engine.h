@@ -40,9 +40,11 @@ struct EngineContext {
     int16_t lastCell;       // last occupied entry of cells; 0 with nothing shown
     char displayLine[48];   // text line of the composition window
     char cells[17][20];     // candidate page (16 units) and its page marker
-    char rowText[10][41];   // row list, first column
-    char rowNote[10][73];   // row list, second column (web-address mode)
-    char modeResult[41];    // text chosen in pinyin or web-address mode
+    // The row lists and the chosen text carry whole web addresses: as long as a record of
+    // the address lists holds (89 bytes), so that nothing is ever cut.
+    char rowText[10][90];   // row list, first column
+    char rowNote[10][90];   // row list, second column (web-address mode)
+    char modeResult[90];    // text chosen in pinyin or web-address mode
     char syllables[31][31]; // pinyin work area; entry 15 is the spelling shown
 
     char webListA[26][200][90]; // "zwwz.dat", bucketed by first letter
@@ -97,10 +99,9 @@ int engineCall(uint32_t command, EngineRequest* request);
 int engineRequest(uint32_t command, uint32_t key);
 void engineReset(EngineContext* context);
 
-// Whether the pinyin and web-address engines are part of this build. While one is not,
-// nothing enters its mode: the keys would have no engine to go to.
+// Whether the pinyin engine is part of this build. While it is not, nothing enters its
+// mode: the keys would have no engine to go to.
 bool pinyinEngineAvailable();
-bool webEngineAvailable();
 
 // "Clear the code": the typed code, its copy, the hint stretch and the cells shown. Every
 // path that throws the typed code away runs this one list.

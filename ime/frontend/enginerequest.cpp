@@ -2,6 +2,7 @@
 #include "frontend/engine.h"
 
 #include "modes/pinyin.h"
+#include "modes/webaddress.h"
 #include "shapecode/shapecode.h"
 #include "ui/ui.h"
 
@@ -21,18 +22,21 @@ void engineReset(EngineContext* context) {
 
 bool pinyinEngineAvailable() { return true; }
 
-bool webEngineAvailable() { return false; }
-
 // Each engine may switch the mode flags and hand the same key on to the next one, so
 // the flags are read again before every step. A mode whose engine is not built counts as
 // off, so its flag can never leave a key with nobody to take it.
 static void dispatchKey(uint32_t key, EngineContext* context) {
     const uint32_t ch = (key >> 8) & 0xFF;
     auto pinyinOn = [] { return modes.pinyinMode && pinyinEngineAvailable(); };
-    auto webOn = [] { return modes.webMode && webEngineAvailable(); };
-    if (pinyinOn() && !webOn()) processPinyinKey(key, ch, context);
-    // The web-address engine takes it here while webMode is on.
-    if (!pinyinOn() && !webOn()) processShapeCodeKey(key, ch, context);
+    // The pinyin engine takes the key first while webMode is off; a bracket there opens the
+    // address lists and hands the same key on. While webMode is on the web-address engine
+    // owns the key, even one that ends the mode.
+    if (pinyinOn() && !modes.webMode) processPinyinKey(key, ch, context);
+    if (modes.webMode) {
+        processWebAddressKey(key, ch, context);
+        return;
+    }
+    if (!pinyinOn()) processShapeCodeKey(key, ch, context);
 }
 
 int engineCall(uint32_t command, EngineRequest* request) {

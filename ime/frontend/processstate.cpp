@@ -7,6 +7,7 @@
 #include "shapecode/codetable.h"
 #include "shapecode/shapecode.h"
 #include "ui/uiwindows.h"
+#include "webaddr/weblists.h"
 
 #include <cstring>
 
@@ -22,5 +23,6 @@ void resetProcessState() {
     startup = {};
     resetPinyinState();
     userPhraseDialog = {};
+    webListFiles = {};
     resetUiState();
 }

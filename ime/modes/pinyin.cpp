@@ -6,12 +6,15 @@
 
 #include "frontend/driver.h"
 #include "modes/pinyintables.h"
+#include "modes/webaddress.h"
 #include "phrases/userphrasefile.h"
+#include "phrases/userphrases.h"
 #include "shapecode/codetable.h"
 #include "shapecode/lookuplist.h"
 #include "shapecode/punctuation.h"
 #include "shapecode/shapecode.h"
 #include "ui/ui.h"
+#include "webaddr/weblists.h"
 
 #if __has_include("phrases/userphrasestore.h")
 #include "phrases/userphrasestore.h"
@@ -462,16 +465,11 @@ void showSymbolLine(EngineContext* c) {
 }
 
 // '[' or ']' on an empty line opens the address lists; the same key then goes to the
-// web-address engine. Without that engine the bracket is refused.
+// web-address engine. A list that cannot be read is refused with a beep.
 bool enterWebMode(EngineContext* c, uint32_t ch) {
-    if (!webEngineAvailable()) {
-        MessageBeep(0xFFFFFFFF);
-        return false;
-    }
+    if (!::enterWebMode(ch == ']' ? WEB_PERSONAL_LIST : WEB_PUBLIC_LIST)) return false;
     clearComposition(c);
     EndOpenDialogs();  // the user-phrase dialog edits the file of a mode being left
-    modes.webMode = 1;
-    modes.webListIndex = ch == ']' ? 1 : 0;
     c->lastCell = c->hintOffset = c->hintLength = c->caret = c->codeLength = 0;
     c->displayLine[0] = c->lastResult[0] = c->code[0] = c->result[0] = c->modeResult[0] = '\0';
     std::memset(c->modeInput, 0, sizeof c->modeInput);

@@ -81,6 +81,26 @@
 #define CMD_WEB_ADDRESSES 1299
 #define CMD_RADICALS 1300
 #define CMD_UPGRADE 1301
+#define CMD_KEYWORD_QUERY 1302 /* the keyword dialog, next to the web-address dialog */
+
+/* Web-address management dialog "ZWWZ". */
+#define IDC_WEB_LIST 1040
+#define IDC_WEB_PUBLIC 1053
+#define IDC_WEB_PERSONAL 1054
+#define IDC_WEB_CODE 1048
+#define IDC_WEB_NAME 1050
+#define IDC_WEB_ADDRESS 1049
+#define IDC_WEB_ADD 1017
+#define IDC_WEB_DELETE 1018
+#define IDC_WEB_FIND 1043
+#define IDC_WEB_MODIFY 1027
+#define IDC_WEB_STAR 1044
+#define IDC_WEB_MERGE_PUBLIC 1058
+#define IDC_WEB_MERGE_PERSONAL 1059
+#define IDC_WEB_CLOSE 1045
+
+/* Keyword-query dialog "ZX". */
+#define IDC_KEYWORD 1036
 
 /* The user-phrase dialog "TJXC" ("自造词组"). */
 #define IDC_PHRASES_EXIT 1008   /* "退出" */

@@ -4,6 +4,8 @@
 #include "ui/uiwindows.h"
 
 #include "frontend/engine.h"
+#include "ui/keyworddialog.h"
+#include "webaddr/webaddressdialog.h"
 #include <imedev.h>
 #include "phrases/userphrasedialog.h"
 #include "ui/softkeyboard.h"
@@ -94,6 +96,7 @@ UINT OpenStatusMenu(HWND owner, int order) {
     AppendMenuA(menu, MF_STRING, CMD_SETTINGS, "\xCE\xD2\xB5\xC4\xB8\xF6\xD0\xD4");       // 我的个性
     AppendMenuA(menu, MF_STRING, CMD_USER_PHRASES, "\xD7\xD4\xD4\xEC\xB4\xCA\xD7\xE9");   // 自造词组
     AppendMenuA(menu, MF_STRING, CMD_WEB_ADDRESSES, "\xD6\xD0\xCE\xC4\xCD\xF8\xD6\xB7");  // 中文网址
+    AppendMenuA(menu, MF_STRING, CMD_KEYWORD_QUERY, "\xB9\xD8\xBC\xFC\xD7\xD6\xB2\xE9\xD1\xAF");  // 关键字查询
     POINT origin{0, 0};
     ClientToScreen(owner, &origin);
     const UINT chosen = TrackPopupMenu(menu, TPM_BOTTOMALIGN | TPM_LEFTALIGN, origin.x, origin.y, 0, owner, nullptr);
@@ -132,8 +135,8 @@ static void runCommand(UINT id) {
     if (id == CMD_ABOUT) OpenAboutBox(application);
     if (id == CMD_SETTINGS) OpenSettingsDialog(application);
     if (id == CMD_USER_PHRASES) OpenUserPhraseDialog(application);
-    // The web-address dialog opens here once it is built; until then CMD_WEB_ADDRESSES
-    // does nothing.
+    if (id == CMD_WEB_ADDRESSES) OpenWebAddressDialog(application);
+    if (id == CMD_KEYWORD_QUERY) OpenKeywordDialog(application);
 }
 
 static void releaseButton(HWND window) {

@@ -14,6 +14,7 @@ const char layoutKey[] = "SYSTEM\\CurrentControlSet\\Control\\Keyboard Layouts\\
 const char preloadKey[] = "Keyboard Layout\\Preload";
 const char imeFile[] = "winqx2.ime";
 const char moduleFile[] = "qx.ime";
+const char publicListFile[] = "zwwz.dat";
 // "Tessel标准版"
 const char layoutText[] = "Tessel\xB1\xEA\xD7\xBC\xB0\xE6";
 const char uninstallSwitch[] = "-uninst";
@@ -126,8 +127,39 @@ void placeModuleFile() {
     if (!written || error) std::filesystem::remove(temporary, error);
 }
 
+// The public web-address list "zwwz.dat" ships beside the program. It goes into the
+// system directory only when none is there, or only the empty one the module creates for
+// a missing list: a list that holds anything may be the user's own edits and stays.
+void placePublicList() {
+    char systemDir[MAX_PATH];
+    UINT length = GetSystemDirectoryA(systemDir, sizeof systemDir);
+    if (length == 0 || length >= sizeof systemDir) return;
+    std::string target = std::string(systemDir) + "/" + publicListFile;
+    bool present = false;
+    std::vector<char> existing = readWholeFile(target, &present);
+    if (present && !existing.empty()) return;
+    std::error_code error;
+    if (!present && std::filesystem::exists(target, error)) return;  // there, but unreadable
+
+    char self[MAX_PATH];
+    DWORD selfLength = GetModuleFileNameA(NULL, self, sizeof self);
+    if (selfLength == 0 || selfLength >= sizeof self) return;
+    bool ok = false;
+    std::vector<char> list = readWholeFile(directoryOf(self) + "/" + publicListFile, &ok);
+    if (!ok || list.empty()) return;
+
+    std::string temporary = target + ".new";
+    FILE* f = fopen(temporary.c_str(), "wb");
+    if (!f) return;
+    bool written = fwrite(list.data(), 1, list.size(), f) == list.size();
+    written = fclose(f) == 0 && written;
+    if (written) std::filesystem::rename(temporary, target, error);
+    if (!written || error) std::filesystem::remove(temporary, error);
+}
+
 void install(BOOL windowsNt) {
     placeModuleFile();
+    placePublicList();
 
     HKEY key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, layoutKey, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,

@@ -6,6 +6,9 @@
 #include <winapi_desktop.h>
 #include <winapi_host.h>
 
+#include <filesystem>
+#include <system_error>
+
 namespace {
 
 void hostClick(int x, int y) { winapiClick(x, y); }
@@ -42,6 +45,28 @@ bool setSetting(const std::string& gbkName, DWORD value) {
         RegSetValueExA(key, gbkName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
+}
+
+bool placePublicList() {
+    namespace fs = std::filesystem;
+    char directory[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(directory, sizeof directory);
+    if (length == 0 || length >= sizeof directory) return false;
+    std::error_code error;
+    const fs::path target = fs::path(directory) / "zwwz.dat";
+    if (fs::exists(target, error) && (!fs::is_regular_file(target, error) || fs::file_size(target, error) != 0))
+        return true;
+    const fs::path source = fs::read_symlink("/proc/self/exe", error).parent_path() / "zwwz.dat";
+    if (error || !fs::is_regular_file(source, error)) return false;
+    // Copied aside, then moved in without replacing anything but an empty file.
+    const fs::path temporary = fs::path(directory) / "zwwz.dat.new";
+    if (!fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, error)) return false;
+    if (fs::exists(target, error)) fs::remove(target, error);
+    if (!MoveFileA(temporary.c_str(), target.c_str())) {
+        fs::remove(temporary, error);
+        return fs::exists(target, error);
+    }
+    return true;
 }
 
 bool openHostSession(HostSession& session, const char* modulePath, std::string& error) {

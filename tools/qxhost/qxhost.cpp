@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (!placePublicList()) std::fprintf(stderr, "qxhost: the public web-address list zwwz.dat was not placed\n");
     HostSession session;
     if (!openHostSession(session, "qx.ime", error)) {
         std::fprintf(stderr, "qxhost: %s\n", error.c_str());

@@ -42,6 +42,14 @@ std::vector<WinapiEvent> winapiEvents();
 void winapiRecordEvent(const char* kind, const std::string& text);
 void winapiClearRecords();
 
+// A full disk, for tests of how files are saved: every file opened for writing whose host
+// path ends with nameEnd accepts `bytes` bytes and then refuses each write; with bytes -1
+// it cannot be opened at all. Null nameEnd puts the disk back. winapiFileWriteLimit is
+// what the stand-in's fopen asks. Both live in the fopen wrapper linked into each program
+// and library, so a disk set by a test binary fails the files of the code linked into it.
+void winapiFailFileWrites(const char* nameEnd, long bytes);
+bool winapiFileWriteLimit(const char* hostPath, long* bytes);
+
 // Resources for code linked into the process: attaches a compiled .res blob (as
 // windres -O res writes it; the blob must outlive the module) to `module`, or to a new
 // in-process module when `module` is null. Returns the module, or null for a damaged blob.

@@ -1,0 +1,9 @@
+// The keyword-query dialog "ZX": a keyword, and OK enters the web-address mode.
+#pragma once
+
+#include <windows.h>
+
+// Runs the dialog modally, owned by owner; its handle is in windows.keywordDialog while it
+// exists.
+INT_PTR OpenKeywordDialog(HWND owner);
+INT_PTR CALLBACK KeywordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

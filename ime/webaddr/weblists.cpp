@@ -1,0 +1,250 @@
+#include "webaddr/weblists.h"
+
+#include <shlobj.h>
+
+#include <cstring>
+
+WebListFiles webListFiles;
+
+namespace {
+
+const char* const fileNames[2] = {"zwwz.dat", "grwz.dat"};
+const int32_t loadedBits[2] = {WEB_PUBLIC_LOADED, WEB_PERSONAL_LOADED};
+// "备份": the folder picker's title.
+const char backupTitle[] = "\xB1\xB8\xB7\xDD";
+
+// A line as read: a record is at most 89 bytes, so a longer line is only measured.
+struct ListLine {
+    char text[WEB_RECORD_SIZE + 1];
+    size_t length;    // bytes kept in text
+    bool tooLong;
+};
+
+// Reads the next line without its newline; a carriage return before the newline (files
+// written by Windows programs) is no part of it. False at the end of the file.
+bool readListLine(FILE* file, ListLine& line) {
+    line.length = 0;
+    line.tooLong = false;
+    int c;
+    bool any = false;
+    while ((c = std::fgetc(file)) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        if (line.length < sizeof line.text - 1)
+            line.text[line.length++] = static_cast<char>(c);
+        else
+            line.tooLong = true;
+    }
+    if (!any) return false;
+    if (!line.tooLong && line.length > 0 && line.text[line.length - 1] == '\r') --line.length;
+    line.text[line.length] = '\0';
+    return true;
+}
+
+bool blankLine(const ListLine& line) { return !line.tooLong && line.length == 0; }
+
+// System directory + "\" + name; false when that does not fit.
+bool systemFilePath(const char* name, char* path, size_t size) {
+    char directory[QX_PATH_SIZE] = {};
+    const UINT length = GetSystemDirectoryA(directory, sizeof directory);
+    if (length == 0 || length >= sizeof directory) return false;
+    const size_t wanted = std::strlen(directory) + 1 + std::strlen(name);
+    copyText(path, size, directory);
+    appendText(path, size, "\\");
+    return appendText(path, size, name) == wanted;
+}
+
+bool fileMissing(const char* path) {
+    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+void loadList(int list) {
+    WebList& target = webList(list);
+    std::memset(target, 0, sizeof target);
+    webListFiles.changed[list] = 0;
+    webListFiles.dropped[list] = 0;
+    char path[QX_PATH_SIZE];
+    if (!systemFilePath(fileNames[list], path, sizeof path)) return;
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        if (!fileMissing(path)) return;  // there, but not for us: never to be overwritten
+        // A user file that is missing is created empty; an empty list is all it holds.
+        if (FILE* created = std::fopen(path, "ab")) std::fclose(created);
+        engineContext.webListsLoaded |= loadedBits[list];
+        return;
+    }
+    int dropped = 0;
+    const bool read = readWebListFile(file, target, &dropped);
+    std::fclose(file);
+    if (!read) return;
+    webListFiles.dropped[list] = dropped;
+    engineContext.webListsLoaded |= loadedBits[list];
+}
+
+// Replaces target by temporary in one step. Systems without the replacing move (Windows
+// 95 and 98) take the old file away first; the new one is whole by then.
+bool replaceFile(const char* temporary, const char* target) {
+    if (MoveFileExA(temporary, target, MOVEFILE_REPLACE_EXISTING)) return true;
+    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+    DeleteFileA(target);
+    return MoveFileA(temporary, target) != 0;
+}
+
+bool writeList(FILE* file, const WebList& list) {
+    bool first = true;
+    for (const WebBlock& block : list) {
+        const int count = webBlockCount(block);
+        for (int i = 0; i < count; ++i) {
+            // Lines end as a Windows text file's do; the last line of the file has no end.
+            if (!first && std::fwrite("\r\n", 1, 2, file) != 2) return false;
+            first = false;
+            const size_t length = strnlen(block[i], WEB_RECORD_SIZE);
+            if (std::fwrite(block[i], 1, length, file) != length) return false;
+        }
+    }
+    return std::fflush(file) == 0 && !std::ferror(file);
+}
+
+WebList mergeScratch;
+
+}  // namespace
+
+WebList& webList(int list) { return list == WEB_PERSONAL_LIST ? engineContext.webListB : engineContext.webListA; }
+
+bool webListLoaded(int list) { return (engineContext.webListsLoaded & loadedBits[list ? 1 : 0]) != 0; }
+
+const char* webListFileName(int list) { return fileNames[list ? 1 : 0]; }
+
+bool readWebListFile(FILE* file, WebList& list, int* dropped) {
+    std::memset(list, 0, sizeof list);
+    int lost = 0;
+    ListLine line;
+    while (readListLine(file, line)) {
+        if (blankLine(line)) continue;
+        WebFields fields;
+        if (line.tooLong || !splitWebRecord(line.text, line.length, fields)) {
+            ++lost;
+            continue;
+        }
+        // A later run of a letter adds to its block, as an earlier one did.
+        WebBlock& block = list[webBlockOf(line.text[0])];
+        const int count = webBlockCount(block);
+        if (count >= WEB_BLOCK_RECORDS) {
+            ++lost;
+            continue;
+        }
+        std::memcpy(block[count], line.text, line.length + 1);
+    }
+    if (std::ferror(file)) {
+        std::memset(list, 0, sizeof list);
+        return false;
+    }
+    if (dropped) *dropped = lost;
+    return true;
+}
+
+int loadWebLists() {
+    for (int list = 0; list < 2; ++list)
+        if (!webListLoaded(list)) loadList(list);
+    return 1;
+}
+
+int saveWebList(int list) {
+    if (!webListLoaded(list) || !webListFiles.changed[list]) return 1;
+    char path[QX_PATH_SIZE], temporary[QX_PATH_SIZE];
+    if (!systemFilePath(fileNames[list], path, sizeof path)) return 0;
+    copyText(temporary, sizeof temporary, path);
+    if (appendText(temporary, sizeof temporary, ".tmp") != std::strlen(path) + 4) return 0;
+    FILE* file = std::fopen(temporary, "wb");
+    if (file == nullptr) return 0;
+    bool ok = writeList(file, webList(list));
+    ok = std::fclose(file) == 0 && ok;
+    ok = ok && replaceFile(temporary, path);
+    if (!ok) {
+        DeleteFileA(temporary);
+        return 0;
+    }
+    webListFiles.changed[list] = 0;
+    webListFiles.dropped[list] = 0;
+    return 1;
+}
+
+int saveWebLists() {
+    const int publicSaved = saveWebList(WEB_PUBLIC_LIST);
+    const int personalSaved = saveWebList(WEB_PERSONAL_LIST);
+    return publicSaved && personalSaved;
+}
+
+bool mergeWebListFile(FILE* file, WebList& list, WebMergeOutcome& outcome) {
+    // Into a copy, so that a file that fails part way changes nothing.
+    std::memcpy(mergeScratch, list, sizeof mergeScratch);
+    WebMergeOutcome counts;
+    ListLine line;
+    while (readListLine(file, line)) {
+        if (blankLine(line)) continue;
+        // Stars are the user's own: a merged record comes in unstarred.
+        size_t kept = 0;
+        for (size_t i = 0; i < line.length; ++i)
+            if (line.text[i] != '*') line.text[kept++] = line.text[i];
+        line.length = kept;
+        line.text[kept] = '\0';
+        WebFields fields;
+        if (line.tooLong || !splitWebRecord(line.text, line.length, fields)) {
+            ++counts.invalid;
+            continue;
+        }
+        WebBlock& block = mergeScratch[webBlockOf(line.text[0])];
+        if (findWebRecord(block, fields) >= 0) {
+            ++counts.duplicates;
+            continue;
+        }
+        const int count = webBlockCount(block);
+        if (count >= WEB_BLOCK_RECORDS) {
+            ++counts.noRoom;
+            continue;
+        }
+        std::memcpy(block[count], line.text, line.length + 1);
+        ++counts.added;
+    }
+    if (std::ferror(file)) {
+        outcome.status = WEB_MERGE_UNREADABLE;
+        return false;
+    }
+    counts.status = WEB_MERGE_DONE;
+    outcome = counts;
+    std::memcpy(list, mergeScratch, sizeof mergeScratch);
+    return true;
+}
+
+int mergeWebList(int list, HWND owner, WebMergeOutcome* outcome) {
+    WebMergeOutcome local;
+    WebMergeOutcome& result = outcome ? *outcome : local;
+    result = WebMergeOutcome{};
+    char folder[MAX_PATH] = {};
+    char displayName[MAX_PATH] = {};
+    BROWSEINFOA browse{};
+    browse.hwndOwner = owner;
+    browse.pszDisplayName = displayName;
+    browse.lpszTitle = backupTitle;
+    browse.ulFlags = BIF_RETURNONLYFSDIRS;
+    LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
+    if (chosen == nullptr) return 0;
+    const BOOL havePath = SHGetPathFromIDListA(chosen, folder);
+    CoTaskMemFree(chosen);
+    if (!havePath) return 0;
+
+    result.status = WEB_MERGE_UNREADABLE;
+    char path[QX_PATH_SIZE];
+    const size_t wanted = strnlen(folder, sizeof folder) + 1 + std::strlen(fileNames[list ? 1 : 0]);
+    copyText(path, sizeof path, folder);
+    appendText(path, sizeof path, "\\");
+    if (appendText(path, sizeof path, fileNames[list ? 1 : 0]) != wanted) return 0;
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return 0;
+    WebList& target = webList(list);
+    const bool merged = mergeWebListFile(file, target, result);
+    std::fclose(file);
+    if (!merged) return 0;
+    if (result.added > 0) webListFiles.changed[list ? 1 : 0] = 1;
+    return 1;
+}
