@@ -22,12 +22,14 @@
 #include "gbktext.h"
 
 #include <sys/resource.h>
+#include <utime.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <string>
@@ -98,6 +100,11 @@ std::string writeUserPhraseFile() {
         std::fprintf(file, "%s %s\r\n", code, phrase.c_str());
     }
     std::fclose(file);
+    // Saved an hour before typing starts, as a user's file is: one written within the last
+    // two seconds is read again on every key (its time is too coarse to trust).
+    struct utimbuf earlier {};
+    earlier.actime = earlier.modtime = std::time(nullptr) - 3600;
+    utime(path.c_str(), &earlier);
     return path;
 }
 

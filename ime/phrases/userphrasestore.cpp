@@ -63,6 +63,9 @@ bool writeTemporary(const std::string& temporary, const std::string& bytes) {
 }
 
 bool moveOver(const std::string& temporary, const char* target) {
+    // The lookups' kept copies are read again: a rewrite within one tick of the file
+    // system's clock can leave the file's size and time as they were.
+    forgetUserPhraseFileLines();
     if (MoveFileExA(temporary.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
     DeleteFileA(temporary.c_str());
     return false;

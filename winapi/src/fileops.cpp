@@ -189,3 +189,25 @@ DWORD WINAPI GetFileAttributesA(LPCSTR path) {
     if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
     return (st.st_mode & 0222) ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
 }
+
+BOOL WINAPI GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
+    if (level != GetFileExInfoStandard || information == nullptr) return fail(EINVAL);
+    if (!validName(path)) return fail(ENOENT);
+    struct stat st;
+    if (::stat(hostPath(path).c_str(), &st) != 0) return fail(errno);
+    auto* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(information);
+    data->dwFileAttributes = S_ISDIR(st.st_mode)    ? FILE_ATTRIBUTE_DIRECTORY
+                             : (st.st_mode & 0222) ? FILE_ATTRIBUTE_NORMAL
+                                                   : FILE_ATTRIBUTE_READONLY;
+    // Windows' file times count 100 ns from 1601, 11644473600 s before 1970.
+    auto fileTime = [](const struct timespec& t) {
+        const uint64_t ticks = (uint64_t(t.tv_sec) + 11644473600ull) * 10000000ull + uint64_t(t.tv_nsec) / 100;
+        return FILETIME{DWORD(ticks), DWORD(ticks >> 32)};
+    };
+    data->ftCreationTime = fileTime(st.st_ctim);
+    data->ftLastAccessTime = fileTime(st.st_atim);
+    data->ftLastWriteTime = fileTime(st.st_mtim);
+    data->nFileSizeHigh = DWORD(uint64_t(st.st_size) >> 32);
+    data->nFileSizeLow = DWORD(st.st_size);
+    return TRUE;
+}

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -89,6 +90,14 @@ DWORD WINAPI GetTickCount(void) {
     using namespace std::chrono;
     return static_cast<DWORD>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+void WINAPI GetSystemTimeAsFileTime(LPFILETIME time) {
+    // Windows' file times count 100 ns from 1601, 11644473600 s before 1970.
+    struct timespec now {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const uint64_t ticks = (uint64_t(now.tv_sec) + 11644473600ull) * 10000000ull + uint64_t(now.tv_nsec) / 100;
+    time->dwLowDateTime = DWORD(ticks);
+    time->dwHighDateTime = DWORD(ticks >> 32);
 }
 void WINAPI Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 DWORD WINAPI GetCurrentProcessId(void) { return static_cast<DWORD>(getpid()); }

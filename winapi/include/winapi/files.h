@@ -15,6 +15,17 @@
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 
+typedef enum _GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard, GetFileExMaxInfoLevel } GET_FILEEX_INFO_LEVELS;
+
+typedef struct _WIN32_FILE_ATTRIBUTE_DATA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+} WIN32_FILE_ATTRIBUTE_DATA, *LPWIN32_FILE_ATTRIBUTE_DATA;
+
 extern "C" {
 // Renames within a file system atomically; MOVEFILE_REPLACE_EXISTING replaces an existing
 // target in the same step, without it an existing target fails with ERROR_ALREADY_EXISTS.
@@ -25,6 +36,8 @@ BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR target);
 BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists);
 BOOL WINAPI DeleteFileA(LPCSTR path);
 DWORD WINAPI GetFileAttributesA(LPCSTR path);
+// Attributes, times (100 ns since 1601) and size of a file; level GetFileExInfoStandard.
+BOOL WINAPI GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information);
 }
 
 #ifndef UNICODE
@@ -33,4 +46,5 @@ DWORD WINAPI GetFileAttributesA(LPCSTR path);
 #define CopyFile CopyFileA
 #define DeleteFile DeleteFileA
 #define GetFileAttributes GetFileAttributesA
+#define GetFileAttributesEx GetFileAttributesExA
 #endif

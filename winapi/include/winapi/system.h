@@ -46,6 +46,8 @@ BOOL WINAPI SetKeyboardState(LPBYTE lpKeyState);
 int WINAPI MulDiv(int number, int numerator, int denominator);
 
 DWORD WINAPI GetTickCount(void);
+// The time now as a file time (100 ns since 1601, UTC), the clock files' times are set by.
+void WINAPI GetSystemTimeAsFileTime(LPFILETIME lpSystemTimeAsFileTime);
 void WINAPI Sleep(DWORD dwMilliseconds);
 DWORD WINAPI GetCurrentProcessId(void);
 DWORD WINAPI GetCurrentThreadId(void);
