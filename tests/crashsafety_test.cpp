@@ -1,10 +1,20 @@
 // User files survive whatever happens during a save: a writer process killed at random
 // points of its saves leaves the file either as it was or as the save made it, byte for
 // byte; a save into a directory it cannot write, or that has no room, reports failure and
-// leaves the old file.
+// leaves the old file. The registry file, the user phrase file (the dialog's add and
+// delete, learning's append, backup and restore) and the web-address lists (their save and
+// a merge saved) are each tried.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <winapi_desktop.h>
 #include <winapi_host.h>
+
+#include "frontend/engine.h"
+#include "gbk.h"
+#include "phrases/userphrasestore.h"
+#include "webaddr/weblists.h"
+
+#include <dirent.h>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -13,7 +23,10 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -76,6 +89,191 @@ bool inChild(Change change) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// A file the harness watches and the contents each finished save can leave it with.
+struct Watched {
+    std::string path;
+    std::vector<std::string> versions;
+};
+
+// Temporary files left in a directory (a writer killed inside its write); removes them.
+int removeTemporaries(const std::string& dir) {
+    int found = 0;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* entry = readdir(d)) {
+            if (std::strstr(entry->d_name, ".tmp") == nullptr) continue;
+            ++found;
+            std::remove((dir + "/" + entry->d_name).c_str());
+        }
+        closedir(d);
+    }
+    return found;
+}
+
+struct KillTally {
+    int kills = 0;
+    std::vector<std::vector<int>> seen;  // per file, per version: rounds that left it
+    int insideWrite = 0;                 // rounds that left a temporary file behind
+};
+
+// Forks writers that run save(0), save(1), ... until killed, and kills them after a
+// random delay of up to a few saves, rounds times. After every kill each watched file must
+// be one of its versions, byte for byte. A save that reports failure ends its writer,
+// which the test reports. writers > 1 runs that many writers at once, each from its own
+// point of the cycle, killed one after another. start, when given, puts the files where
+// the cycle starts before each round.
+KillTally killWritersAtRandom(const std::vector<Watched>& files, const std::string& dir,
+                              const std::function<bool(int)>& save, int rounds, int writers = 1,
+                              const std::function<void()>& start = nullptr) {
+    KillTally tally;
+    tally.seen.assign(files.size(), {});
+    for (size_t f = 0; f < files.size(); ++f) tally.seen[f].assign(files[f].versions.size(), 0);
+    // How long one save takes here, so that the kills fall among the saves.
+    if (start) start();
+    const auto began = std::chrono::steady_clock::now();
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(save(i)) << "save " << i << " failed in the test process";
+    const double saveMicroseconds =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - began).count() / 4;
+    std::mt19937 random(7);
+    for (int round = 0; round < rounds; ++round) {
+        if (start) start();
+        std::vector<pid_t> children;
+        for (int w = 0; w < writers; ++w) {
+            int ready[2];
+            if (pipe(ready) != 0) {
+                ADD_FAILURE() << "pipe";
+                return tally;
+            }
+            const pid_t child = fork();
+            if (child == 0) {
+                close(ready[0]);
+                const char byte = 1;
+                if (write(ready[1], &byte, 1) != 1) _exit(4);
+                for (int i = w;; ++i)
+                    if (!save(i)) _exit(3);
+            }
+            close(ready[1]);
+            char byte = 0;
+            // Kills count from the moment the writer is running, not from its fork.
+            if (child < 0 || read(ready[0], &byte, 1) != 1) ADD_FAILURE() << "writer did not start";
+            close(ready[0]);
+            if (child > 0) children.push_back(child);
+        }
+        for (pid_t child : children) {
+            std::this_thread::sleep_for(
+                std::chrono::microseconds(random() % static_cast<unsigned>(3 * saveMicroseconds + 50)));
+            kill(child, SIGKILL);
+            int status = 0;
+            waitpid(child, &status, 0);
+            EXPECT_TRUE(WIFSIGNALED(status)) << "round " << round << ": a save reported failure";
+            ++tally.kills;
+        }
+        for (size_t f = 0; f < files.size(); ++f) {
+            const std::string now = readFile(files[f].path);
+            size_t v = 0;
+            while (v < files[f].versions.size() && files[f].versions[v] != now) ++v;
+            if (v == files[f].versions.size()) {
+                ADD_FAILURE() << "round " << round << ": " << files[f].path << " is none of its versions ("
+                              << now.size() << " bytes)";
+                return tally;
+            }
+            ++tally.seen[f][v];
+        }
+        tally.insideWrite += removeTemporaries(dir) > 0;
+    }
+    return tally;
+}
+
+void report(const char* what, const KillTally& tally) {
+    std::printf("%s: %d writers killed, %d inside a write; outcomes", what, tally.kills, tally.insideWrite);
+    for (const auto& file : tally.seen) {
+        std::printf(" [");
+        for (size_t v = 0; v < file.size(); ++v) std::printf("%s%d", v ? " " : "", file[v]);
+        std::printf("]");
+    }
+    std::printf("\n");
+}
+
+// Every version of every file occurred: the kills fell on both sides of the saves.
+void expectEveryVersionSeen(const KillTally& tally) {
+    for (size_t f = 0; f < tally.seen.size(); ++f)
+        for (size_t v = 0; v < tally.seen[f].size(); ++v)
+            EXPECT_GT(tally.seen[f][v], 0) << "file " << f << " version " << v << " never left";
+}
+
+// Runs save in a child that cannot write the directory (it gives up root, as root would
+// write anyway), then in one whose writes stop short as on a full disk. Each must report
+// failure, and leave every file as it was and no temporary file.
+void expectFailedSavesKeepFiles(const std::string& dir, const std::vector<std::string>& paths,
+                                const std::function<bool()>& save) {
+    std::vector<std::string> before;
+    for (const std::string& path : paths) before.push_back(readFile(path));
+    chmod(dir.c_str(), 0555);
+    const bool readOnlyFailed = inChild([&] {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return false;
+        return !save();
+    });
+    chmod(dir.c_str(), 0755);
+    EXPECT_TRUE(readOnlyFailed) << "a save into a read-only directory did not report its failure";
+    const bool fullFailed = inChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit {256, 256};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return false;
+        return !save();
+    });
+    EXPECT_TRUE(fullFailed) << "a save without room did not report its failure";
+    for (size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(readFile(paths[i]), before[i]) << paths[i];
+    EXPECT_EQ(removeTemporaries(dir), 0);
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// A user phrase file of lines code, padding, phrase: large enough that a save takes a
+// while, small enough that an add is accepted.
+std::string phraseFile(int lines, const char* utf8Phrase) {
+    std::string bytes;
+    const std::string phrase = gbk(utf8Phrase);
+    for (int i = 0; i < lines; ++i) {
+        std::string code = {static_cast<char>('a' + i % 26), static_cast<char>('a' + i / 26 % 26),
+                            static_cast<char>('a' + i / 676 % 26)};
+        bytes += code + "     " + phrase + "\r\n";
+    }
+    return bytes;
+}
+
+// The web-address lists of this process in a home of their own.
+std::string webHome(const char* name) {
+    const std::string home = freshHome(name);
+    winapiSetHome(home.c_str());
+    resetProcessState();
+    return home;
+}
+
+// A list file of records for every letter, each record's name and address its own.
+std::string webListText(int perLetter, const char* host) {
+    std::string bytes;
+    for (int letter = 0; letter < 26; ++letter)
+        for (int i = 0; i < perLetter; ++i) {
+            const char l = static_cast<char>('a' + letter);
+            bytes += std::string(1, l) + std::to_string(i) + " " + gbk("网站") + std::to_string(i) + " www." + l +
+                     std::to_string(i) + "." + host + " \r\n";
+        }
+    return bytes;
+}
+
+// Loads the personal list from text and saves it the module's way; returns the file.
+std::string savedWebList(const std::string& home, const std::string& text) {
+    const std::string path = home + "/system/grwz.dat";
+    writeFile(path, text);
+    engineContext.webListsLoaded = 0;
+    loadWebLists();
+    EXPECT_TRUE(webListLoaded(WEB_PERSONAL_LIST));
+    webListFiles.changed[WEB_PERSONAL_LIST] = 1;
+    EXPECT_EQ(saveWebList(WEB_PERSONAL_LIST), 1);
+    return readFile(path);
+}
+
 }  // namespace
 
 TEST(CrashSafety, RegistryFileIsOldOrNewWhereverItsWriterIsKilled) {
@@ -111,6 +309,7 @@ TEST(CrashSafety, RegistryFileIsOldOrNewWhereverItsWriterIsKilled) {
         else if (now == v.b) ++newSeen;
         else FAIL() << "round " << round << ": the registry file is neither version (" << now.size() << " bytes)";
     }
+    std::printf("registry: 150 writers killed; outcomes [%d %d]\n", oldSeen, newSeen);
     // The kills fell on both sides of a save.
     EXPECT_GT(oldSeen, 0);
     EXPECT_GT(newSeen, 0);
@@ -164,5 +363,131 @@ TEST(CrashSafety, SaveWithoutRoomFailsAndKeepsTheFile) {
         if (ls) pclose(ls);
     }
     EXPECT_EQ(leftovers, "");
+    std::system(("rm -rf '" + home + "'").c_str());
+}
+
+TEST(CrashSafety, UserPhraseAddsAndDeletesLeaveTheOldOrTheNewFile) {
+    const std::string home = freshHome("phrases");
+    const std::string path = home + "/user.rt";
+    const std::string base = phraseFile(1900, "工作");
+    const std::string dialogLine = "jr      " + gbk("节日"), learnedLine = "zgrm    " + gbk("中国人民");
+    // The dialog's add, learning's append (the initials of a sentence), then both deleted.
+    const auto save = [&](int i) {
+        switch (i % 4) {
+        case 0: return addUserPhrase(path.c_str(), gbk("节日").c_str(), "jr") == StoreResult::done;
+        case 1: return addUserPhrase(path.c_str(), gbk("中国人民").c_str(), "zgrm") == StoreResult::done;
+        case 2: return deleteUserPhrase(path.c_str(), dialogLine.c_str()) == StoreResult::done;
+        default: return deleteUserPhrase(path.c_str(), learnedLine.c_str()) == StoreResult::done;
+        }
+    };
+    // Each writer starts from the file the cycle starts from.
+    const KillTally tally = killWritersAtRandom(
+        {{path, {base, base + dialogLine + "\r\n", base + dialogLine + "\r\n" + learnedLine + "\r\n",
+                 base + learnedLine + "\r\n"}}},
+        home, save, 160, 1, [&] { writeFile(path, base); });
+    report("user phrase add/delete", tally);
+    expectEveryVersionSeen(tally);
+
+    writeFile(path, base);
+    expectFailedSavesKeepFiles(home, {path}, [&] {
+        return addUserPhrase(path.c_str(), gbk("节日").c_str(), "jr") != StoreResult::failed;
+    });
+    writeFile(path, base + dialogLine + "\r\n");
+    expectFailedSavesKeepFiles(home, {path}, [&] {
+        return deleteUserPhrase(path.c_str(), dialogLine.c_str()) != StoreResult::failed;
+    });
+    std::system(("rm -rf '" + home + "'").c_str());
+}
+
+TEST(CrashSafety, PhraseBackupsAndRestoresLeaveEveryFileOldOrNew) {
+    const std::string home = freshHome("backup");
+    const std::string sources = home + "/sources", backups = home + "/backup", users = home + "/system";
+    for (const std::string& dir : {sources, backups, users}) mkdir(dir.c_str(), 0755);
+    // Two sets of the four files, each file its own.
+    std::vector<std::string> first, second, targets;
+    std::vector<Watched> watched;
+    for (int f = 0; f < 4; ++f) {
+        const std::string name = "/file" + std::to_string(f) + ".rt";
+        first.push_back(sources + "/first" + name);
+        second.push_back(sources + "/second" + name);
+        mkdir((sources + "/first").c_str(), 0755);
+        mkdir((sources + "/second").c_str(), 0755);
+        const std::string a = phraseFile(1200 + f, "工作"), b = phraseFile(1300 + f, "学习");
+        writeFile(first.back(), a);
+        writeFile(second.back(), b);
+        targets.push_back(users + name);
+        writeFile(targets.back(), a);
+        watched.push_back({targets.back(), {a, b}});
+    }
+    // Backup: the user's file copied into the backup folder, alternately from each set.
+    const std::string backup = backups + "/file0.rt";
+    writeFile(backup, readFile(first[0]));
+    KillTally tally = killWritersAtRandom(
+        {{backup, {readFile(first[0]), readFile(second[0])}}}, backups,
+        [&](int i) { return copyUserFile((i % 2 ? first : second)[0].c_str(), backup.c_str()); }, 120);
+    report("user phrase backup", tally);
+    expectEveryVersionSeen(tally);
+
+    // Restore: the four files replaced from one set, then from the other.
+    tally = killWritersAtRandom(watched, users,
+                                [&](int i) { return replaceUserFiles(i % 2 ? first : second, targets) == 4; }, 120);
+    report("user phrase restore", tally);
+    expectEveryVersionSeen(tally);
+
+    expectFailedSavesKeepFiles(backups, {backup},
+                               [&] { return copyUserFile(second[0].c_str(), backup.c_str()); });
+    for (size_t f = 0; f < targets.size(); ++f) writeFile(targets[f], readFile(first[f]));
+    expectFailedSavesKeepFiles(users, targets, [&] { return replaceUserFiles(second, targets) >= 0; });
+    std::system(("rm -rf '" + home + "'").c_str());
+}
+
+TEST(CrashSafety, WebListSavesAndMergesLeaveTheOldOrTheNewFile) {
+    const std::string home = webHome("web");
+    const std::string system = home + "/system", path = system + "/grwz.dat";
+    static WebList a, b;
+    const std::string savedA = savedWebList(home, webListText(40, "cn"));
+    std::memcpy(a, webList(WEB_PERSONAL_LIST), sizeof a);
+    const std::string savedB = savedWebList(home, webListText(40, "com"));
+    std::memcpy(b, webList(WEB_PERSONAL_LIST), sizeof b);
+    ASSERT_NE(savedA, savedB);
+    const auto saveList = [&](const WebList& list) {
+        std::memcpy(webList(WEB_PERSONAL_LIST), list, sizeof list);
+        webListFiles.changed[WEB_PERSONAL_LIST] = 1;
+        return saveWebList(WEB_PERSONAL_LIST) == 1;
+    };
+    KillTally tally = killWritersAtRandom({{path, {savedA, savedB}}}, system,
+                                          [&](int i) { return saveList(i % 2 ? b : a); }, 150);
+    report("web list save", tally);
+    expectEveryVersionSeen(tally);
+
+    // Two processes saving the list at once, as two programs with the module loaded may.
+    tally = killWritersAtRandom({{path, {savedA, savedB}}}, system,
+                                [&](int i) { return saveList(i % 2 ? b : a); }, 100, 2);
+    report("web list save, two writers", tally);
+
+    // A merge from a backup folder, saved; then the list as it was, saved.
+    const std::string folder = home + "/merge";
+    mkdir(folder.c_str(), 0755);
+    writeFile(folder + "/grwz.dat", webListText(8, "org"));
+    ASSERT_TRUE(saveList(a));
+    winapiPushFolderAnswer(folder.c_str());
+    WebMergeOutcome outcome;
+    ASSERT_EQ(mergeWebList(WEB_PERSONAL_LIST, nullptr, &outcome), 1);
+    ASSERT_EQ(outcome.added, 26 * 8);
+    ASSERT_EQ(saveWebList(WEB_PERSONAL_LIST), 1);
+    const std::string merged = readFile(path);
+    const auto mergeOrRevert = [&](int i) {
+        if (i % 2 == 0) return saveList(a);
+        winapiPushFolderAnswer(folder.c_str());
+        WebMergeOutcome added;
+        return mergeWebList(WEB_PERSONAL_LIST, nullptr, &added) == 1 && added.added == 26 * 8 &&
+               saveWebList(WEB_PERSONAL_LIST) == 1;
+    };
+    tally = killWritersAtRandom({{path, {savedA, merged}}}, system, mergeOrRevert, 120);
+    report("web list merge", tally);
+    expectEveryVersionSeen(tally);
+
+    ASSERT_TRUE(saveList(a));
+    expectFailedSavesKeepFiles(system, {path}, [&] { return saveList(b); });
     std::system(("rm -rf '" + home + "'").c_str());
 }

@@ -388,7 +388,7 @@ TEST_F(WebDialogTest, ClosingAsksBeforeLinesThatCouldNotBeReadAreLost) {
 
 TEST_F(WebDialogTest, AFailedSaveSaysSoAndKeepsTheDialogAndTheFile) {
     const std::string before = readSystemFile("grwz.dat");
-    winapiFailFileWrites("grwz.dat.tmp", 5);
+    winapiFailFileWrites(webListTemporary("grwz.dat").c_str(), 5);
     bool stillOpen = false;
     run({[](HWND d) {
              click(d, IDC_WEB_PERSONAL);

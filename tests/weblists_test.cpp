@@ -139,7 +139,7 @@ TEST_F(WebLists, OnlyAChangedListIsWrittenAndItLoadsBackTheSame) {
     // Blocks a to z, lines ended as Windows ends them, the last line without an end.
     EXPECT_EQ(utf8(readSystemFile("zwwz.dat")), "aly 阿里云 www.aliyun.com* \r\nbd 百度 www.baidu.com ");
     EXPECT_EQ(readSystemFile("grwz.dat"), "");
-    EXPECT_FALSE(fs::exists(systemFile("zwwz.dat.tmp")));
+    EXPECT_FALSE(fs::exists(systemFile(webListTemporary("zwwz.dat"))));
     EXPECT_EQ(webListFiles.changed[0], 0);
 
     const Records a = block(0, 'a'), b = block(0, 'b');
@@ -155,10 +155,10 @@ TEST_F(WebLists, AFailedWriteLeavesTheOldFileByteForByte) {
     loadWebLists();
     webListFiles.changed[1] = 1;
     for (long acceptedBytes : {-1L, 0L, 10L}) {
-        winapiFailFileWrites("grwz.dat.tmp", acceptedBytes);
+        winapiFailFileWrites(webListTemporary("grwz.dat").c_str(), acceptedBytes);
         EXPECT_EQ(saveWebList(WEB_PERSONAL_LIST), 0) << acceptedBytes;
         EXPECT_EQ(readSystemFile("grwz.dat"), original) << acceptedBytes;
-        EXPECT_FALSE(fs::exists(systemFile("grwz.dat.tmp"))) << acceptedBytes;
+        EXPECT_FALSE(fs::exists(systemFile(webListTemporary("grwz.dat")))) << acceptedBytes;
         EXPECT_EQ(webListFiles.changed[1], 1) << acceptedBytes;
     }
     winapiFailFileWrites(nullptr, 0);

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cstring>
 
 WebListFiles webListFiles;
@@ -153,8 +154,12 @@ int saveWebList(int list) {
     if (!webListLoaded(list) || !webListFiles.changed[list]) return 1;
     char path[QX_PATH_SIZE], temporary[QX_PATH_SIZE];
     if (!systemFilePath(fileNames[list], path, sizeof path)) return 0;
+    // The temporary file of this process: two programs saving the list at once would
+    // otherwise write into one file, and one of them move the other's half-written list.
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%lu.tmp", static_cast<unsigned long>(GetCurrentProcessId()));
     copyText(temporary, sizeof temporary, path);
-    if (appendText(temporary, sizeof temporary, ".tmp") != std::strlen(path) + 4) return 0;
+    if (appendText(temporary, sizeof temporary, suffix) != std::strlen(path) + std::strlen(suffix)) return 0;
     FILE* file = std::fopen(temporary, "wb");
     if (file == nullptr) return 0;
     bool ok = writeList(file, webList(list));

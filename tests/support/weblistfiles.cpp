@@ -60,8 +60,13 @@ void freshWebLists() {
     ownHome();
     resetProcessState();
     winapiFailFileWrites(nullptr, 0);
-    for (const char* name : {"zwwz.dat", "grwz.dat", "zwwz.dat.tmp", "grwz.dat.tmp"}) removeSystemFile(name);
+    for (const char* name : {"zwwz.dat", "grwz.dat"}) {
+        removeSystemFile(name);
+        removeSystemFile(webListTemporary(name));
+    }
 }
+
+std::string webListTemporary(const std::string& name) { return name + "." + std::to_string(getpid()) + ".tmp"; }
 
 std::vector<std::string> webBlockRecords(int list, char letter) {
     std::vector<std::string> records;

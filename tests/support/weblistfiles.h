@@ -12,6 +12,8 @@ void writeSystemFile(const std::string& name, const std::string& bytes);
 void removeSystemFile(const std::string& name);
 // The bytes of a file; "<missing>" when it cannot be read.
 std::string readSystemFile(const std::string& name);
+// The name of this process's temporary file for a list file, as the save makes it.
+std::string webListTemporary(const std::string& name);
 // Removes both list files and their temporary files, and resets the engine record.
 void freshWebLists();
 
