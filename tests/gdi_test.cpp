@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 namespace {
 
 constexpr COLORREF kRed = RGB(255, 0, 0);
@@ -204,6 +207,51 @@ TEST(Gdi, XorOutlineOnTheScreenIsGoneAfterASecondDrawing) {
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(winapiScreenPixel(20, 20), before);
     EXPECT_EQ(winapiScreenPixel(70, 20), GetSysColor(COLOR_DESKTOP));
+}
+
+// BitBlt against the pixels GetPixel reads before it: every raster operation, rectangles
+// reaching past either bitmap's edges, and copies within one bitmap that overlap.
+TEST(Gdi, BitBltMatchesAPixelByPixelCopy) {
+    std::mt19937 random(7);
+    auto fill = [&](Canvas& canvas, int w, int h) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) SetPixel(canvas.dc, x, y, RGB(random() % 256, random() % 256, random() % 256));
+    };
+    auto snapshot = [](HDC dc, int w, int h) {
+        std::vector<COLORREF> pixels(size_t(w) * size_t(h));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) pixels[size_t(y) * size_t(w) + size_t(x)] = GetPixel(dc, x, y);
+        return pixels;
+    };
+    const DWORD rops[] = {SRCCOPY, SRCPAINT, SRCAND, SRCINVERT, NOTSRCCOPY};
+    for (int round = 0; round < 200; ++round) {
+        const int sw = 1 + int(random() % 24), sh = 1 + int(random() % 24);
+        const int dw = 1 + int(random() % 24), dh = 1 + int(random() % 24);
+        const bool within = round % 4 == 0;  // source and destination the same bitmap
+        Canvas source(sw, sh, RGB(0, 0, 0));
+        Canvas other(dw, dh, RGB(0, 0, 0));
+        Canvas& destination = within ? source : other;
+        const int tw = within ? sw : dw, th = within ? sh : dh;
+        fill(source, sw, sh);
+        if (!within) fill(other, dw, dh);
+        const int x = int(random() % 40) - 10, y = int(random() % 40) - 10;
+        const int sx = int(random() % 40) - 10, sy = int(random() % 40) - 10;
+        const int w = 1 + int(random() % 30), h = 1 + int(random() % 30);
+        const DWORD rop = rops[random() % 5];
+        const auto from = snapshot(source.dc, sw, sh);
+        auto want = snapshot(destination.dc, tw, th);
+        for (int j = 0; j < h; ++j)
+            for (int i = 0; i < w; ++i) {
+                const int fx = sx + i, fy = sy + j, tx = x + i, ty = y + j;
+                if (fx < 0 || fy < 0 || fx >= sw || fy >= sh || tx < 0 || ty < 0 || tx >= tw || ty >= th) continue;
+                const COLORREF s = from[size_t(fy) * size_t(sw) + size_t(fx)];
+                COLORREF& d = want[size_t(ty) * size_t(tw) + size_t(tx)];
+                d = rop == SRCCOPY ? s : rop == SRCPAINT ? d | s : rop == SRCAND ? d & s : rop == SRCINVERT ? d ^ s
+                                                                                                     : ~s & 0xFFFFFF;
+            }
+        ASSERT_TRUE(BitBlt(destination.dc, x, y, w, h, source.dc, sx, sy, rop));
+        ASSERT_EQ(want, snapshot(destination.dc, tw, th)) << "round " << round;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace screen {
 
@@ -225,6 +227,60 @@ BOOL WINAPI PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop) {
     return FALSE;
 }
 
+namespace {
+
+// One pixel of a raster operation with a source.
+inline uint32_t ropPixel(DWORD rop, uint32_t destination, uint32_t source) {
+    switch (rop) {
+    case SRCCOPY: return source;
+    case SRCPAINT: return destination | source;
+    case SRCAND: return destination & source;
+    case SRCINVERT: return destination ^ source;
+    case NOTSRCCOPY: return ~source & 0xFFFFFF;
+    default: return source;
+    }
+}
+
+// StretchBlt without stretching, a row at a time: the pixels inside both the source
+// surface and the destination's clip and surface, exactly those the stretching copy
+// writes. Painting a double-buffered window copies its whole surface on every paint.
+BOOL copyBlock(DeviceContext& d, int x, int y, int width, int height, DeviceContext& s, int srcX, int srcY,
+               DWORD rop) {
+    Surface& from = *s.target;
+    Surface& to = *d.target;
+    const int64_t sx0 = int64_t(srcX) + s.origin.x, sy0 = int64_t(srcY) + s.origin.y;
+    const int64_t tx0 = int64_t(x) + d.origin.x, ty0 = int64_t(y) + d.origin.y;
+    const int64_t left = std::max({int64_t(0), -sx0, int64_t(d.clip.left) - tx0, -tx0});
+    const int64_t right = std::min({int64_t(width), int64_t(from.width) - sx0, int64_t(d.clip.right) - tx0,
+                                    int64_t(to.width) - tx0});
+    const int64_t top = std::max({int64_t(0), -sy0, int64_t(d.clip.top) - ty0, -ty0});
+    const int64_t bottom = std::min({int64_t(height), int64_t(from.height) - sy0, int64_t(d.clip.bottom) - ty0,
+                                     int64_t(to.height) - ty0});
+    if (left >= right || top >= bottom) return TRUE;
+    const size_t columns = size_t(right - left);
+    // Source and destination may be the same pixels: the source rows are read first.
+    std::vector<uint32_t> rows;
+    const bool same = &from == &to;
+    if (same) {
+        rows.resize(columns * size_t(bottom - top));
+        for (int64_t j = top; j < bottom; ++j)
+            std::memcpy(rows.data() + size_t(j - top) * columns, from.at(int(sx0 + left), int(sy0 + j)),
+                        columns * sizeof(uint32_t));
+    }
+    for (int64_t j = top; j < bottom; ++j) {
+        const uint32_t* source = same ? rows.data() + size_t(j - top) * columns : from.at(int(sx0 + left), int(sy0 + j));
+        uint32_t* target = to.at(int(tx0 + left), int(ty0 + j));
+        if (rop == SRCCOPY && !to.mono) {
+            std::memcpy(target, source, columns * sizeof(uint32_t));
+            continue;
+        }
+        for (size_t i = 0; i < columns; ++i) target[i] = storable(to, ropPixel(rop, target[i], source[i]));
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 BOOL WINAPI StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
                        int srcWidth, int srcHeight, DWORD rop) {
     DeviceContext* d = findDc(dst);
@@ -234,6 +290,7 @@ BOOL WINAPI StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, in
         return PatBlt(dst, x, y, width, height, rop);
     if (!s || width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return FALSE;
     if (s->kind == DcKind::Screen) s->target = screenSurface();
+    if (width == srcWidth && height == srcHeight) return copyBlock(*d, x, y, width, height, *s, srcX, srcY, rop);
     // Copy through a snapshot: source and destination may be the same pixels.
     std::vector<uint32_t> block(size_t(width) * size_t(height));
     std::vector<bool> valid(block.size());
