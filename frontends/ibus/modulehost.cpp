@@ -1,0 +1,132 @@
+// The session with the module and the key path of the desktop engine.
+#include "modulehost.h"
+
+#include <winapi_desktop.h>
+#include <winapi_host.h>
+
+#include <imedev.h>
+
+#include <vector>
+
+namespace {
+
+using ImeProcessKeyProc = BOOL(WINAPI*)(HIMC, UINT, LPARAM, BYTE*);
+using ImeToAsciiExProc = UINT(WINAPI*)(UINT, UINT, BYTE*, LPTRANSMSGLIST, UINT, HIMC);
+constexpr size_t MESSAGE_CAPACITY = 64;
+
+template <typename T>
+T exportedProc(HMODULE module, const char* name) {
+    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+bool ModuleHost::open(std::string& error) {
+    placePublicList();
+    if (!openHostSession(session_, "qx.ime", error)) return false;
+    closePictures(session_.ime);
+    focused_ = session_.ime.context;
+    return true;
+}
+
+void ModuleHost::close() {
+    if (isOpen()) closeHostSession(session_);
+    focused_ = nullptr;
+}
+
+HIMC ModuleHost::createContext() {
+    HIMC context = ImmCreateContext();
+    if (context == nullptr) return nullptr;
+    // A new context starts in the mode of the one the module was selected with.
+    DWORD conversion = 0, sentence = 0;
+    ImmGetConversionStatus(session_.ime.context, &conversion, &sentence);
+    if (INPUTCONTEXT* locked = ImmLockIMC(context)) {
+        locked->hWnd = session_.ime.appWindow;
+        locked->fdwConversion = conversion;
+        locked->fdwSentence = sentence;
+        locked->fOpen = TRUE;
+        ImmUnlockIMC(context);
+    }
+    winapiImmSetUiWindow(context, session_.ime.uiWindow);
+    return context;
+}
+
+void ModuleHost::destroyContext(HIMC context) {
+    if (context == nullptr) return;
+    if (focused_ == context) focusOut(context);
+    ImmDestroyContext(context);
+}
+
+void ModuleHost::focusIn(HIMC context) {
+    if (!isOpen() || context == nullptr) return;
+    HWND ui = session_.ime.uiWindow;
+    if (focused_ != nullptr && focused_ != context) SendMessageA(ui, WM_IME_SETCONTEXT, FALSE, ISC_SHOWUIALL);
+    SetWindowLongPtrA(ui, IMMGWLP_IMC, reinterpret_cast<LONG_PTR>(context));
+    winapiImmSetUiWindow(context, ui);
+    focused_ = context;
+    SendMessageA(ui, WM_IME_SETCONTEXT, TRUE, ISC_SHOWUIALL);
+    winapiPumpMessages();
+}
+
+void ModuleHost::focusOut(HIMC context) {
+    if (!isOpen() || context == nullptr || focused_ != context) return;
+    SendMessageA(session_.ime.uiWindow, WM_IME_SETCONTEXT, FALSE, ISC_SHOWUIALL);
+    winapiPumpMessages();
+}
+
+std::string ModuleHost::resultString(HIMC context) {
+    std::string result;
+    INPUTCONTEXT* locked = ImmLockIMC(context);
+    if (locked == nullptr) return result;
+    const DWORD blockSize = ImmGetIMCCSize(locked->hCompStr);
+    auto* block = static_cast<const COMPOSITIONSTRING*>(ImmLockIMCC(locked->hCompStr));
+    if (block != nullptr) {
+        const DWORD offset = block->dwResultStrOffset, length = block->dwResultStrLen;
+        if (offset <= blockSize && length <= blockSize - offset)
+            result.assign(reinterpret_cast<const char*>(block) + offset, length);
+        ImmUnlockIMCC(locked->hCompStr);
+    }
+    ImmUnlockIMC(context);
+    return result;
+}
+
+ModuleHost::Answer ModuleHost::offer(HIMC context, const ModuleKey& key) {
+    Answer answer;
+    if (!isOpen() || context == nullptr) return answer;
+    if (focused_ != context) focusIn(context);
+    const HMODULE module = session_.ime.module;
+    static const auto processKey = exportedProc<ImeProcessKeyProc>(module, "ImeProcessKey");
+    static const auto toAsciiEx = exportedProc<ImeToAsciiExProc>(module, "ImeToAsciiEx");
+    BYTE state[256];
+    fillKeyState(key, state);
+    SetKeyboardState(state);
+    LPARAM keyData = 1 | static_cast<LPARAM>((key.scan & 0xFF) << 16);
+    if (key.scan & 0x100) keyData |= LPARAM{1} << 24;
+    if (key.alt) keyData |= LPARAM{1} << 29;
+    answer.taken = processKey(context, key.vk, keyData, state) != 0;
+    if (answer.taken) {
+        std::vector<unsigned char> buffer(sizeof(TRANSMSGLIST) + MESSAGE_CAPACITY * sizeof(TRANSMSG));
+        auto* list = reinterpret_cast<TRANSMSGLIST*>(buffer.data());
+        list->uMsgCount = MESSAGE_CAPACITY;
+        const UINT count = toAsciiEx(keyWord(key), key.scan & 0xFF, state, list, 0, context);
+        std::vector<TypedMessage> messages;
+        bool announced = false;
+        for (UINT i = 0; i < count && i < MESSAGE_CAPACITY; ++i) {
+            messages.push_back({list->TransMsg[i].message, list->TransMsg[i].wParam, list->TransMsg[i].lParam});
+            if (list->TransMsg[i].message == WM_IME_COMPOSITION && (list->TransMsg[i].lParam & GCS_RESULTSTR))
+                announced = true;
+        }
+        answer.outcome = keyOutcome(messages, announced ? resultString(context) : std::string());
+    }
+    // Every key is released again; Caps Lock's toggle stays.
+    BYTE released[256] = {};
+    released[VK_CAPITAL] = key.capsLock ? 0x01 : 0x00;
+    SetKeyboardState(released);
+    winapiPumpMessages();
+    return answer;
+}
+
+ModuleView ModuleHost::view() const {
+    if (session_.engine == nullptr || session_.modes == nullptr || session_.shapeCode == nullptr) return {};
+    return moduleView(*session_.engine, *session_.modes, *session_.shapeCode);
+}

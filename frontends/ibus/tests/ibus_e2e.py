@@ -1,0 +1,233 @@
+#!/usr/bin/python3
+# End-to-end: qx typing into a real GTK 3 entry through IBus. Everything runs privately:
+# Xvfb on a free display, a D-Bus session of its own, ibus-daemon that knows only our
+# component, HOME and the qx home in a temporary folder. Keys come from xdotool; the
+# entry's text is read back after each step. Prints the key latency through IBus (press
+# seen by the application to the commit arriving there) and leaves a screenshot with the
+# candidate window open. Every process started is ended, also on failure or timeout.
+#
+# usage: ibus_e2e.py BIN_DIR COMPONENT_DIR OUT_DIR
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+BIN, COMPONENT, OUT = sys.argv[1:4]
+HERE = os.path.dirname(os.path.abspath(__file__))
+PYTHON = "/usr/bin/python3"
+processes = []
+failures = []
+
+
+def start(argv, env, **kw):
+    p = subprocess.Popen(argv, env=env, start_new_session=True, **kw)
+    processes.append(p)
+    return p
+
+
+def stop_all():
+    for p in reversed(processes):
+        if p.poll() is None:
+            try:
+                os.killpg(p.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+    deadline = time.monotonic() + 5
+    for p in reversed(processes):
+        try:
+            p.wait(max(0.1, deadline - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            try:
+                os.killpg(p.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            p.wait()
+
+
+def timeout(*_):
+    raise TimeoutError("the end-to-end test ran out of time")
+
+
+def wait_for(what, predicate, seconds):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise TimeoutError("waited in vain for " + what)
+
+
+def main():
+    signal.signal(signal.SIGALRM, timeout)
+    signal.alarm(110)
+    tmp = tempfile.mkdtemp(prefix="qx-ibus-")
+    try:
+        run(tmp)
+    finally:
+        stop_all()
+        for name in ("ibus-daemon.log", "app.log"):
+            if os.path.exists(os.path.join(tmp, name)):
+                shutil.copy(os.path.join(tmp, name), os.path.join(OUT, "ibus-e2e-" + name))
+        shutil.rmtree(tmp, ignore_errors=True)
+        signal.alarm(0)
+
+
+def run(tmp):
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("IBUS_", "DBUS_", "XDG_", "GTK_", "QT_"))}
+    env.update(HOME=tmp, XDG_CONFIG_HOME=tmp + "/config", XDG_CACHE_HOME=tmp + "/cache",
+               XDG_DATA_HOME=tmp + "/data", XDG_RUNTIME_DIR=tmp + "/run", QX_HOME=tmp + "/qx",
+               IBUS_COMPONENT_PATH=COMPONENT, GSETTINGS_BACKEND="keyfile", NO_AT_BRIDGE="1",
+               GTK_IM_MODULE="ibus", LANG="C.UTF-8")
+    os.makedirs(tmp + "/run", mode=0o700)
+    # IBus's settings in a file of the temporary home: qx is the one engine the panel
+    # lists (it gives up on an empty list), and nothing of the user's is read or written.
+    os.makedirs(tmp + "/config/glib-2.0/settings")
+    with open(tmp + "/config/glib-2.0/settings/keyfile", "w") as f:
+        f.write("[desktop/ibus/general]\npreload-engines=['qx']\nengines-order=['qx']\n")
+
+    # The X server picks a free display itself and tells it.
+    read_fd, write_fd = os.pipe()
+    start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x600x24", "-nolisten", "tcp"],
+          env, pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    display = b""
+    with os.fdopen(read_fd, "rb") as r:
+        display = r.readline().strip()
+    if not display:
+        raise RuntimeError("Xvfb did not start")
+    env["DISPLAY"] = ":" + display.decode()
+
+    bus = start(["dbus-daemon", "--session", "--nofork", "--print-address"], env, stdout=subprocess.PIPE)
+    env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+
+    # The settings the first steps need, in the private qx home: five-stroke first.
+    subprocess.run([BIN + "/qxreg", "add", "HKLM\\Software\\QX", "/v", "五笔优先", "/t", "REG_DWORD", "/d", "1"],
+                   env=env, check=True, stdout=subprocess.DEVNULL)
+
+    start(["ibus-daemon", "--panel=/usr/libexec/ibus-ui-gtk3", "--config=disable", "--cache=none"],
+          env, stdout=subprocess.DEVNULL, stderr=open(tmp + "/ibus-daemon.log", "w"))
+    wait_for("the IBus daemon", lambda: subprocess.run(["ibus", "address"], env=env, capture_output=True)
+             .stdout.strip() not in (b"", b"(null)"), 15)
+
+    text_file, log_file, shot = tmp + "/text", tmp + "/log", os.path.join(OUT, "ibus-candidates.png")
+    if os.path.exists(shot):
+        os.remove(shot)
+    app = start([PYTHON, HERE + "/entryapp.py", text_file, log_file, shot], env, stderr=open(tmp + "/app.log", "w"))
+    wait_for("the application", lambda: os.path.exists(log_file) and "ready" in open(log_file).read(), 20)
+    wait_for("qx as the engine", lambda: subprocess.run(["ibus", "engine", "qx"], env=env,
+                                                         capture_output=True).returncode == 0, 15)
+
+    def keys(*names, delay=30):
+        subprocess.run(["xdotool", "key", "--delay", str(delay), *names], env=env, check=True)
+
+    def text():
+        try:
+            return open(text_file, encoding="utf-8").read()
+        except FileNotFoundError:
+            return ""
+
+    def expect(name, wanted, seconds=8):
+        try:
+            wait_for(name, lambda: text() == wanted, seconds)
+            print(f"ok: {name}: {wanted!r}")
+        except TimeoutError:
+            failures.append(f"{name}: wanted {wanted!r}, the entry holds {text()!r}")
+            print("FAILED: " + failures[-1])
+
+    # The pointer over the entry gives it the keyboard without a window manager.
+    subprocess.run(["xdotool", "mousemove", "200", "40", "click", "1"], env=env, check=True)
+    # The engine is started by the daemon on demand: wait until a key is taken.
+    keys("k", "h", "k", "space")
+    expected = "中"
+    try:
+        wait_for("the first character", lambda: text() == expected, 20)
+        print("ok: five-stroke khk Space: '中'")
+    except TimeoutError:
+        failures.append(f"five-stroke khk Space: the entry holds {text()!r}")
+        return
+
+    # The candidate window open, pictured; then the choice.
+    keys("k", "h", "k")
+    time.sleep(0.6)
+    os.kill(app.pid, signal.SIGUSR1)
+    wait_for("the screenshot", lambda: os.path.exists(shot), 10)
+    keys("space")
+    expected += "中"
+    expect("five-stroke with the candidate window pictured", expected)
+
+    # Latency: each five-stroke character's Space, from press to commit, seen by the application.
+    rounds = 40
+    for _ in range(rounds):
+        keys("k", "h", "k", "space", delay=15)
+    expected += "中" * rounds
+    expect("latency rounds", expected, 20)
+
+    # Ctrl alone: English, letters pass through; Ctrl again: Chinese.
+    keys("Control_L")
+    keys("a", "b", "c")
+    expected += "abc"
+    expect("Ctrl to English, letters pass through", expected)
+    keys("Control_L")
+    keys("k", "h", "k", "space")
+    expected += "中"
+    expect("Ctrl back to Chinese", expected)
+
+    # i9: from five-stroke to the phonetic-shape edition; a code of its own.
+    keys("i", "9")
+    keys("z", "l", "space")
+    expected += "中"
+    expect("phonetic-shape edition zl Space", expected)
+
+    # i6: pinyin; a sentence converted with Space, delivered with Space.
+    keys("i", "6")
+    keys(*"zhongguoren", "space")
+    time.sleep(0.3)
+    keys("space")
+    expected += "中国人"
+    expect("pinyin sentence zhongguoren", expected)
+
+    # [ opens the public address list; bd, then row 1.
+    keys("bracketleft", "b", "d", "1")
+    expected += "www.baidu.com"
+    expect("web address [bd1", expected)
+
+    report_latency(log_file, rounds)
+    shutil.copy(log_file, os.path.join(OUT, "ibus-e2e-app.log"))
+
+
+def report_latency(log_file, rounds):
+    presses, samples = [], []
+    last_text = None
+    for line in open(log_file, encoding="utf-8"):
+        parts = line.rstrip("\n").split(" ", 2)
+        if parts[0] == "press" and parts[2] == "20":
+            presses.append(float(parts[1]))
+        elif parts[0] == "text" and len(parts) == 3:
+            t, now = float(parts[1]), parts[2]
+            grew = last_text is not None and len(now) > len(last_text) and now.endswith("中")
+            if grew and presses and t >= presses[-1]:
+                samples.append((t - presses[-1]) * 1000)
+                presses.clear()
+            last_text = now
+    if len(samples) < rounds // 2:
+        failures.append(f"latency: only {len(samples)} commits could be timed")
+        return
+    samples.sort()
+    p99 = samples[min(len(samples) - 1, int(round(0.99 * (len(samples) - 1))))]
+    print(f"latency through IBus, Space press to commit, {len(samples)} keys: "
+          f"median {statistics.median(samples):.2f} ms, p99 {p99:.2f} ms")
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except Exception as e:  # noqa: BLE001 - any failure is the test's failure
+        failures.append(f"{type(e).__name__}: {e}")
+    for f in failures:
+        print("FAILED: " + f)
+    sys.exit(1 if failures else 0)
