@@ -2,10 +2,15 @@
 // own component; one engine object per desktop input context, each with a module input
 // context of its own, all over the one module session of the process.
 #include "modulehost.h"
+#include "statusproperties.h"
+#ifdef QX_DIALOG_WINDOWS
+#include "dialogwindows.h"
+#endif
 
 #include "gbktext.h"
 
 #include <ibus.h>
+#include <winapi_desktop.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,6 +19,7 @@
 namespace {
 
 ModuleHost host;
+StatusProperties properties;
 
 struct QxEngine {
     IBusEngine parent;
@@ -29,6 +35,15 @@ struct QxEngineClass {
 
 GType qx_engine_get_type();
 #define QX_ENGINE(object) (reinterpret_cast<QxEngine*>(object))
+
+// While a dialog of the module is open its own window takes the keys; applications keep theirs.
+bool dialogOpen() {
+#ifdef QX_DIALOG_WINDOWS
+    return dialogwindows::dialogOpen();
+#else
+    return false;
+#endif
+}
 
 IBusText* text(const std::string& utf8) { return ibus_text_new_from_string(utf8.c_str()); }
 
@@ -60,6 +75,8 @@ void showView(QxEngine* engine, bool force = false) {
     shown = view;
 }
 
+void showStatus(QxEngine* engine) { properties.update(&engine->parent, statusStateOf(host)); }
+
 void commit(QxEngine* engine, const std::string& gbk) {
     if (gbk.empty()) return;
     std::string utf8;
@@ -84,12 +101,13 @@ bool offerKeys(QxEngine* engine, const std::vector<ModuleKey>& keys, bool modifi
             if (vk == key.vk) ibus_engine_forward_key_event(&engine->parent, keyval, keycode, state);
     }
     showView(engine);
+    showStatus(engine);
     return used;
 }
 
 gboolean processKeyEvent(IBusEngine* ibus, guint keyval, guint keycode, guint state) {
     QxEngine* engine = QX_ENGINE(ibus);
-    if (!host.isOpen()) return FALSE;
+    if (!host.isOpen() || dialogOpen()) return FALSE;
     const bool release = (state & IBUS_RELEASE_MASK) != 0;
     const TrackedEvent tracked = engine->modifiers->event(keyval, state);
     if (release && !tracked.modifierEvent) {
@@ -108,6 +126,46 @@ void offerCharacter(QxEngine* engine, char ch) {
     offerKeys(engine, {key}, false, static_cast<unsigned char>(ch), 0, 0);
 }
 
+// The module's own keys for a switch the desktop's menu asked for ("\x1b" is Esc).
+void typeKeys(void* ibus, const std::string& keys) {
+    QxEngine* engine = QX_ENGINE(ibus);
+    for (char ch : keys) {
+        ModuleKey key;
+        const uint32_t keyval = ch == '\x1b' ? 0xff1b : static_cast<unsigned char>(ch);
+        if (moduleKeyFor(keyval, 0, key)) offerKeys(engine, {key}, false, keyval, 0, 0);
+    }
+}
+
+struct Activation {
+    QxEngine* engine;
+    std::string name;
+    guint state;
+};
+
+gboolean runActivation(gpointer data) {
+    Activation* a = static_cast<Activation*>(data);
+    QxEngine* engine = a->engine;
+    if (host.isOpen() && !dialogOpen() && engine->context != nullptr) {
+        properties.activate(host, engine->context, a->name.c_str(), a->state, typeKeys, engine);
+#ifdef QX_DIALOG_WINDOWS
+        dialogwindows::sync();
+#endif
+        showView(engine);
+        showStatus(engine);
+    }
+    g_object_unref(engine);
+    delete a;
+    return G_SOURCE_REMOVE;
+}
+
+// A choice from the desktop's menu runs once the call that brought it has returned: a
+// dialog it opens waits in a loop of its own, which must not sit inside the bus's call.
+void propertyActivate(IBusEngine* ibus, const gchar* name, guint state) {
+    if (!host.isOpen() || dialogOpen()) return;  // one dialog at a time, as the status bar's menu waits
+    g_object_ref(ibus);
+    g_idle_add(runActivation, new Activation{QX_ENGINE(ibus), name, state});
+}
+
 void pageUp(IBusEngine* ibus) { offerCharacter(QX_ENGINE(ibus), '-'); }
 void pageDown(IBusEngine* ibus) { offerCharacter(QX_ENGINE(ibus), '='); }
 
@@ -121,6 +179,7 @@ void focusIn(IBusEngine* ibus) {
     host.focusIn(engine->context);
     engine->modifiers->reset();
     showView(engine, true);
+    properties.registerWith(ibus, statusStateOf(host));
 }
 
 // What is typed but not chosen stays with the context it was typed in: leaving it, the
@@ -169,6 +228,7 @@ void qx_engine_class_init(QxEngineClass* klass, gpointer) {
     engine->page_up = pageUp;
     engine->page_down = pageDown;
     engine->candidate_clicked = candidateClicked;
+    engine->property_activate = propertyActivate;
     IBUS_OBJECT_CLASS(klass)->destroy = destroy;
 }
 
@@ -204,6 +264,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     ibus_init();
+    properties.build(host);
+#ifdef QX_DIALOG_WINDOWS
+    // The dialogs show on the desktop and wait for the person there.
+    if (dialogwindows::start(host.session().ime, [] { return !host.view().preedit.empty(); }))
+        winapiSetPerson(dialogwindows::personAt);
+#endif
     IBusBus* bus = ibus_bus_new();
     if (!ibus_bus_is_connected(bus)) {
         std::fprintf(stderr, "ibus-engine-qx: cannot connect to the IBus daemon\n");

@@ -6,6 +6,9 @@
 
 #include <imedev.h>
 
+#include "gbktext.h"
+#include "resources/resource.h"
+
 #include <vector>
 
 namespace {
@@ -129,4 +132,72 @@ ModuleHost::Answer ModuleHost::offer(HIMC context, const ModuleKey& key) {
 ModuleView ModuleHost::view() const {
     if (session_.engine == nullptr || session_.modes == nullptr || session_.shapeCode == nullptr) return {};
     return moduleView(*session_.engine, *session_.modes, *session_.shapeCode);
+}
+
+bool ModuleHost::statusButtonCentre(int button, int& x, int& y) const {
+    // The bar's four buttons, as the status window lays them out: x from 3 to 27, 27 to
+    // 80, 80 to 104 and 104 to 128, y from 3 to 25.
+    static constexpr int EDGES[] = {3, 27, 80, 104, 128};
+    HWND bar = session_.engine != nullptr ? session_.engine->statusWindow : nullptr;
+    RECT frame{};
+    if (button < 0 || button > 3 || bar == nullptr || !IsWindowVisible(bar) || !GetWindowRect(bar, &frame))
+        return false;
+    x = frame.left + (EDGES[button] + EDGES[button + 1]) / 2;
+    y = frame.top + (3 + 25) / 2;
+    return true;
+}
+
+void ModuleHost::clickStatusButton(HIMC context, int button) {
+    if (!isOpen()) return;
+    focusIn(context);
+    int x = 0, y = 0;
+    if (!statusButtonCentre(button, x, y)) return;
+    winapiClick(x, y);
+    winapiPumpMessages();
+}
+
+void ModuleHost::chooseMenuCommand(HIMC context, int command) {
+    if (!isOpen()) return;
+    focusIn(context);
+    chooseStatusMenuCommand(session_.ime, command);
+    winapiPumpMessages();
+}
+
+void ModuleHost::chooseSoftLayout(HIMC context, unsigned command) {
+    if (!isOpen()) return;
+    focusIn(context);
+    int x = 0, y = 0;
+    if (!statusButtonCentre(3, x, y)) return;
+    const bool wasOn = session_.engine->softKeyboard != 0;
+    winapiPushMenuAnswer(command);
+    winapiMouseDown(1, x, y);
+    winapiMouseUp(1, x, y);
+    winapiPumpMessages();
+    // The module keeps the layout to itself; the one chosen is known from the choice.
+    if (session_.engine->softKeyboard == 0)
+        softLayout_ = -1;
+    else if (command >= CMD_LAYOUT_FIRST && command <= CMD_LAYOUT_LAST)
+        softLayout_ = static_cast<int>(command - CMD_LAYOUT_FIRST);
+    else if (!wasOn)
+        softLayout_ = -1;
+}
+
+std::vector<std::pair<unsigned, std::string>> ModuleHost::softLayouts() const {
+    std::vector<std::pair<unsigned, std::string>> layouts;
+    if (!isOpen()) return layouts;
+    HMENU bar = LoadMenuA(reinterpret_cast<HINSTANCE>(session_.ime.module), MAKEINTRESOURCEA(IDM_SOFT_LAYOUTS));
+    HMENU menu = bar != nullptr ? GetSubMenu(bar, 0) : nullptr;
+    for (int i = 0; menu != nullptr && i < GetMenuItemCount(menu); ++i) {
+        const UINT id = GetMenuItemID(menu, i);
+        char name[128] = {};
+        if (id < CMD_LAYOUT_FIRST || id > CMD_LAYOUT_LAST || GetMenuStringA(menu, i, name, sizeof name, MF_BYPOSITION) <= 0)
+            continue;
+        layouts.emplace_back(id, gbkToUtf8(name));
+    }
+    if (bar != nullptr) DestroyMenu(bar);
+    return layouts;
+}
+
+int ModuleHost::softLayout() const {
+    return isOpen() && session_.engine->softKeyboard != 0 ? softLayout_ : -1;
 }

@@ -10,6 +10,8 @@
 #include "moduleview.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 class ModuleHost {
 public:
@@ -31,6 +33,17 @@ public:
     Answer offer(HIMC context, const ModuleKey& key);
 
     ModuleView view() const;
+
+    // The status bar as a person uses it, on the focused context: a click on a button
+    // (0 Chinese/English, 2 punctuation, 3 width), a command of its menu, a soft-keyboard
+    // layout from the width button's right-click menu (CMD_LAYOUT_* or
+    // CMD_SOFT_KEYBOARD_OFF). A command that opens a dialog returns when it closes.
+    void clickStatusButton(HIMC context, int button);
+    void chooseMenuCommand(HIMC context, int command);
+    void chooseSoftLayout(HIMC context, unsigned command);
+    // The soft-keyboard layouts of the module's own menu: command and UTF-8 name.
+    std::vector<std::pair<unsigned, std::string>> softLayouts() const;
+    int softLayout() const;  // the layout last chosen while a soft keyboard is on, -1 for none
     const EngineContext* engine() const { return session_.engine; }
     const ModeState* modes() const { return session_.modes; }
     HostSession& session() { return session_; }
@@ -38,5 +51,7 @@ public:
 private:
     std::string resultString(HIMC context);
     HostSession session_;
+    bool statusButtonCentre(int button, int& x, int& y) const;
     HIMC focused_ = nullptr;
+    int softLayout_ = -1;
 };

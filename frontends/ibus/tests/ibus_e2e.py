@@ -196,8 +196,64 @@ def run(tmp):
     expected += "www.baidu.com"
     expect("web address [bd1", expected)
 
+    # The status bar's properties, chosen as the desktop's menu chooses them.
+    def choose(name, state=1):
+        marks = open(log_file).read().count("property ")
+        with open(text_file + ".property", "w") as f:
+            f.write(f"{name} {state}\n")
+        os.kill(app.pid, signal.SIGHUP)
+        wait_for("the property " + name, lambda: open(log_file).read().count("property ") > marks, 10)
+        time.sleep(0.3)
+
+    choose("qx.chinese")  # English: letters pass through
+    keys("x", "y")
+    expected += "xy"
+    expect("property Chinese/English to English", expected)
+    choose("qx.chinese")
+    choose("qx.mode.wubi")  # from the address mode, through the module's own i5
+    keys("k", "h", "k", "space")
+    expected += "中"
+    expect("property 五笔 then khk Space", expected)
+    choose("qx.width", 1)  # full width: a digit typed while idle is a full-width one
+    keys("7")
+    expected += "７"
+    expect("property full width then 7", expected)
+    choose("qx.width", 0)
+    keys("7")
+    expected += "7"
+    expect("property half width then 7", expected)
+
+    # A dialog of the module as a desktop window: 关于 from the menu, pictured, closed with Esc.
+    def dialog_windows(title):
+        found = subprocess.run(["xdotool", "search", "--name", title], env=env, capture_output=True, text=True)
+        return found.stdout.split()
+
+    dialog_shot = shot.replace(".png", "-dialog.png")
+    if os.path.exists(dialog_shot):
+        os.remove(dialog_shot)
+    choose("qx.dialog.about")
+    try:
+        window = wait_for("the about dialog's window", lambda: dialog_windows("关于"), 10)[0]
+        time.sleep(0.5)
+        os.kill(app.pid, signal.SIGUSR2)
+        wait_for("the dialog's screenshot", lambda: os.path.exists(dialog_shot), 10)
+        subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=True, timeout=10)
+        keys("Escape")
+        wait_for("the about dialog to close", lambda: not dialog_windows("关于"), 10)
+        print("ok: 关于 shown as a desktop window and closed with Esc")
+    except TimeoutError as e:
+        failures.append(str(e))
+        print("FAILED: " + failures[-1])
+    # The keyboard back to the entry (a click would move its caret), its context focused again.
+    entry_window = dialog_windows("^qxentry$")[0]
+    subprocess.run(["xdotool", "windowfocus", "--sync", entry_window], env=env, check=True, timeout=10)
+    time.sleep(0.5)
+    keys("k", "h", "k", "space")
+    expected += "中"
+    expect("typing goes on after the dialog", expected)
+
     report_latency(log_file, rounds)
-    shutil.copy(log_file, os.path.join(OUT, "ibus-e2e-app.log"))
+    shutil.copy(log_file, os.path.join(OUT, "ibus-e2e-events.log"))
 
 
 def report_latency(log_file, rounds):
