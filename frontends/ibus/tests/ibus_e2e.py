@@ -223,6 +223,16 @@ def run(tmp):
     expected += "7"
     expect("property half width then 7", expected)
 
+    # A soft keyboard from the width button's menu: its layout types the keys; off again.
+    choose("qx.soft.2")  # Russian: the A key is л
+    keys("a")
+    expected += "л"
+    expect("property soft keyboard (Russian) then a", expected)
+    choose("qx.soft.off")
+    keys("k", "h", "k", "space")
+    expected += "中"
+    expect("property soft keyboard off then khk Space", expected)
+
     # A dialog of the module as a desktop window: 关于 from the menu, pictured, closed with Esc.
     def dialog_windows(title):
         found = subprocess.run(["xdotool", "search", "--name", title], env=env, capture_output=True, text=True)
