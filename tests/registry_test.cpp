@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <sys/stat.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -335,6 +336,24 @@ TEST_F(Registry, ProgramsWritingAtOnceLoseNoChange) {
     HKEY machine;
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Race", 0, KEY_READ, &machine),
               ERROR_FILE_NOT_FOUND);   // the roots are separate trees
+}
+
+TEST_F(Registry, AChangeThatChangesNothingWritesNothing) {
+    HKEY key = create("Software\\Same");
+    setDword(key, "Value", 7);
+    struct stat before {};
+    ASSERT_EQ(stat((home + "/registry.txt").c_str(), &before), 0);
+    // Each save replaces the file with a new one; none here.
+    create("Software\\Same");
+    setDword(key, "Value", 7);
+    struct stat after {};
+    ASSERT_EQ(stat((home + "/registry.txt").c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    // A real change is saved.
+    setDword(key, "Value", 8);
+    ASSERT_EQ(stat((home + "/registry.txt").c_str(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino);
+    EXPECT_NE(fileText().find("Value"), std::string::npos);
 }
 
 }  // namespace

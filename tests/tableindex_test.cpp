@@ -173,3 +173,22 @@ TEST(TableIndex, NoIndexWithoutAHeader) {
     EXPECT_FALSE(buildPackedIndex(CodeTable{bytes, sizeof bytes}, index));
     EXPECT_FALSE(buildPackedIndex(CodeTable{}, index));
 }
+
+TEST(TableIndex, ATableLeftForItsFirstLookupIsIndexedThen) {
+    CodeTables tables;
+    tables.MB4 = libraryTable("Qxmb.dll", "MB4");
+    tables.WBMB = libraryTable("Dede.dll", "WBMB");
+    ASSERT_NE(tables.MB4.data, nullptr);
+    const CodeTable plain = tables.MB4;
+    indexCodeTablesWhenUsed(tables);
+    EXPECT_EQ(tables.MB4.index, nullptr);
+    const Result first = look(tables.MB4, "ab");
+    ASSERT_NE(tables.MB4.index, nullptr);
+    EXPECT_EQ(tables.WBMB.index, nullptr);  // not looked up yet
+    EXPECT_TRUE(first == look(plain, "ab"));
+    for (const char* code : {"a", "abc", "kkkk", "zz"}) EXPECT_EQ(differences(plain, tables.MB4, code), 0);
+    // A slot emptied before its first lookup gets no index of the table it held.
+    tables.WBMB = CodeTable{};
+    look(tables.WBMB, "a");
+    EXPECT_EQ(tables.WBMB.index, nullptr);
+}

@@ -137,7 +137,7 @@ void loadCodeTables() {
                                                 data ? static_cast<uint32_t>(SizeofResource(library, found)) : 0};
         }
         codeTables.tablesMissing = 0;
-        indexCodeTables(codeTables);
+        indexCodeTablesWhenUsed(codeTables);
     } else {
         EndOpenDialogs();
         for (const TableResource& entry : tableResources) codeTables.*entry.table = CodeTable{};

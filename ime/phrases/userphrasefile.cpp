@@ -7,6 +7,8 @@
 #include <vector>
 
 void createUserFile(const char* path) {
+    // A start that finds its files opens none of them for writing.
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return;
     // Opening for reading first and writing when that fails would truncate a file that
     // exists but cannot be read just now: append mode creates it and never cuts it.
     if (FILE* file = std::fopen(path, "a")) std::fclose(file);

@@ -16,9 +16,9 @@ struct UserPhraseLine {
     size_t length;
 };
 
-// Makes sure the user file at path exists: a missing one is created empty, an existing
-// one is left exactly as it is (opened for appending, never truncated). A file that can
-// be neither is skipped.
+// Makes sure the user file at path exists: a missing one is created empty (opened for
+// appending, which never truncates), an existing one is not opened at all. A file that
+// can be neither is skipped.
 void createUserFile(const char* path);
 
 // Reads the next whole line (without its newline or a carriage return before it).

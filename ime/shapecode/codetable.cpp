@@ -187,7 +187,7 @@ void scanPackedBucket(const CodeTable* table, Lookup& lookup, int& state) {
     const uint32_t bucketStart = static_cast<uint32_t>(start), bucketEnd = static_cast<uint32_t>(end);
 
     RecordScan scan(table, lookup, state);
-    const PackedIndex* index = table->index;
+    const PackedIndex* index = packedIndexOf(table);
     if (!index || index->first[TABLE_BUCKETS * INDEX_SECOND_LETTERS] != index->deltas.size()) {
         walkBucket(scan, bucketStart, bucketEnd, bucketEnd);
     } else if (length == 1) {

@@ -11,6 +11,14 @@ namespace {
 // One index for each packed table slot; a reload overwrites them.
 PackedIndex indexStore[5];
 
+// A table slot whose index is to be built on its first lookup, and the table it held then.
+struct Pending {
+    CodeTable* slot = nullptr;
+    const unsigned char* data = nullptr;
+    uint32_t size = 0;
+};
+Pending pending[5];
+
 uint32_t readU32(const unsigned char* b) {
     return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
 }
@@ -80,10 +88,31 @@ bool buildPackedIndex(const CodeTable& table, PackedIndex& index) {
 }
 
 void indexCodeTables(CodeTables& tables) {
+    indexCodeTablesWhenUsed(tables);
+    for (const Pending& table : pending)
+        if (table.slot) packedIndexOf(table.slot);
+}
+
+void indexCodeTablesWhenUsed(CodeTables& tables) {
     CodeTable* packedTables[] = {&tables.MB1, &tables.MB4, &tables.XCZMB, &tables.YCZMB, &tables.WBMB};
     static_assert(std::size(packedTables) == std::size(indexStore));
     for (size_t i = 0; i < std::size(packedTables); ++i) {
         CodeTable& table = *packedTables[i];
-        table.index = table.data && buildPackedIndex(table, indexStore[i]) ? &indexStore[i] : nullptr;
+        table.index = nullptr;
+        pending[i] = table.data ? Pending{&table, table.data, table.size} : Pending{};
     }
+}
+
+const PackedIndex* packedIndexOf(const CodeTable* table) {
+    if (table->index) return table->index;
+    for (size_t i = 0; i < std::size(pending); ++i) {
+        Pending& waiting = pending[i];
+        // Only the slot itself, still holding the table it was given: a slot emptied or
+        // loaded again since has nothing waiting.
+        if (waiting.slot != table || waiting.data != table->data || waiting.size != table->size) continue;
+        waiting.slot->index = buildPackedIndex(*table, indexStore[i]) ? &indexStore[i] : nullptr;
+        waiting = Pending{};
+        return table->index;
+    }
+    return nullptr;
 }

@@ -1,6 +1,7 @@
-// Which records of a packed table carry each first and second letter, found once when the
-// table is loaded, so that a lookup of two letters or more visits only the records that
-// can match instead of walking the whole bucket. The table stays as it is, used in place.
+// Which records of a packed table carry each first and second letter, found once for each
+// loaded table (at load, or at its first lookup), so that a lookup of two letters or more
+// visits only the records that can match instead of walking the whole bucket. The table
+// stays as it is, used in place.
 #pragma once
 
 #include "shapecode/codetable.h"
@@ -33,6 +34,15 @@ bool buildPackedIndex(const CodeTable& table, PackedIndex& index);
 // and five-stroke tables) into storage of this file and points each table at its own;
 // a table without an index is walked whole.
 void indexCodeTables(CodeTables& tables);
+
+// The same, each table's index built on the table's first lookup (packedIndexOf) rather
+// than now: start-up does not pay for the tables a session never types in.
+void indexCodeTablesWhenUsed(CodeTables& tables);
+
+// The index of table: its own, or the one built now when table is a slot given to
+// indexCodeTablesWhenUsed that still holds the same table and has none yet; null when it
+// has none (the lookup walks the bucket).
+const PackedIndex* packedIndexOf(const CodeTable* table);
 
 // Size in bytes of an index.
 inline size_t packedIndexSize(const PackedIndex& index) {

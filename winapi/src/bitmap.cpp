@@ -6,6 +6,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <memory>
+#include <vector>
 
 namespace screen {
 
@@ -145,6 +148,38 @@ std::shared_ptr<Surface> decodeDib(const unsigned char* data, size_t size, bool 
 
 using namespace screen;
 
+namespace {
+
+// A resource bitmap as decoded last time: windows paint the same pictures again and again.
+struct DecodedPicture {
+    std::vector<unsigned char> bytes;  // the packed DIB, compared whole: a module loaded
+    bool map3d = false;                // later may put other bytes at the same address
+    int bitsPixel = 0;
+    std::shared_ptr<const Surface> surface;
+};
+
+// The decoded picture of a packed DIB, decoded now when none of the last few is the same;
+// null when it does not decode.
+const DecodedPicture* decodedPicture(const unsigned char* data, size_t size, bool map3d) {
+    static DecodedPicture kept[8];
+    static size_t next = 0;
+    for (const DecodedPicture& picture : kept)
+        if (picture.surface && picture.map3d == map3d && picture.bytes.size() == size &&
+            std::memcmp(picture.bytes.data(), data, size) == 0)
+            return &picture;
+    DecodedPicture picture;
+    picture.surface = decodeDib(data, size, map3d, picture.bitsPixel);
+    if (!picture.surface) return nullptr;
+    picture.bytes.assign(data, data + size);
+    picture.map3d = map3d;
+    DecodedPicture& slot = kept[next];
+    next = (next + 1) % std::size(kept);
+    slot = std::move(picture);
+    return &slot;
+}
+
+}  // namespace
+
 HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int, int, UINT flags) {
     if (type != IMAGE_BITMAP || !name) return nullptr;
     std::vector<unsigned char> file;
@@ -169,7 +204,14 @@ HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int, int, U
         if (!data) return nullptr;
     }
     GdiObject o(Kind::Bitmap);
-    o.bitmap = decodeDib(data, size, (flags & LR_LOADMAP3DCOLORS) != 0, o.bitsPixel);
+    const bool map3d = (flags & LR_LOADMAP3DCOLORS) != 0;
+    if (flags & LR_LOADFROMFILE) {
+        o.bitmap = decodeDib(data, size, map3d, o.bitsPixel);
+    } else if (const DecodedPicture* picture = decodedPicture(data, size, map3d)) {
+        // Every load is a bitmap of its own, which its owner may draw into.
+        o.bitmap = std::make_shared<Surface>(*picture->surface);
+        o.bitsPixel = picture->bitsPixel;
+    }
     if (!o.bitmap) return nullptr;
     return addObject(o);
 }

@@ -230,6 +230,8 @@ private:
 
 bool writeTree() {
     std::string text = formatTree();
+    // A change that leaves the file's text as it is saves nothing: no write, no flush.
+    if (loadedStamp.size != -1 && text == loadedText) return true;
     std::string path = registryPath();
     std::string temp = path + ".tmp." + std::to_string(getpid());
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
