@@ -262,6 +262,38 @@ def run(tmp):
     expected += "中"
     expect("typing goes on after the dialog", expected)
 
+    # 我的个性: Space on the focused check box (a key through the typist), then a click on
+    # 确定 (the mouse handed back at the dialog's own coordinates); one setting changes.
+    def settings():
+        out = subprocess.run([BIN + "/qxreg", "query", "HKLM\\Software\\QX"], env=env, capture_output=True)
+        return sorted(line for line in out.stdout.decode("utf-8", "replace").splitlines() if "REG_DWORD" in line)
+
+    before = settings()
+    choose("qx.dialog.settings")
+    try:
+        window = wait_for("the settings dialog's window", lambda: dialog_windows("我的个性"), 10)[0]
+        subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=True, timeout=10)
+        time.sleep(0.3)
+        keys("space")
+        geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=env,
+                                  capture_output=True, text=True).stdout
+        g = dict(line.split("=") for line in geometry.split())
+        x0, y0, w, h = int(g["X"]), int(g["Y"]), int(g["WIDTH"]), int(g["HEIGHT"])
+        # 确定 stands at 55..88 x 162..176 of the dialog's 179 x 183 units, below a caption.
+        frame, caption = 3, 18
+        x = x0 + frame + round(71.5 / 179 * (w - 2 * frame))
+        y = y0 + frame + caption + round(169 / 183 * (h - 2 * frame - caption))
+        subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], env=env, check=True)
+        wait_for("the settings dialog to close", lambda: not dialog_windows("我的个性"), 10)
+        after = settings()
+        changed = [a for a, b in zip(after, before) if a != b]
+        if len(after) != len(before) or len(changed) != 1:
+            raise TimeoutError(f"one setting should change: before {before}, after {after}")
+        print(f"ok: 我的个性 ticked with Space and closed with a click on 确定: {changed[0].split()[0]}")
+    except TimeoutError as e:
+        failures.append(str(e))
+        print("FAILED: " + failures[-1])
+
     report_latency(log_file, rounds)
     shutil.copy(log_file, os.path.join(OUT, "ibus-e2e-events.log"))
 
