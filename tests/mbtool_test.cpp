@@ -224,6 +224,18 @@ TEST(MbtoolLibrary, VerifyNamesTheFirstFault) {
     EXPECT_NE(std::string::npos, out.find("offset 0x")) << out;
 }
 
+TEST(MbtoolLibrary, VerifyRefusesASyllableGivenTwice) {
+    // Two headers of "a" one after the other: the builder never writes this, and a dump of
+    // it could not be built again.
+    const std::string bytes = "11a       \xB0\xA1\xB0\xA2" "11a       \xB0\xA3" "33";
+    const std::string bin = writeScratchFile("twice.bin", bytes), dll = scratch("twice.dll");
+    std::string out, err;
+    ASSERT_EQ(0, runMbtool("pe --machine x64 " + dll + " PYMB=" + bin + " --mark QX_40", nullptr, &err)) << err;
+    EXPECT_EQ(1, runMbtool("verify " + dll, &out));
+    EXPECT_NE(std::string::npos, out.find("table PYMB: offset 0x10")) << out;
+    EXPECT_NE(std::string::npos, out.find("syllable a given again")) << out;
+}
+
 TEST(MbtoolLookup, AnswersForEveryFormat) {
     std::string out;
     ASSERT_EQ(0, runMbtool("lookup " + library("packed", "MB4", kPacked) + " MB4 khk", &out));

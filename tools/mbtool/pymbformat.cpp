@@ -100,6 +100,9 @@ bool decodePymbTable(std::span<const uint8_t> table, std::vector<TableEntry>& en
             std::string syllable(reinterpret_cast<const char*>(&table[at + 2]), kSyllable);
             syllable.erase(syllable.find_last_not_of(' ') + 1);
             if (!validSyllable(syllable)) return fail(at + 2, "syllable is not 1 to 8 letters a-z");
+            // The builder writes each syllable once; a second header of it is no table it made.
+            for (const TableEntry& e : entries)
+                if (e.code == syllable) return fail(at + 2, "syllable " + syllable + " given again");
             if (!entries.empty() && entries.back().code[0] != syllable[0]) {
                 if (lettersDone.find(syllable[0]) != std::string::npos)
                     return fail(at, "syllables of one letter are not grouped together");
