@@ -122,8 +122,8 @@ struct KillTally {
 // random delay of up to a few saves, rounds times. After every kill each watched file must
 // be one of its versions, byte for byte. A save that reports failure ends its writer,
 // which the test reports. writers > 1 runs that many writers at once, each from its own
-// point of the cycle, killed one after another. start, when given, puts the files where
-// the cycle starts before each round.
+// point of the cycle, killed one after another. start puts the files where the cycle
+// starts before each round; save(0) moves them on from there.
 KillTally killWritersAtRandom(const std::vector<Watched>& files, const std::string& dir,
                               const std::function<bool(int)>& save, int rounds, int writers = 1,
                               const std::function<void()>& start = nullptr) {
@@ -409,13 +409,15 @@ TEST(CrashSafety, PhraseBackupsAndRestoresLeaveEveryFileOldOrNew) {
     writeFile(backup, readFile(first[0]));
     KillTally tally = killWritersAtRandom(
         {{backup, {readFile(first[0]), readFile(second[0])}}}, backups,
-        [&](int i) { return copyUserFile((i % 2 ? first : second)[0].c_str(), backup.c_str()); }, 120);
+        [&](int i) { return copyUserFile((i % 2 ? first : second)[0].c_str(), backup.c_str()); }, 120, 1,
+        [&] { copyUserFile(first[0].c_str(), backup.c_str()); });
     report("user phrase backup", tally);
     expectEveryVersionSeen(tally);
 
     // Restore: the four files replaced from one set, then from the other.
-    tally = killWritersAtRandom(watched, users,
-                                [&](int i) { return replaceUserFiles(i % 2 ? first : second, targets) == 4; }, 120);
+    tally = killWritersAtRandom(
+        watched, users, [&](int i) { return replaceUserFiles(i % 2 ? first : second, targets) == 4; }, 120, 1,
+        [&] { replaceUserFiles(first, targets); });
     report("user phrase restore", tally);
     expectEveryVersionSeen(tally);
 
@@ -441,13 +443,13 @@ TEST(CrashSafety, WebListSavesAndMergesLeaveTheOldOrTheNewFile) {
         return saveWebList(WEB_PERSONAL_LIST) == 1;
     };
     KillTally tally = killWritersAtRandom({{path, {savedA, savedB}}}, system,
-                                          [&](int i) { return saveList(i % 2 ? b : a); }, 150);
+                                          [&](int i) { return saveList(i % 2 ? a : b); }, 150, 1, [&] { saveList(a); });
     report("web list save", tally);
     expectEveryVersionSeen(tally);
 
     // Two processes saving the list at once, as two programs with the module loaded may.
     tally = killWritersAtRandom({{path, {savedA, savedB}}}, system,
-                                [&](int i) { return saveList(i % 2 ? b : a); }, 100, 2);
+                                [&](int i) { return saveList(i % 2 ? a : b); }, 100, 2, [&] { saveList(a); });
     report("web list save, two writers", tally);
 
     // A merge from a backup folder, saved; then the list as it was, saved.
@@ -462,13 +464,13 @@ TEST(CrashSafety, WebListSavesAndMergesLeaveTheOldOrTheNewFile) {
     ASSERT_EQ(saveWebList(WEB_PERSONAL_LIST), 1);
     const std::string merged = readFile(path);
     const auto mergeOrRevert = [&](int i) {
-        if (i % 2 == 0) return saveList(a);
+        if (i % 2 == 1) return saveList(a);
         winapiPushFolderAnswer(folder.c_str());
         WebMergeOutcome added;
         return mergeWebList(WEB_PERSONAL_LIST, nullptr, &added) == 1 && added.added == 26 * 8 &&
                saveWebList(WEB_PERSONAL_LIST) == 1;
     };
-    tally = killWritersAtRandom({{path, {savedA, merged}}}, system, mergeOrRevert, 120);
+    tally = killWritersAtRandom({{path, {savedA, merged}}}, system, mergeOrRevert, 120, 1, [&] { saveList(a); });
     report("web list merge", tally);
     expectEveryVersionSeen(tally);
 
