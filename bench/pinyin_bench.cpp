@@ -1,7 +1,10 @@
 // Pinyin mode through the IME interface: whole sentences typed as their letters, then
 // Space for the first row again and again until the sentence is delivered. Prints the
-// cost of a key (median and p99) and how many sentences came out as expected, with and
-// without a user phrase file that learns while typing.
+// cost of a key (median and p99) and how many sentences came out as expected: without a
+// user phrase file, with one that learns while typing (starting empty), and with a full
+// one of 1,999 lines (every key reads it; nothing more is learned). The sentences are the
+// shared file's and, as a check that the tables are not tuned to one file, our own
+// (bench/pinyin_sentences_own.txt).
 //
 // The typed line holds 26 bytes. When a letter is refused because the line is full, the
 // typist does what a person does: takes back the syllable it was typing, converts and
@@ -32,10 +35,14 @@ struct Sentence {
     std::string expected;  // GBK
 };
 
-std::vector<Sentence> loadSentences() {
-    std::vector<Sentence> sentences;
+std::string sharedSentences() {
     const char* shared = std::getenv("QX_SHARED_DIR");
-    std::ifstream file(std::string(shared ? shared : QX_SHARED_DIR) + "/bench/pinyin_sentences.txt");
+    return std::string(shared ? shared : QX_SHARED_DIR) + "/bench/pinyin_sentences.txt";
+}
+
+std::vector<Sentence> loadSentences(const std::string& path) {
+    std::vector<Sentence> sentences;
+    std::ifstream file(path);
     std::string line;
     while (std::getline(file, line)) {
         auto tab = line.find('\t');
@@ -57,7 +64,36 @@ CodeTable libraryTable(const char* library, const char* name) {
     return {static_cast<const unsigned char*>(data), static_cast<uint32_t>(SizeofResource(module, resource))};
 }
 
-void selectPinyinMode(bool learning) {
+enum class PhraseFile { none, learning, full };
+
+// A full learned-phrase file, as a user's grows over time: 1,999 lines of initials codes of
+// four to seven letters and phrases of as many characters of GB2312's first level, in a
+// fixed pseudo-random order. (Random phrases under two or three initials would stand first
+// under most of the sentences' syllables and hide the tables' phrases; the speed is the
+// same, since every key reads the whole file.)
+void writeFullPhraseFile(const char* path) {
+    FILE* file = std::fopen(path, "wb");
+    if (!file) return;
+    uint32_t seed = 1999;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    for (int line = 0; line < 1999; ++line) {
+        const uint32_t n = 4 + next(4);
+        char code[9] = "        ";
+        std::string phrase;
+        for (uint32_t i = 0; i < n; ++i) {
+            code[i] = static_cast<char>('a' + next(26));
+            phrase += static_cast<char>(0xB0 + next(0x28));
+            phrase += static_cast<char>(0xA1 + next(0x5E));
+        }
+        std::fprintf(file, "%s%s\r\n", code, phrase.c_str());
+    }
+    std::fclose(file);
+}
+
+void selectPinyinMode(PhraseFile phrases) {
     const CodeTables tables = codeTables;
     resetProcessState();
     codeTables = tables;
@@ -65,10 +101,11 @@ void selectPinyinMode(bool learning) {
     engineContext.chineseMode = 1;
     engineRequest(ZOZ_RESET, 1);
     modes.pinyinMode = 1;
-    if (learning) {
+    if (phrases != PhraseFile::none) {
         setUserPhraseFile("PYCZ.rt");
         std::remove(modes.userPhraseFile);  // the host maps the path; a missing file is empty
-        if (FILE* f = std::fopen(modes.userPhraseFile, "w")) std::fclose(f);
+        if (phrases == PhraseFile::full) writeFullPhraseFile(modes.userPhraseFile);
+        else if (FILE* f = std::fopen(modes.userPhraseFile, "w")) std::fclose(f);
     }
 }
 
@@ -144,59 +181,80 @@ size_t matchingCharacters(const std::string& got, const std::string& want) {
     return same;
 }
 
-void runSentences(benchmark::State& state, bool learning) {
+struct Accuracy {
+    size_t whole = 0, sentences = 0, characters = 0, charactersWanted = 0;
+};
+
+// Types every sentence of one file; the times of its keys go to times.
+Accuracy typeFile(const std::vector<Sentence>& sentences, PhraseFile phrases, std::vector<double>& times, bool show) {
+    selectPinyinMode(phrases);
+    Typist typist;
+    Accuracy a;
+    a.sentences = sentences.size();
+    for (const Sentence& s : sentences) {
+        const size_t before = typist.committed.size();
+        typist.typeSentence(s.keys);
+        const std::string got = typist.committed.substr(before);
+        a.whole += got == s.expected ? 1 : 0;
+        a.characters += matchingCharacters(got, s.expected);
+        a.charactersWanted += s.expected.size() / 2;
+        if (show && got != s.expected) {
+            std::string gotUtf8, wantUtf8;
+            gbkToUtf8(got, gotUtf8);
+            gbkToUtf8(s.expected, wantUtf8);
+            std::printf("%s: got %s want %s\n", s.keys.c_str(), gotUtf8.c_str(), wantUtf8.c_str());
+        }
+    }
+    times.insert(times.end(), typist.times.begin(), typist.times.end());
+    return a;
+}
+
+void runSentences(benchmark::State& state, PhraseFile phrases) {
     codeTables.PYMB = libraryTable("pymb.dll", "PYMB");
     codeTables.PYCZ = libraryTable("pymb.dll", "PYCZ");
     if (!codeTables.PYMB.data || !codeTables.PYCZ.data) {
         state.SkipWithError("pymb.dll is not built next to the benchmark");
         return;
     }
-    const auto sentences = loadSentences();
-    if (sentences.empty()) {
+    const auto shared = loadSentences(sharedSentences());
+    const auto own = loadSentences(std::string(QX_SOURCE_DIR) + "/bench/pinyin_sentences_own.txt");
+    if (shared.empty()) {
         state.SkipWithError("pinyin_sentences.txt was not found (set QX_SHARED_DIR)");
         return;
     }
     std::vector<double> times;
-    size_t whole = 0, characters = 0, charactersWanted = 0;
+    Accuracy onShared, onOwn;
     bool first = true;
     for (auto _ : state) {
-        selectPinyinMode(learning);
-        Typist typist;
-        whole = characters = charactersWanted = 0;
-        for (const Sentence& s : sentences) {
-            const size_t before = typist.committed.size();
-            typist.typeSentence(s.keys);
-            const std::string got = typist.committed.substr(before);
-            whole += got == s.expected ? 1 : 0;
-            characters += matchingCharacters(got, s.expected);
-            charactersWanted += s.expected.size() / 2;
-            if (first && std::getenv("QX_BENCH_DEBUG") && got != s.expected) {
-                std::string gotUtf8, wantUtf8;
-                gbkToUtf8(got, gotUtf8);
-                gbkToUtf8(s.expected, wantUtf8);
-                std::printf("%s: got %s want %s\n", s.keys.c_str(), gotUtf8.c_str(), wantUtf8.c_str());
-            }
-        }
-        times = typist.times;
+        times.clear();
+        const bool show = first && std::getenv("QX_BENCH_DEBUG");
+        onShared = typeFile(shared, phrases, times, show);
+        onOwn = typeFile(own, phrases, times, show);
         first = false;
     }
     const Stats s = summarise(times);
-    const char* label = learning ? "pinyin, learning on" : "pinyin, learning off";
+    const char* label = phrases == PhraseFile::none       ? "pinyin, no phrase file"
+                        : phrases == PhraseFile::learning ? "pinyin, learning from an empty file"
+                                                          : "pinyin, phrase file of 1,999 lines";
     state.counters["keys"] = static_cast<double>(times.size());
     state.counters["median_ns"] = s.median;
     state.counters["p99_ns"] = s.p99;
-    state.counters["sentences_whole"] = static_cast<double>(whole);
-    std::printf("%s: %zu keys, median %.1f us, p99 %.1f us per key; %zu of %zu sentences whole, "
-                "%zu of %zu characters in place\n",
-                label, times.size(), s.median / 1000, s.p99 / 1000, whole, sentences.size(), characters,
-                charactersWanted);
+    state.counters["sentences_whole"] = static_cast<double>(onShared.whole);
+    std::printf("%s: %zu keys, median %.1f us, p99 %.1f us per key\n"
+                "  shared sentences: %zu of %zu whole, %zu of %zu characters in place\n"
+                "  own sentences:    %zu of %zu whole, %zu of %zu characters in place\n",
+                label, times.size(), s.median / 1000, s.p99 / 1000, onShared.whole, onShared.sentences,
+                onShared.characters, onShared.charactersWanted, onOwn.whole, onOwn.sentences, onOwn.characters,
+                onOwn.charactersWanted);
 }
 
-void BM_PinyinSentences(benchmark::State& state) { runSentences(state, false); }
-void BM_PinyinSentencesLearning(benchmark::State& state) { runSentences(state, true); }
+void BM_PinyinSentences(benchmark::State& state) { runSentences(state, PhraseFile::none); }
+void BM_PinyinSentencesLearning(benchmark::State& state) { runSentences(state, PhraseFile::learning); }
+void BM_PinyinSentencesFullPhraseFile(benchmark::State& state) { runSentences(state, PhraseFile::full); }
 
 }  // namespace
 
 BENCHMARK(BM_PinyinSentences)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PinyinSentencesLearning)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PinyinSentencesFullPhraseFile)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK_MAIN();

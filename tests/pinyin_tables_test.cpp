@@ -65,6 +65,13 @@ TEST_F(PinyinTables, SyllableLookupsAnswerAsTheScan) {
         }
     }
     EXPECT_EQ(found, typed.size() - 5);  // all but i, u, v, zz and shuangx begin a syllable
+
+    // Whole syllables: exactly the table's own.
+    const std::set<std::string> own(all.begin(), all.end());
+    for (const std::string& s : typed) {
+        ASSERT_EQ(wholeSyllableScan(&pymb, s.c_str()), own.count(s) > 0) << s;
+        ASSERT_EQ(wholeSyllableIndexed(&pymb, s.c_str()), own.count(s) > 0) << s;
+    }
 }
 
 TEST_F(PinyinTables, PhraseLookupsAnswerAsTheScan) {
@@ -101,12 +108,18 @@ TEST_F(PinyinTables, PhraseLookupsAnswerAsTheScan) {
         for (size_t i = 0; i < typing.size() && i < PINYIN_SYLLABLES_MAX; ++i)
             std::strncpy(list[i + 1], typing[i].c_str(), 30);
         const int count = static_cast<int>(std::min<size_t>(typing.size() + 1, PINYIN_SYLLABLES_MAX));
+        // As the engine types them: the syllables of two letters or more that the syllable
+        // table has fit only themselves; and all as abbreviations.
+        uint32_t whole = 0;
+        for (int i = 0; i < count; ++i)
+            if (std::strlen(list[i]) >= 2 && wholeSyllableIndexed(&pymb, list[i])) whole |= 1u << i;
         for (int first : {0, 1})
             for (int limit : {11, 21}) {
                 if (limit == 21 && !longPage) continue;
+                const TypedSyllables typed{list, first, count, n % 2 ? whole : 0u};
                 scan[0] = indexed[0] = '\0';
-                lookupPhrasesScan(&pycz, {list, first, count}, limit, scan.data(), scan.size());
-                lookupPhrasesIndexed(&pycz, {list, first, count}, limit, indexed.data(), indexed.size());
+                lookupPhrasesScan(&pycz, typed, limit, scan.data(), scan.size());
+                lookupPhrasesIndexed(&pycz, typed, limit, indexed.data(), indexed.size());
                 ASSERT_STREQ(scan.data(), indexed.data()) << typing[0] << " from " << first;
                 ++compared;
                 nonEmpty += scan[0] != '\0';

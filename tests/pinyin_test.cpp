@@ -123,6 +123,46 @@ TEST_F(Pinyin, CommaSeparatesBetweenLettersAndIsAMarkElsewhere) {
     EXPECT_EQ(typed(","), "，");
 }
 
+TEST_F(Pinyin, ASyllableTypedWholeFitsOnlyItselfAnAbbreviationWhatItBegins) {
+    // xi xian 嬉仙 is a phrase; xi xi typed whole is not its pinyin.
+    typed("xixi");
+    EXPECT_EQ(line(), "xi xi");
+    EXPECT_EQ(row(0), "西");
+    EXPECT_EQ(c.rowMore, 6);  // the characters of xi and of the syllables it begins
+    // Initials, or a whole syllable and an initial, find it.
+    typed("{Esc}{Enter}xx");
+    EXPECT_EQ(line(), "x x");
+    EXPECT_EQ(row(0), "嬉仙");
+    typed("{Esc}{Enter}xix");
+    EXPECT_EQ(row(0), "嬉仙");
+    // A one-letter syllable (o, e, a) is an initial too.
+    typed("{Esc}{Enter}zhongg");
+    EXPECT_EQ(row(0), "中国");
+}
+
+TEST_F(Pinyin, AFinalGOrNMovesToAVowelThatCannotContinueItsSyllable) {
+    codeTables.PYMB = buildTable(
+        "a\t啊\ne\t饿\ngong\t工\nguo\t国\nmin\t民\nming\t明\nnan\t南\nni\t你\no\t哦\nxi\t西\nxia\t下\nxian\t先\n"
+        "xiang\t想\nzhong\t中\n",
+        "pymb");
+    typed("mingong");
+    EXPECT_EQ(line(), "min gong");
+    EXPECT_EQ(c.caret, 8);
+    EXPECT_EQ(row(0), "民");
+    typed("{Esc}{Enter}xiango");
+    EXPECT_EQ(line(), "xian go");
+    typed("{Esc}{Enter}xiana");
+    EXPECT_EQ(line(), "xia na");
+    // What would stay is no syllable (zhon), or g with the vowel begins none (ga): as before.
+    typed("{Esc}{Enter}zhongo");
+    EXPECT_EQ(line(), "zhong o");
+    typed("{Esc}{Enter}xianga");
+    EXPECT_EQ(line(), "xiang a");
+    // Inside the line a letter that continues nothing is refused, as before.
+    typed("{Esc}{Enter}ming{Left}o");
+    EXPECT_EQ(line(), "ming");
+}
+
 TEST_F(Pinyin, RowsListPhrasesLongestFirstThenCharacters) {
     typed("zhongguoren");
     EXPECT_EQ(line(), "zhong guo ren");

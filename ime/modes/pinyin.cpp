@@ -8,6 +8,7 @@
 #include "modes/pinyintables.h"
 #include "modes/webaddress.h"
 #include "phrases/userphrasefile.h"
+#include "phrases/userphrasestore.h"
 #include "phrases/userphrases.h"
 #include "shapecode/codetable.h"
 #include "shapecode/lookuplist.h"
@@ -16,14 +17,10 @@
 #include "ui/ui.h"
 #include "webaddr/weblists.h"
 
-#if __has_include("phrases/userphrasestore.h")
-#include "phrases/userphrasestore.h"
-#define QX_HAVE_PHRASE_STORE 1
-#endif
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 PinyinState pinyin;
@@ -223,6 +220,17 @@ void checkSyllable(EngineContext* c, int i, char* out) {
     else checkSyllableIndexed(syllableTable(), syllable(c, i), out, PINYIN_LIST_SIZE);
 }
 
+bool wholeSyllable(const char* s) {
+    return pinyin.scanTables ? wholeSyllableScan(syllableTable(), s) : wholeSyllableIndexed(syllableTable(), s);
+}
+
+bool beginsSyllable(const char* s) {
+    char first[8] = "";
+    if (pinyin.scanTables) checkSyllableScan(syllableTable(), s, first, sizeof first);
+    else checkSyllableIndexed(syllableTable(), s, first, sizeof first);
+    return first[0] != '\0';
+}
+
 void lookupSyllableChars(EngineContext* c, int i, char* out) {
     if (i < 0 || i >= SYLLABLE_LIST_ENTRIES) return;
     const int limit = c->rowFirst + 10;
@@ -233,9 +241,18 @@ void lookupSyllableChars(EngineContext* c, int i, char* out) {
 void lookupPhrases(EngineContext* c) {
     const uint32_t converted = convertedCount(c), count = syllableCount(c);
     if (converted >= count || count > SYLLABLE_LIST_ENTRIES) return;
+    // Which typed syllables are whole syllables of "PYMB": those fit only themselves. One
+    // letter never counts (n, e, o are syllables too, yet a lone letter is an initial).
+    uint32_t whole = 0;
+    for (uint32_t i = converted; i < count; ++i) {
+        const char* s = syllable(c, static_cast<int>(i));
+        if (strnlen(s, ENTRY_SIZE) < 2) continue;
+        if (pinyin.scanTables ? wholeSyllableScan(syllableTable(), s) : wholeSyllableIndexed(syllableTable(), s))
+            whole |= 1u << i;
+    }
     modes.pinyinPhraseRequest = 1;
     const CodeTable* table = currentCodeTable();
-    TypedSyllables typed{c->syllables, static_cast<int>(converted), static_cast<int>(count)};
+    TypedSyllables typed{c->syllables, static_cast<int>(converted), static_cast<int>(count), whole};
     const int limit = c->rowFirst + 11;
     if (pinyin.scanTables) lookupPhrasesScan(table, typed, limit, pinyin.candidateList, PINYIN_LIST_SIZE);
     else lookupPhrasesIndexed(table, typed, limit, pinyin.candidateList, PINYIN_LIST_SIZE);
@@ -354,14 +371,9 @@ void learnPhrase(EngineContext* c, const char* text) {
     if (letters == 0 || phrase.empty() || phrase.size() != 2 * letters) return;
     char phraseText[PINYIN_LEARNED_BYTES_MAX + 1] = "";
     std::memcpy(phraseText, phrase.data(), phrase.size());
-#ifdef QX_HAVE_PHRASE_STORE
     const int use = countCodeUse(modes.userPhraseFile, code, phraseText);
     if (use < 0 || use >= CODE_PHRASES_MAX) return;
     addUserPhrase(modes.userPhraseFile, phraseText, code);
-#else
-    (void)phraseText;  // learning waits for the phrase store
-    (void)code;
-#endif
 }
 
 // Delivers the converted sentence: the choices joined.
@@ -484,6 +496,29 @@ bool enterWebMode(EngineContext* c, uint32_t ch) {
     return true;
 }
 
+// A vowel after a syllable ending in g or n, when it cannot continue that syllable: the
+// g or n more often begins the next syllable (min gong, xi nan) than ends its own before
+// a syllable of a lone vowel (ming o ng), so it moves over when what stays is a syllable
+// and it begins one with the vowel. Only at the end of the line and on syllables not yet
+// converted. Returns whether it moved.
+bool moveFinalConsonant(EngineContext* c, char vowel) {
+    if (!std::strchr("aeiou", vowel)) return false;
+    const char* l = line(c);
+    const int length = lineLength(c);
+    const char* last = std::find(std::make_reverse_iterator(l + length), std::make_reverse_iterator(l), SEPARATOR).base();
+    const int letters = static_cast<int>(l + length - last);
+    if (letters < 2 || c->caret != length || (l[length - 1] != 'g' && l[length - 1] != 'n')) return false;
+    if (convertedCount(c) > static_cast<uint32_t>(syllableAtCaret(c))) return false;
+    char stays[ENTRY_SIZE] = "", moves[3] = {l[length - 1], vowel, '\0'};
+    std::memcpy(stays, last, static_cast<size_t>(std::min<int>(letters - 1, ENTRY_SIZE - 1)));
+    if (!wholeSyllable(stays) || !beginsSyllable(moves)) return false;
+    deleteBeforeCaret(c);
+    insertAtCaret(c, SEPARATOR);
+    insertAtCaret(c, moves[0]);
+    insertAtCaret(c, vowel);
+    return true;
+}
+
 // A letter that continues no syllable of the table is taken back, or placed as the start
 // of a new syllable, or kept alone when it began one.
 void separate(EngineContext* c, uint32_t ch) {
@@ -498,6 +533,7 @@ void separate(EngineContext* c, uint32_t ch) {
         insertAtCaret(c, SEPARATOR);
     } else if (caret == lineLength(c)) {
         deleteBeforeCaret(c);
+        if (moveFinalConsonant(c, static_cast<char>(ch))) return;
         insertAtCaret(c, SEPARATOR);
         insertAtCaret(c, static_cast<char>(ch));
     } else {

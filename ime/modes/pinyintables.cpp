@@ -118,11 +118,17 @@ PhraseRecord parseRecord(const char* record) {
 }
 
 // A record qualifies when it has from one to as many syllables as are left unconverted
-// and each typed syllable begins the record's syllable in its place.
+// and each typed syllable fits the record's syllable in its place: equals it when typed
+// whole, begins it otherwise. ("ni" must not take 年 of nian: a prefix is an
+// abbreviation only when it is not a syllable itself.)
 bool qualifies(const PhraseRecord& record, const TypedSyllables& typed) {
     if (record.phrase.empty() || record.count < 1 || record.count > typed.count - typed.first) return false;
-    for (int j = 0; j < record.count; ++j)
-        if (!syllableMatches(record.syllables[j], bounded(typed.list[typed.first + j], 31))) return false;
+    for (int j = 0; j < record.count; ++j) {
+        const int i = typed.first + j;
+        const std::string_view syllable = bounded(typed.list[i], 31);
+        const bool whole = i < 32 && (typed.whole >> i & 1u);
+        if (whole ? record.syllables[j] != syllable : !syllableMatches(record.syllables[j], syllable)) return false;
+    }
     return true;
 }
 
@@ -297,6 +303,22 @@ void checkSyllableScan(const CodeTable* table, const char* syllable, char* out, 
         });
 }
 
+bool wholeSyllableScan(const CodeTable* table, const char* syllable) {
+    std::string_view typed = bounded(syllable, 31);
+    if (!table || !table->data || typed.empty() || !isLetter(typed[0])) return false;
+    uint32_t offset;
+    if (!findSyllableGroup(table, typed[0], offset)) return false;
+    bool found = false;
+    walkSyllableGroup(
+        table, offset, typed[0],
+        [&](std::string_view name) {
+            found = name == typed;
+            return !found;
+        },
+        [](const char*) { return true; });
+    return found;
+}
+
 void lookupSyllableCharsScan(const CodeTable* table, const char* syllable, int limit, char* out, size_t outSize) {
     std::string_view typed = bounded(syllable, 31);
     if (!table || !table->data || typed.empty() || !isLetter(typed[0])) return;
@@ -359,6 +381,13 @@ void checkSyllableIndexed(const CodeTable* table, const char* syllable, char* ou
         list.append(std::string_view(index->chars[header.firstChar], 2), " ");
         return;
     }
+}
+
+bool wholeSyllableIndexed(const CodeTable* table, const char* syllable) {
+    std::string_view typed = bounded(syllable, 31);
+    if (!table || !table->data || typed.empty() || !isLetter(typed[0])) return false;
+    const auto& group = syllableIndexFor(table)->groups[typed[0] - 'a'];
+    return std::any_of(group.begin(), group.end(), [&](const SyllableHeader& h) { return h.name == typed; });
 }
 
 void lookupSyllableCharsIndexed(const CodeTable* table, const char* syllable, int limit, char* out,

@@ -22,16 +22,21 @@ constexpr size_t PYCZ_FIELD_SIZE = 30;
 constexpr size_t PYMB_SYLLABLE_SIZE = 8;
 
 // The typed syllables a phrase lookup fits: entries first .. count-1 of list (each at
-// most 30 bytes, zero-terminated).
+// most 30 bytes, zero-terminated). A syllable typed whole (bit i of whole for entry i)
+// fits only a record syllable equal to it; any other fits every record syllable it
+// begins, as abbreviations are typed.
 struct TypedSyllables {
     const char (*list)[31];
     int first;  // convertedCount
     int count;  // syllableCount
+    uint32_t whole = 0;
 };
 
 // First character of the first syllable of table that equals syllable or begins with it,
 // appended to out; nothing when there is none (an empty syllable finds nothing).
 void checkSyllableScan(const CodeTable* table, const char* syllable, char* out, size_t outSize);
+// Whether the table has a header for exactly this syllable.
+bool wholeSyllableScan(const CodeTable* table, const char* syllable);
 // Characters of syllable, then those of longer syllables that begin with it; gathering
 // stops after the header at which more than limit characters are counted.
 void lookupSyllableCharsScan(const CodeTable* table, const char* syllable, int limit, char* out, size_t outSize);
@@ -43,6 +48,7 @@ void lookupPhrasesScan(const CodeTable* table, const TypedSyllables& typed, int 
 // The same three answers from the index of the table (built on first use, rebuilt when a
 // different table is given).
 void checkSyllableIndexed(const CodeTable* table, const char* syllable, char* out, size_t outSize);
+bool wholeSyllableIndexed(const CodeTable* table, const char* syllable);
 void lookupSyllableCharsIndexed(const CodeTable* table, const char* syllable, int limit, char* out,
                                 size_t outSize);
 void lookupPhrasesIndexed(const CodeTable* table, const TypedSyllables& typed, int limit, char* out,

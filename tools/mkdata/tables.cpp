@@ -301,20 +301,18 @@ std::string syllableSource(const Lexicon& lex) {
 }
 
 // The pinyin engine gathers the first few records of a letter that fit the typed
-// syllables and shows them longest first; Space takes the first of the longest. A typed
-// syllable fits every record syllable it begins, so "wo xi" fits 我想 (wo xiang) as well
-// as the words of "wo xi" itself. So within each letter the longer words come first (a
-// crowd of short ones never pushes the longest out of the gathered few), and within one
-// length by weight, except that a word never stands before a word whose pinyin begins
-// each of its syllables: whoever types a pinyin in full gets its own words first, and
-// abbreviations still find the most frequent word. Listed offensive words close the letter.
+// syllables and shows them longest first; Space takes the first of the longest. So within
+// each letter the longer words come first (a crowd of short ones never pushes the longest
+// out of the gathered few), and within one length the most frequent first: a syllable
+// typed whole fits only itself, so the words of one pinyin compete among themselves, and
+// abbreviations get the most frequent word of all those they begin. Listed offensive
+// words close the letter.
 std::string pinyinPhraseSource(const Lexicon& lex) {
     struct Entry {
         std::string pinyin;
         const Word* word;
         bool offensive;
         size_t letters;
-        double rank;  // the weight, lowered below every word it must follow
     };
     std::vector<Entry> list;
     for (const Word* w : wordsIn(lex, lex.sets.gbkSet)) {
@@ -324,44 +322,14 @@ std::string pinyinPhraseSource(const Lexicon& lex) {
             pinyin += (pinyin.empty() ? "" : " ") + s;
             letters += s.size();
         }
-        if (pinyin.size() <= 30) list.push_back({pinyin, w, lex.offensive.count(w->text) > 0, letters, w->weight});
-    }
-    // Ranks from the shortest pinyins up, so a word's prefixes are ranked before it.
-    std::vector<size_t> byLetters(list.size());
-    for (size_t i = 0; i < list.size(); ++i) byLetters[i] = i;
-    std::stable_sort(byLetters.begin(), byLetters.end(),
-                     [&](size_t a, size_t b) { return list[a].letters < list[b].letters; });
-    std::unordered_map<std::string, std::vector<size_t>> byPinyin;
-    for (size_t i = 0; i < list.size(); ++i) byPinyin[list[i].pinyin].push_back(i);
-    for (size_t i : byLetters) {
-        Entry& e = list[i];
-        const std::vector<std::string>& syllables = e.word->syllables;
-        // Every pinyin whose syllables begin this word's, one letter count per syllable.
-        std::vector<size_t> cut(syllables.size(), 1);
-        while (true) {
-            std::string prefix;
-            bool whole = true;
-            for (size_t j = 0; j < syllables.size(); ++j) {
-                prefix += (j ? " " : "") + syllables[j].substr(0, cut[j]);
-                whole = whole && cut[j] == syllables[j].size();
-            }
-            if (!whole)
-                if (auto found = byPinyin.find(prefix); found != byPinyin.end())
-                    for (size_t r : found->second)
-                        if (list[r].word->text.size() == e.word->text.size()) e.rank = std::min(e.rank, list[r].rank);
-            size_t j = 0;
-            while (j < cut.size() && cut[j] == syllables[j].size()) cut[j++] = 1;
-            if (j == cut.size()) break;
-            ++cut[j];
-        }
+        if (pinyin.size() <= 30) list.push_back({pinyin, w, lex.offensive.count(w->text) > 0, letters});
     }
     std::stable_sort(list.begin(), list.end(), [](const Entry& a, const Entry& b) {
         if (a.pinyin[0] != b.pinyin[0]) return a.pinyin[0] < b.pinyin[0];
         if (a.offensive != b.offensive) return b.offensive;
         if (a.word->text.size() != b.word->text.size()) return a.word->text.size() > b.word->text.size();
-        if (a.rank != b.rank) return a.rank > b.rank;
-        if (a.letters != b.letters) return a.letters < b.letters;
         if (a.word->weight != b.word->weight) return a.word->weight > b.word->weight;
+        if (a.letters != b.letters) return a.letters < b.letters;
         return a.pinyin < b.pinyin;
     });
     std::set<std::pair<std::string, std::u32string>> seen;
