@@ -29,6 +29,7 @@ void compareLookups(const CodeTable& pymb, const CodeTable& pycz, const EngineCo
         checkSyllableScan(&pymb, c.syllables[i], scan, sizeof scan);
         checkSyllableIndexed(&pymb, c.syllables[i], indexed, sizeof indexed);
         same(scan, indexed);
+        if (wholeSyllableScan(&pymb, c.syllables[i]) != wholeSyllableIndexed(&pymb, c.syllables[i])) std::abort();
         for (int limit : {10, 40}) {
             scan[0] = indexed[0] = '\0';
             lookupSyllableCharsScan(&pymb, c.syllables[i], limit, scan, sizeof scan);
@@ -37,9 +38,12 @@ void compareLookups(const CodeTable& pymb, const CodeTable& pycz, const EngineCo
         }
     }
     const int count = static_cast<int>(syllableCount(const_cast<EngineContext*>(&c)));
+    uint32_t whole = 0;
+    for (int i = 0; i < count && i < SYLLABLE_LIST_ENTRIES; ++i)
+        if (wholeSyllableScan(&pymb, c.syllables[i])) whole |= 1u << i;
     for (int first = 0; first < count; ++first) {
         scan[0] = indexed[0] = '\0';
-        TypedSyllables typed{c.syllables, first, count};
+        TypedSyllables typed{c.syllables, first, count, first % 2 ? whole : 0u};
         lookupPhrasesScan(&pycz, typed, 11, scan, sizeof scan);
         lookupPhrasesIndexed(&pycz, typed, 11, indexed, sizeof indexed);
         same(scan, indexed);

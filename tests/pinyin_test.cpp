@@ -142,7 +142,7 @@ TEST_F(Pinyin, ASyllableTypedWholeFitsOnlyItselfAnAbbreviationWhatItBegins) {
 
 TEST_F(Pinyin, AFinalGOrNMovesToAVowelThatCannotContinueItsSyllable) {
     codeTables.PYMB = buildTable(
-        "a\t啊\ne\t饿\ngong\t工\nguo\t国\nmin\t民\nming\t明\nnan\t南\nni\t你\no\t哦\nxi\t西\nxia\t下\nxian\t先\n"
+        "a\t啊\ne\t饿\ngong\t工\nguo\t国\nhan\t汉\nhang\t行\nmin\t民\nming\t明\nnan\t南\nni\t你\no\t哦\nxi\t西\nxia\t下\nxian\t先\n"
         "xiang\t想\nzhong\t中\n",
         "pymb");
     typed("mingong");
@@ -153,6 +153,9 @@ TEST_F(Pinyin, AFinalGOrNMovesToAVowelThatCannotContinueItsSyllable) {
     EXPECT_EQ(line(), "xian go");
     typed("{Esc}{Enter}xiana");
     EXPECT_EQ(line(), "xia na");
+    // u, which begins no syllable, is kept when it takes the g along.
+    typed("{Esc}{Enter}hanguo");
+    EXPECT_EQ(line(), "han guo");
     // What would stay is no syllable (zhon), or g with the vowel begins none (ga): as before.
     typed("{Esc}{Enter}zhongo");
     EXPECT_EQ(line(), "zhong o");

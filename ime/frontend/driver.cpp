@@ -72,10 +72,6 @@ struct MessageWriter {
     }
 };
 
-// The context whose key is being translated: an engine's own Chinese/English switch
-// acts on it.
-HIMC translatingContext = nullptr;
-
 bool phraseDialogOpen() { return windows.userPhraseDialog != nullptr; }
 
 bool rowModes() { return modes.pinyinMode || modes.webMode; }
@@ -460,8 +456,8 @@ void toggleChinese(HIMC hIMC, const char* message) {
 }
 
 void switchChineseForKey() {
-    readConversionStatus(translatingContext);
-    toggleChinese(translatingContext, engineContext.chineseMode ? ctrlToEnglishMessage : ctrlToChineseMessage);
+    readConversionStatus(frontEnd.translatingContext);
+    toggleChinese(frontEnd.translatingContext, engineContext.chineseMode ? ctrlToEnglishMessage : ctrlToChineseMessage);
 }
 
 extern "C" UINT WINAPI ImeToAsciiEx(UINT uVirtKey, UINT uScanCode, CONST LPBYTE lpbKeyState,
@@ -494,8 +490,8 @@ extern "C" UINT WINAPI ImeToAsciiEx(UINT uVirtKey, UINT uScanCode, CONST LPBYTE 
         UINT count = out.count;
         if (TranslateSoftKey(key.ch, key.vk, lpbKeyState, lpTransBuf, &count)) return count;
     }
-    translatingContext = hIMC;
+    frontEnd.translatingContext = hIMC;
     const UINT written = translateKey(key, context.get(), out);
-    translatingContext = nullptr;
+    frontEnd.translatingContext = nullptr;
     return written;
 }

@@ -144,6 +144,7 @@ struct FrontEndState {
     DWORD conversionMode = 0;    // last values read with ImmGetConversionStatus
     DWORD sentenceMode = 0;
     EngineRequest* currentRequest = nullptr;  // the request engineCall serves
+    HIMC translatingContext = nullptr;  // the context whose key is being translated (engines' switches act on it)
 };
 extern FrontEndState frontEnd;
 

@@ -3,6 +3,7 @@
 
 #include "frontend/uiwindow.h"
 #include "modes/pinyin.h"
+#include "modes/pinyintables.h"
 #include "phrases/userphrasedialog.h"
 #include "shapecode/codetable.h"
 #include "shapecode/shapecode.h"
@@ -22,6 +23,7 @@ void resetProcessState() {
     lookupLists = {};
     startup = {};
     resetPinyinState();
+    releasePinyinIndexes();
     userPhraseDialog = {};
     webListFiles = {};
     resetUiState();

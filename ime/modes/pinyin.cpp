@@ -278,7 +278,7 @@ void findUserPhrases(EngineContext* c) {
     FILE* file = std::fopen(modes.userPhraseFile, "r");
     if (!file) return;
     // Hits by code length, each in file order, as many as the shared list could take.
-    static char hits[CODE_MAX][sizeof pinyin.userPhraseHits];
+    auto& hits = pinyin.userPhraseHitsByLength;
     for (size_t n = 0; n < codes; ++n) hits[n][0] = '\0';
     UserPhraseLine entry;
     while (readUserPhraseLine(file, entry)) {
@@ -520,24 +520,24 @@ bool moveFinalConsonant(EngineContext* c, char vowel) {
 }
 
 // A letter that continues no syllable of the table is taken back, or placed as the start
-// of a new syllable, or kept alone when it began one.
+// of a new syllable (taking a final g or n along, see above), or kept alone when it began
+// one. u begins no syllable: it stays only when it takes a g or n along (han gu).
 void separate(EngineContext* c, uint32_t ch) {
     if (pinyin.syllableProbe[0] != '\0' || !isLetter(ch)) return;
     const char* l = line(c);
     const int caret = c->caret;
-    if (ch == 'u') {
+    const bool beganSyllable = caret == 1 || (caret > 1 && l[caret - 2] == SEPARATOR);
+    if (!beganSyllable && caret == lineLength(c)) {
         deleteBeforeCaret(c);
-    } else if (caret == 1 || (caret > 1 && l[caret - 2] == SEPARATOR)) {
+        if (moveFinalConsonant(c, static_cast<char>(ch)) || ch == 'u') return;
+        insertAtCaret(c, SEPARATOR);
+        insertAtCaret(c, static_cast<char>(ch));
+    } else if (beganSyllable && ch != 'u') {
         deleteBeforeCaret(c);
         insertAtCaret(c, static_cast<char>(ch));
         insertAtCaret(c, SEPARATOR);
-    } else if (caret == lineLength(c)) {
-        deleteBeforeCaret(c);
-        if (moveFinalConsonant(c, static_cast<char>(ch))) return;
-        insertAtCaret(c, SEPARATOR);
-        insertAtCaret(c, static_cast<char>(ch));
     } else {
-        deleteBeforeCaret(c);
+        deleteBeforeCaret(c);  // refused
     }
 }
 

@@ -27,6 +27,7 @@ struct PinyinState {
     char hintChars[36000];      // characters of the syllable at the caret (row labels)
     char syllableProbe[36000];  // result of the syllable check
     char userPhraseHits[200];   // user phrases found by initials
+    char userPhraseHitsByLength[8][200];  // the same by code length while the file is read
     int32_t quoteToggle;        // 0: the next quote mark opens, 1: it closes
     int32_t symbolLine;         // which Shift symbol line comes next, 0 to 2
     // 1: lookups walk the tables instead of their indexes (tests compare the two).

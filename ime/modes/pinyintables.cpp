@@ -201,10 +201,24 @@ struct PhraseIndex {
     std::array<std::map<std::string_view, FirstSyllable>, 26> letters;
 };
 
-std::unique_ptr<SyllableIndex> syllableIndex;
-std::unique_ptr<PhraseIndex> phraseIndex;
+// Ordinal lists merged in table order.
+struct ListCursor {
+    const uint32_t* next;
+    const uint32_t* end;
+};
+
+// The lookups' process-wide record: the two indexes, built on first use and kept while
+// their tables are, and room reused from key to key. releasePinyinIndexes resets it.
+struct PinyinTableState {
+    std::unique_ptr<SyllableIndex> syllableIndex;
+    std::unique_ptr<PhraseIndex> phraseIndex;
+    std::vector<ListCursor> mergeHeap;
+    char longerChars[PINYIN_LIST_SIZE];  // characters of the syllables longer than the typed one
+};
+PinyinTableState pinyinTables;
 
 const SyllableIndex* syllableIndexFor(const CodeTable* table) {
+    std::unique_ptr<SyllableIndex>& syllableIndex = pinyinTables.syllableIndex;
     if (syllableIndex && syllableIndex->data == table->data && syllableIndex->size == table->size)
         return syllableIndex.get();
     auto index = std::make_unique<SyllableIndex>();
@@ -240,6 +254,7 @@ const SyllableIndex* syllableIndexFor(const CodeTable* table) {
 }
 
 const PhraseIndex* phraseIndexFor(const CodeTable* table) {
+    std::unique_ptr<PhraseIndex>& phraseIndex = pinyinTables.phraseIndex;
     if (phraseIndex && phraseIndex->data == table->data && phraseIndex->size == table->size)
         return phraseIndex.get();
     auto index = std::make_unique<PhraseIndex>();
@@ -268,14 +283,6 @@ const PhraseIndex* phraseIndexFor(const CodeTable* table) {
     phraseIndex = std::move(index);
     return phraseIndex.get();
 }
-
-// Ordinal lists merged in table order.
-struct ListCursor {
-    const uint32_t* next;
-    const uint32_t* end;
-};
-
-std::vector<ListCursor> mergeHeap;  // kept between keys: its room is reused
 
 }  // namespace
 
@@ -324,9 +331,9 @@ void lookupSyllableCharsScan(const CodeTable* table, const char* syllable, int l
     if (!table || !table->data || typed.empty() || !isLetter(typed[0])) return;
     uint32_t offset;
     if (!findSyllableGroup(table, typed[0], offset)) return;
-    static char side[PINYIN_LIST_SIZE];
+    char* side = pinyinTables.longerChars;
     side[0] = '\0';
-    ListWriter list(out, outSize), longer(side, sizeof side);
+    ListWriter list(out, outSize), longer(side, sizeof pinyinTables.longerChars);
     int counted = 0;
     enum { other, equal, beginning } kind = other;
     walkSyllableGroup(
@@ -395,9 +402,9 @@ void lookupSyllableCharsIndexed(const CodeTable* table, const char* syllable, in
     std::string_view typed = bounded(syllable, 31);
     if (!table || !table->data || typed.empty() || !isLetter(typed[0])) return;
     const SyllableIndex* index = syllableIndexFor(table);
-    static char side[PINYIN_LIST_SIZE];
+    char* side = pinyinTables.longerChars;
     side[0] = '\0';
-    ListWriter list(out, outSize), longer(side, sizeof side);
+    ListWriter list(out, outSize), longer(side, sizeof pinyinTables.longerChars);
     int counted = 0;
     for (const SyllableHeader& header : index->groups[typed[0] - 'a']) {
         if (counted > limit) break;
@@ -424,6 +431,7 @@ void lookupPhrasesIndexed(const CodeTable* table, const TypedSyllables& typed, i
     // Every record that can qualify is in one of these lists: its first syllable begins
     // with the first typed one, and it has one syllable or its second begins with the
     // second typed one.
+    std::vector<ListCursor>& mergeHeap = pinyinTables.mergeHeap;
     mergeHeap.clear();
     const auto& byFirst = index->letters[letter];
     for (auto f = byFirst.lower_bound(first); f != byFirst.end() && syllableMatches(f->first, first); ++f) {
@@ -453,7 +461,8 @@ void lookupPhrasesIndexed(const CodeTable* table, const TypedSyllables& typed, i
 }
 
 void releasePinyinIndexes() {
-    syllableIndex.reset();
-    phraseIndex.reset();
-    mergeHeap = {};
+    pinyinTables.syllableIndex.reset();
+    pinyinTables.phraseIndex.reset();
+    pinyinTables.mergeHeap = {};
+    pinyinTables.longerChars[0] = '\0';
 }

@@ -54,5 +54,6 @@ void lookupSyllableCharsIndexed(const CodeTable* table, const char* syllable, in
 void lookupPhrasesIndexed(const CodeTable* table, const TypedSyllables& typed, int limit, char* out,
                           size_t outSize);
 
-// Drops the indexes (their tables are going away).
+// Drops the indexes (their tables are going away) and the lookups' scratch room: the reset
+// of the lookups' record, which resetProcessState runs.
 void releasePinyinIndexes();
