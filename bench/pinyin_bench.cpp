@@ -18,12 +18,14 @@
 #include "gbktext.h"
 
 #include <benchmark/benchmark.h>
+#include <utime.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -71,9 +73,11 @@ enum class PhraseFile { none, learning, full };
 // fixed pseudo-random order. (Random phrases under two or three initials would stand first
 // under most of the sentences' syllables and hide the tables' phrases; the speed is the
 // same, since every key reads the whole file.)
-void writeFullPhraseFile(const char* path) {
-    FILE* file = std::fopen(path, "wb");
-    if (!file) return;
+std::string writeFullPhraseFile() {
+    const char* directory = std::getenv("TMPDIR");
+    std::string path = std::string(directory && directory[0] ? directory : "/tmp") + "/qx_pinyin_bench_phrases.rt";
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return "";
     uint32_t seed = 1999;
     auto next = [&seed](uint32_t n) {
         seed = seed * 1103515245u + 12345u;
@@ -91,6 +95,12 @@ void writeFullPhraseFile(const char* path) {
         std::fprintf(file, "%s%s\r\n", code, phrase.c_str());
     }
     std::fclose(file);
+    // Saved an hour before typing starts, as a user's file is: one written within the last
+    // two seconds is read again on every key (its time is too coarse to trust).
+    struct utimbuf earlier {};
+    earlier.actime = earlier.modtime = std::time(nullptr) - 3600;
+    utime(path.c_str(), &earlier);
+    return path;
 }
 
 void selectPinyinMode(PhraseFile phrases) {
@@ -101,11 +111,13 @@ void selectPinyinMode(PhraseFile phrases) {
     engineContext.chineseMode = 1;
     engineRequest(ZOZ_RESET, 1);
     modes.pinyinMode = 1;
-    if (phrases != PhraseFile::none) {
+    if (phrases == PhraseFile::learning) {
         setUserPhraseFile("PYCZ.rt");
         std::remove(modes.userPhraseFile);  // the host maps the path; a missing file is empty
-        if (phrases == PhraseFile::full) writeFullPhraseFile(modes.userPhraseFile);
-        else if (FILE* f = std::fopen(modes.userPhraseFile, "w")) std::fclose(f);
+        if (FILE* f = std::fopen(modes.userPhraseFile, "w")) std::fclose(f);
+    } else if (phrases == PhraseFile::full) {
+        const std::string path = writeFullPhraseFile();
+        copyText(modes.userPhraseFile, sizeof modes.userPhraseFile, path.c_str());
     }
 }
 

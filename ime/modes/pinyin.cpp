@@ -261,8 +261,8 @@ void lookupPhrases(EngineContext* c) {
 
 // User phrases whose code is the initials of the next n syllables, for n = 1, 2, ...:
 // shorter codes first. A phrase is listed only when it has exactly n characters, so a
-// choice never converts more syllables than were typed. The file is read once for all
-// the codes: a key must not read a long file eight times.
+// choice never converts more syllables than were typed. One walk over the file's lines
+// serves all the codes.
 void findUserPhrases(EngineContext* c) {
     const uint32_t converted = convertedCount(c), count = syllableCount(c);
     if (converted >= count || modes.userPhraseFile[0] == '\0') return;
@@ -275,20 +275,20 @@ void findUserPhrases(EngineContext* c) {
         initials[codes++] = initial;
     }
     if (codes == 0) return;
-    FILE* file = std::fopen(modes.userPhraseFile, "r");
-    if (!file) return;
     // Hits by code length, each in file order, as many as the shared list could take.
     auto& hits = pinyin.userPhraseHitsByLength;
     for (size_t n = 0; n < codes; ++n) hits[n][0] = '\0';
-    UserPhraseLine entry;
-    while (readUserPhraseLine(file, entry)) {
-        char code[CODE_MAX + 1];
-        const size_t n = userPhraseCode(entry, code, CODE_MAX, true);
-        if (n == 0 || n > codes || std::memcmp(code, initials, n) != 0) continue;
-        std::string_view phrase = userPhraseText(entry);
+    auto visit = [&](const UserPhraseEntry& entry) {
+        const std::string_view code = entry.letters(CODE_MAX);
+        const size_t n = code.size();
+        if (n == 0 || n > codes || code != std::string_view(initials, n)) return true;
+        const std::string_view phrase = entry.phrase();
         if (phrase.size() == 2 * n) ListWriter(hits[n - 1], sizeof hits[n - 1]).append(phrase, " ");
-    }
-    std::fclose(file);
+        return true;
+    };
+    // The file's lines as the phrase files keep them parsed: read again only when the file
+    // changed on disk.
+    forEachUserPhrase(modes.userPhraseFile, initials[0], true, visit);
     ListWriter found(pinyin.userPhraseHits, sizeof pinyin.userPhraseHits);
     for (size_t n = 0; n < codes; ++n)
         for (std::string_view rest(hits[n]); !rest.empty();) {
