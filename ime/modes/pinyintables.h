@@ -41,8 +41,8 @@ bool wholeSyllableScan(const CodeTable* table, const char* syllable);
 // stops after the header at which more than limit characters are counted.
 void lookupSyllableCharsScan(const CodeTable* table, const char* syllable, int limit, char* out, size_t outSize);
 // Phrases of the letter of the first unconverted syllable whose syllables the typed ones
-// begin, at most limit of them gathered in table order, appended longest first (4 bytes
-// and longer); nothing with fewer than two unconverted syllables.
+// fit (see TypedSyllables), at most limit of them gathered in table order, appended
+// longest first (4 bytes and longer); nothing with fewer than two unconverted syllables.
 void lookupPhrasesScan(const CodeTable* table, const TypedSyllables& typed, int limit, char* out, size_t outSize);
 
 // The same three answers from the index of the table (built on first use, rebuilt when a
