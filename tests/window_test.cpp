@@ -323,6 +323,22 @@ TEST_F(WindowTest, WorkAreaIsTheDesktopLessTheTaskbar) {
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 600);
 }
 
+TEST_F(WindowTest, DefaultSizeIsForOverlappedWindowsOnly) {
+    RECT r{};
+    HWND overlapped = CreateWindowExA(0, "TESTCLS", "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance(), nullptr);
+    ASSERT_TRUE(GetWindowRect(overlapped, &r));
+    EXPECT_GT(r.right - r.left, 0);
+    EXPECT_GT(r.bottom - r.top, 0);
+    HWND pop = popup(CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
+    ASSERT_TRUE(GetWindowRect(pop, &r));
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.right - r.left, 0);
+    EXPECT_EQ(r.bottom - r.top, 0);
+    DestroyWindow(pop);
+    DestroyWindow(overlapped);
+}
+
 TEST_F(WindowTest, TooltipShowsItsToolTextAfterTheInitialDelayAndForgetsDeletedTools) {
     HWND w = popup(100, 100, 60, 30);
     ShowWindow(w, SW_SHOWNA);

@@ -207,8 +207,11 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     if (parent && !child && !findWindow(parent)) return nullptr;
     if (x == CW_USEDEFAULT) x = y = 0;
     if (width == CW_USEDEFAULT) {
-        width = desktopWidth() / 2;
-        height = desktopHeight() / 2;
+        // As Windows does: a default size for an overlapped window only; a pop-up or child
+        // window (a tooltip, sized when it shows) starts empty.
+        const bool overlapped = (style & (WS_POPUP | WS_CHILD)) == 0;
+        width = overlapped ? desktopWidth() / 2 : 0;
+        height = overlapped ? desktopHeight() / 2 : 0;
     }
     auto owned = std::make_unique<Window>();
     Window* w = owned.get();
