@@ -27,18 +27,12 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
-// The source lines a dump of the records gives: one a record, PYMB one a character.
-bool sourceOf(const std::vector<TableEntry>& entries, bool perCharacter, std::vector<SourceLine>& lines) {
+// The source lines a dump of the records gives: one a record, the text in UTF-8 (a PYMB
+// record's characters on one line, which the builder takes one by one; none for a
+// header without characters).
+bool sourceOf(const std::vector<TableEntry>& entries, std::vector<SourceLine>& lines) {
     int number = 0;
     for (const TableEntry& e : entries) {
-        if (perCharacter) {
-            for (size_t i = 0; i + 1 < e.text.size(); i += 2) {
-                std::string utf8;
-                if (!gbkToUtf8(e.text.substr(i, 2), utf8)) return false;
-                lines.push_back({++number, e.code, utf8});
-            }
-            continue;
-        }
         std::string utf8;
         if (!gbkToUtf8(e.text, utf8)) return false;
         lines.push_back({++number, e.code, utf8});
@@ -74,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!decoded) return 0;
 
     std::vector<SourceLine> lines;
-    check(sourceOf(entries, format == 2, lines));
+    check(sourceOf(entries, lines));
     BuildOptions options;
     std::vector<uint8_t> rebuilt;
     std::string error;
