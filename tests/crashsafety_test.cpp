@@ -294,7 +294,7 @@ TEST(CrashSafety, RegistryFileIsOldOrNewWhereverItsWriterIsKilled) {
 
     // Each writer starts from a and saves b and a in turn until killed.
     const KillTally tally = killWritersAtRandom(
-        {{path, {v.a, v.b}}}, home, [](int i) { return setValue(payload(i % 2 ? 'a' : 'b')) == ERROR_SUCCESS; }, 100,
+        {{path, {v.a, v.b}}}, home, [](int i) { return setValue(payload(i % 2 ? 'a' : 'b')) == ERROR_SUCCESS; }, 60,
         1, [] { setValue(payload('a')); });
     report("registry", tally);
     expectEveryVersionSeen(tally);

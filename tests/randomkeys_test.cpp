@@ -288,7 +288,7 @@ TEST(RandomKeys, InvariantsHoldAfterEveryKeyInEveryMode) {
 
 TEST(RandomKeys, DialogsOpenedAmongTheKeysAndWindowsAgreeWithTheRecord) {
     std::mt19937 random(1209);
-    const int rounds = 9, keysPerRound = 1200;
+    const int rounds = 6, keysPerRound = 1000;
     const int commands[] = {CMD_USER_PHRASES, CMD_SETTINGS, CMD_WEB_ADDRESSES, CMD_ABOUT};
     int chosen = 0, keys = 0;
     char home[] = "/tmp/qx_randomkeys_XXXXXX";
