@@ -85,7 +85,7 @@ void loadList(int list) {
 // Replaces target by temporary in one step. Systems without the replacing move (Windows
 // 95 and 98) take the old file away first; the new one is whole by then.
 bool replaceFile(const char* temporary, const char* target) {
-    if (MoveFileExA(temporary, target, MOVEFILE_REPLACE_EXISTING)) return true;
+    if (MoveFileExA(temporary, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
     if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
     DeleteFileA(target);
     return MoveFileA(temporary, target) != 0;

@@ -127,6 +127,22 @@ bool copyThroughTemporary(const std::string& from, const std::string& to, bool r
     return ok;
 }
 
+bool syncPath(const std::string& path, int mode) {
+    int fd = ::open(path.c_str(), mode);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    int error = errno;
+    ::close(fd);
+    errno = error;
+    return ok;
+}
+
+std::string folderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 }  // namespace
 
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
@@ -139,7 +155,12 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
     const bool replace = (flags & MOVEFILE_REPLACE_EXISTING) != 0;
     // Windows never replaces a folder, even when asked to.
     if (replace && isDirectory(to)) return fail(EACCES);
+    // Write-through: the moved file's bytes reach the disk before its new name does, and
+    // the name before we return, so a power cut leaves the old file or the whole new one.
+    const bool writeThrough = (flags & MOVEFILE_WRITE_THROUGH) != 0;
+    if (writeThrough && !syncPath(from, O_RDONLY)) return fail(errno);
     int moved = replace ? ::rename(from.c_str(), to.c_str()) : renameNoReplace(from, to);
+    if (moved == 0 && writeThrough) syncPath(folderOf(to), O_RDONLY | O_DIRECTORY);
     if (moved != 0 && errno == EXDEV && (flags & MOVEFILE_COPY_ALLOWED)) {
         int error = 0;
         if (!copyThroughTemporary(from, to, replace, error)) return fail(error);
