@@ -3,6 +3,7 @@
 // lines are never cut in pieces, and a file that cannot be written stays as it was.
 #include "phrases/userphrasestore.h"
 
+#include <io.h>
 #include <windows.h>
 
 #include "phrases/userphrasefile.h"
@@ -57,6 +58,8 @@ bool writeTemporary(const std::string& temporary, const std::string& bytes) {
     if (file == nullptr) return false;
     bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     if (std::fflush(file) != 0 || std::ferror(file) != 0) ok = false;
+    // On the disk before the move that puts it in place.
+    if (ok && _commit(_fileno(file)) != 0) ok = false;
     if (std::fclose(file) != 0) ok = false;
     if (!ok) DeleteFileA(temporary.c_str());
     return ok;

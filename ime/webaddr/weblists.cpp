@@ -1,5 +1,6 @@
 #include "webaddr/weblists.h"
 
+#include <io.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -103,7 +104,8 @@ bool writeList(FILE* file, const WebList& list) {
             if (std::fwrite(block[i], 1, length, file) != length) return false;
         }
     }
-    return std::fflush(file) == 0 && !std::ferror(file);
+    // On the disk before the move that puts it in place.
+    return std::fflush(file) == 0 && !std::ferror(file) && _commit(_fileno(file)) == 0;
 }
 
 WebList mergeScratch;

@@ -155,10 +155,9 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
     const bool replace = (flags & MOVEFILE_REPLACE_EXISTING) != 0;
     // Windows never replaces a folder, even when asked to.
     if (replace && isDirectory(to)) return fail(EACCES);
-    // Write-through: the moved file's bytes reach the disk before its new name does, and
-    // the name before we return, so a power cut leaves the old file or the whole new one.
+    // Write-through: the new name is on the disk before we return. The file's own bytes
+    // are its writer's to commit before the move, as on Windows.
     const bool writeThrough = (flags & MOVEFILE_WRITE_THROUGH) != 0;
-    if (writeThrough && !syncPath(from, O_RDONLY)) return fail(errno);
     int moved = replace ? ::rename(from.c_str(), to.c_str()) : renameNoReplace(from, to);
     if (moved == 0 && writeThrough) syncPath(folderOf(to), O_RDONLY | O_DIRECTORY);
     if (moved != 0 && errno == EXDEV && (flags & MOVEFILE_COPY_ALLOWED)) {
