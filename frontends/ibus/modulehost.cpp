@@ -77,21 +77,7 @@ void ModuleHost::focusOut(HIMC context) {
     winapiPumpMessages();
 }
 
-std::string ModuleHost::resultString(HIMC context) {
-    std::string result;
-    INPUTCONTEXT* locked = ImmLockIMC(context);
-    if (locked == nullptr) return result;
-    const DWORD blockSize = ImmGetIMCCSize(locked->hCompStr);
-    auto* block = static_cast<const COMPOSITIONSTRING*>(ImmLockIMCC(locked->hCompStr));
-    if (block != nullptr) {
-        const DWORD offset = block->dwResultStrOffset, length = block->dwResultStrLen;
-        if (offset <= blockSize && length <= blockSize - offset)
-            result.assign(reinterpret_cast<const char*>(block) + offset, length);
-        ImmUnlockIMCC(locked->hCompStr);
-    }
-    ImmUnlockIMC(context);
-    return result;
-}
+std::string ModuleHost::resultString(HIMC context) { return resultStringOf(context); }
 
 ModuleHost::Answer ModuleHost::offer(HIMC context, const ModuleKey& key) {
     Answer answer;

@@ -148,9 +148,9 @@ char Typist::translatedCharacter(uint8_t vk) const {
     return ch;
 }
 
-std::string Typist::resultString() {
+std::string resultStringOf(HIMC context) {
     std::string result;
-    INPUTCONTEXT* locked = ImmLockIMC(context_);
+    INPUTCONTEXT* locked = ImmLockIMC(context);
     if (locked == nullptr) return result;
     const DWORD blockSize = ImmGetIMCCSize(locked->hCompStr);
     auto* block = static_cast<const COMPOSITIONSTRING*>(ImmLockIMCC(locked->hCompStr));
@@ -161,7 +161,7 @@ std::string Typist::resultString() {
             result.assign(reinterpret_cast<const char*>(block) + offset, length);
         ImmUnlockIMCC(locked->hCompStr);
     }
-    ImmUnlockIMC(context_);
+    ImmUnlockIMC(context);
     return result;
 }
 

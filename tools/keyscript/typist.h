@@ -76,6 +76,9 @@ struct EditField {
     void down();
 };
 
+// The result string a context's composition block holds, read only inside the block.
+std::string resultStringOf(HIMC context);
+
 class Typist {
 public:
     Typist(HIMC context, const TypistHooks& hooks);
@@ -88,7 +91,7 @@ private:
     KeyEvent keyDown(uint8_t vk, unsigned scan, bool rightShift);
     void applyMessages(KeyEvent& event);
     void applicationKeyDown(uint8_t vk);
-    std::string resultString();
+    std::string resultString() { return resultStringOf(context_); }
     char translatedCharacter(uint8_t vk) const;
 
     HIMC context_;
