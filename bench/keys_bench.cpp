@@ -20,6 +20,7 @@
 #include "shapecode/tableindex.h"
 
 #include "gbktext.h"
+#include "benchsupport.h"
 
 #include <sys/resource.h>
 #include <utime.h>
@@ -100,11 +101,7 @@ std::string writeUserPhraseFile() {
         std::fprintf(file, "%s %s\r\n", code, phrase.c_str());
     }
     std::fclose(file);
-    // Saved an hour before typing starts, as a user's file is: one written within the last
-    // two seconds is read again on every key (its time is too coarse to trust).
-    struct utimbuf earlier {};
-    earlier.actime = earlier.modtime = std::time(nullptr) - 3600;
-    utime(path.c_str(), &earlier);
+    dateAsSavedEarlier(path);
     return path;
 }
 
@@ -275,12 +272,6 @@ Run typeShapeCode(const Mode& mode, const std::vector<Unit>& units, const std::s
     }
     run.compared = units.size();
     return run;
-}
-
-double percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(v.size() * p))];
 }
 
 }  // namespace

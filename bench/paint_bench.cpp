@@ -9,6 +9,7 @@
 // five-stroke-painting.
 #include "hostsession.h"
 #include "keyscript.h"
+#include "benchsupport.h"
 
 #include <winapi_desktop.h>
 #include <winapi_host.h>
@@ -42,12 +43,6 @@ double threadCpuMs() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-double percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(v.size() * p))];
 }
 
 }  // namespace

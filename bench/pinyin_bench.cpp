@@ -16,6 +16,7 @@
 #include "shapecode/codetable.h"
 
 #include "gbktext.h"
+#include "benchsupport.h"
 
 #include <benchmark/benchmark.h>
 #include <utime.h>
@@ -95,11 +96,7 @@ std::string writeFullPhraseFile() {
         std::fprintf(file, "%s%s\r\n", code, phrase.c_str());
     }
     std::fclose(file);
-    // Saved an hour before typing starts, as a user's file is: one written within the last
-    // two seconds is read again on every key (its time is too coarse to trust).
-    struct utimbuf earlier {};
-    earlier.actime = earlier.modtime = std::time(nullptr) - 3600;
-    utime(path.c_str(), &earlier);
+    dateAsSavedEarlier(path);
     return path;
 }
 
