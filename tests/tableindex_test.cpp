@@ -4,6 +4,7 @@
 #include "shapecode/tableindex.h"
 
 #include "shapecode/packedrecord.h"
+#include "tablebuilder.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -58,13 +59,18 @@ struct Result {
     bool operator==(const Result& o) const {
         return exact == o.exact && completions == o.completions && units == o.units;
     }
+    bool operator!=(const Result& o) const { return !(*this == o); }
 };
 
-Result look(const CodeTable& table, const std::string& code) {
+// The lookup of code into lists that hold the given text beforehand (empty, as callers
+// give them), then the user phrases of userPhrases (null: none).
+Result look(const CodeTable& table, const std::string& code, const char* userPhrases = nullptr,
+            const char* completionsBefore = "", const char* exactBefore = "") {
     static char completions[COMPLETION_LIST_SIZE];
     static char exact[EXACT_LIST_SIZE];
-    completions[0] = exact[0] = '\0';
-    int units = lookupPacked(&table, nullptr, code.c_str(), completions, exact);
+    std::strcpy(completions, completionsBefore);
+    std::strcpy(exact, exactBefore);
+    int units = lookupPacked(&table, userPhrases, code.c_str(), completions, exact);
     return {exact, completions, units};
 }
 
@@ -115,6 +121,51 @@ TEST(TableIndex, IndexedLookupEqualsTheWalkOnTheRealTables) {
         for (const char* odd : {"a1", "ab!", "zzzzz", "", "A", "a b"}) differing += differences(plain, indexed, odd);
         EXPECT_EQ(differing, 0);
     }
+}
+
+TEST(TableIndex, KeptFirstLetterListsEqualTheWalk) {
+    // Every first letter looked up again and again, with user phrases after the table's and
+    // into lists that are not empty: each time what the walk gives, byte for byte.
+    const std::string userPhrases = tablebuilder::writeScratchFile(
+        "firstletter.rt", "a \xB0\xA1\xB0\xA1\nab \xB0\xA2\xB0\xA2\nz \xB0\xA3\xB0\xA3\nzz \xB0\xA4\xB0\xA4\n");
+    const struct {
+        const char* library;
+        const char* name;
+    } tables[] = {{"Qxmb.dll", "MB4"}, {"Qxmb.dll", "XCZMB"}, {"Dede.dll", "WBMB"}};
+    const std::string letters = "abcdefghijklmnopqrstuvwxyz;/";
+    int full = 0;
+    for (const auto& t : tables) {
+        SCOPED_TRACE(t.name);
+        const CodeTable plain = libraryTable(t.library, t.name);
+        ASSERT_NE(plain.data, nullptr);
+        PackedIndex index;
+        ASSERT_TRUE(buildPackedIndex(plain, index));
+        CodeTable indexed = plain;
+        indexed.index = &index;
+        EXPECT_EQ(firstLetterListsSize(index), 0u);
+        int differing = 0;
+        for (int round = 0; round < 3; ++round) {
+            for (char letter : letters) {
+                const std::string code(1, letter);
+                const Result walked = look(plain, code);
+                full += walked.units * 2 + 2 >= static_cast<int>(COMPLETION_LIST_SIZE) - 40;
+                differing += look(indexed, code) != walked;
+                differing += look(indexed, code, userPhrases.c_str()) != look(plain, code, userPhrases.c_str());
+                differing += look(indexed, code, nullptr, " x\xB0\xA1", "\xB0\xA2") !=
+                             look(plain, code, nullptr, " x\xB0\xA1", "\xB0\xA2");
+            }
+            if (round == 0) {
+                // Every bucket typed is kept, at most a completion list for each.
+                EXPECT_GT(firstLetterListsSize(index), 0u);
+                EXPECT_LE(firstLetterListsSize(index), TABLE_BUCKETS * (COMPLETION_LIST_SIZE + EXACT_LIST_SIZE));
+            }
+        }
+        EXPECT_EQ(differing, 0);
+        // Building the index again forgets what was kept.
+        ASSERT_TRUE(buildPackedIndex(plain, index));
+        EXPECT_EQ(firstLetterListsSize(index), 0u);
+    }
+    EXPECT_GT(full, 0);  // some bucket filled its list: a closed list is kept too
 }
 
 TEST(TableIndex, IndexedLookupEqualsTheWalkOnDamagedTables) {

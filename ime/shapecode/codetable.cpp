@@ -169,6 +169,29 @@ void visitGroup(RecordScan& scan, const PackedIndex& index, unsigned group, uint
     }
 }
 
+// The table part of a one-letter lookup into empty lists, kept, and given back: the same
+// bytes, terminators, closed flags and label state the walk left.
+void keepLists(const Lookup& lookup, int state, FirstLetterLists& kept) {
+    kept.completions.assign(lookup.completions.text, lookup.completions.length);
+    kept.completionsClosed = lookup.completions.closed;
+    kept.exact.assign(lookup.exact.text, lookup.exact.length);
+    kept.exactClosed = lookup.exact.closed;
+    kept.state = state;
+    kept.kept = true;
+}
+
+void copyKeptLists(const FirstLetterLists& kept, Lookup& lookup, int& state) {
+    // A list is never filled to its last byte (an entry needs room for the terminator),
+    // so each copy with its terminator fits.
+    std::memcpy(lookup.completions.text, kept.completions.c_str(), kept.completions.size() + 1);
+    lookup.completions.length = kept.completions.size();
+    lookup.completions.closed = kept.completionsClosed;
+    std::memcpy(lookup.exact.text, kept.exact.c_str(), kept.exact.size() + 1);
+    lookup.exact.length = kept.exact.size();
+    lookup.exact.closed = kept.exactClosed;
+    state = kept.state;
+}
+
 void scanPackedBucket(const CodeTable* table, Lookup& lookup, int& state) {
     const size_t length = lookup.length;
     const char* code = lookup.typed;
@@ -186,15 +209,28 @@ void scanPackedBucket(const CodeTable* table, Lookup& lookup, int& state) {
     if (start >= end) return;
     const uint32_t bucketStart = static_cast<uint32_t>(start), bucketEnd = static_cast<uint32_t>(end);
 
-    RecordScan scan(table, lookup, state);
     const PackedIndex* index = packedIndexOf(table);
     if (!index || index->first[TABLE_BUCKETS * INDEX_SECOND_LETTERS] != index->deltas.size()) {
+        RecordScan scan(table, lookup, state);
         walkBucket(scan, bucketStart, bucketEnd, bucketEnd);
     } else if (length == 1) {
-        // The whole bucket, but its exact entries (no second letter) all lie before
-        // exactEnd: past it, a full completion list ends the walk.
-        walkBucket(scan, bucketStart, bucketEnd, index->exactEnd[bucket]);
+        // Lists kept from an earlier walk serve a lookup that starts as that walk did.
+        FirstLetterLists& kept = index->firstLetter[bucket];
+        const bool fresh = lookup.completions.length == 0 && !lookup.completions.closed &&
+                           lookup.exact.length == 0 && !lookup.exact.closed && state == 0;
+        if (fresh && kept.kept) {
+            copyKeptLists(kept, lookup, state);
+            return;
+        }
+        {
+            // The whole bucket, but its exact entries (no second letter) all lie before
+            // exactEnd: past it, a full completion list ends the walk.
+            RecordScan scan(table, lookup, state);
+            walkBucket(scan, bucketStart, bucketEnd, index->exactEnd[bucket]);
+        }
+        if (fresh) keepLists(lookup, state, kept);
     } else {
+        RecordScan scan(table, lookup, state);
         const unsigned group = static_cast<unsigned>(bucket) * INDEX_SECOND_LETTERS + packed::letterValue(code[1]);
         visitGroup(scan, *index, group, bucketStart, bucketEnd);
     }

@@ -37,6 +37,7 @@ bool buildPackedIndex(const CodeTable& table, PackedIndex& index) {
     std::memset(index.first, 0, sizeof index.first);
     std::memset(index.exactEnd, 0, sizeof index.exactEnd);
     index.deltas.clear();
+    for (FirstLetterLists& lists : index.firstLetter) lists = FirstLetterLists{};
     if (!table.data || table.size < TABLE_HEADER_SIZE) return false;
     const size_t budget = table.size / 4;
     uint32_t offsets[TABLE_BUCKETS + 1];

@@ -7,7 +7,21 @@
 #include "shapecode/codetable.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
+
+// What the table part of a lookup of one letter gives, kept from its first walk: a
+// one-letter code lists its whole bucket (up to the completion list's size), which no index
+// can shorten, and every first letter typed would otherwise walk it again. Copied out only
+// into empty lists, as the walk itself would have started.
+struct FirstLetterLists {
+    bool kept = false;
+    std::string completions;
+    bool completionsClosed = false;
+    std::string exact;
+    bool exactClosed = false;
+    int state = 0;  // the exact list's label state after the table part
+};
 
 // Second-letter values of the packed format: 0 for none, 1-28 for the code letters.
 constexpr int INDEX_SECOND_LETTERS = 29;
@@ -23,6 +37,9 @@ struct PackedIndex {
     uint32_t first[TABLE_BUCKETS * INDEX_SECOND_LETTERS + 1];
     uint32_t exactEnd[TABLE_BUCKETS];
     std::vector<uint8_t> deltas;
+    // Filled by the lookups as each first letter is first typed (at most the completion
+    // list's size for each bucket); emptied whenever the index is built again.
+    mutable FirstLetterLists firstLetter[TABLE_BUCKETS];
 };
 
 // Fills index for table, walking its records exactly as the lookup does. False (and the
@@ -44,7 +61,12 @@ void indexCodeTablesWhenUsed(CodeTables& tables);
 // has none (the lookup walks the bucket).
 const PackedIndex* packedIndexOf(const CodeTable* table);
 
-// Size in bytes of an index.
+// Size in bytes of an index, and of the first-letter lists it keeps so far.
 inline size_t packedIndexSize(const PackedIndex& index) {
     return sizeof index.first + sizeof index.exactEnd + index.deltas.size();
+}
+inline size_t firstLetterListsSize(const PackedIndex& index) {
+    size_t size = 0;
+    for (const FirstLetterLists& lists : index.firstLetter) size += lists.completions.size() + lists.exact.size();
+    return size;
 }
