@@ -255,3 +255,36 @@ TEST(Gdi, BitBltMatchesAPixelByPixelCopy) {
 }
 
 }  // namespace
+
+TEST(Gdi, ABitmapOrWindowMadeAfterOneDroppedStartsCleanAndAsLarge) {
+    // Dropped pixel stores are reused: what was drawn in them must never show through.
+    for (int size : {200, 300, 150}) {
+        { Canvas drawn(size, size, kRed); }
+        HDC dc = CreateCompatibleDC(nullptr);
+        HDC screen = GetDC(nullptr);
+        HBITMAP fresh = CreateCompatibleBitmap(screen, size, size);
+        ReleaseDC(nullptr, screen);
+        HGDIOBJ old = SelectObject(dc, fresh);
+        int black = 0;
+        for (int y = 0; y < size; y += 7)
+            for (int x = 0; x < size; x += 3) black += GetPixel(dc, x, y) == RGB(0, 0, 0);
+        EXPECT_EQ(black, ((size + 6) / 7) * ((size + 2) / 3)) << size;
+        EXPECT_EQ(GetPixel(dc, size - 1, size - 1), RGB(0, 0, 0));
+        EXPECT_EQ(GetPixel(dc, size, 0), CLR_INVALID);  // no larger than asked
+        SelectObject(dc, old);
+        DeleteObject(fresh);
+        DeleteDC(dc);
+    }
+    // A window takes the window colour, and its copy on the screen shows no red either.
+    { Canvas drawn(400, 300, kRed); }
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr, nullptr,
+                                  nullptr);
+    ASSERT_NE(window, nullptr);
+    HDC dc = GetWindowDC(window);
+    int red = 0;
+    for (int y = 0; y < 300; y += 5)
+        for (int x = 0; x < 400; x += 5) red += GetPixel(dc, x, y) == kRed;
+    EXPECT_EQ(red, 0);
+    ReleaseDC(window, dc);
+    DestroyWindow(window);
+}

@@ -17,12 +17,18 @@
 namespace screen {
 
 // Pixels are 0x00RRGGBB, as a 32-bit DIB holds them in memory.
+// The pixels of a window or bitmap. Their stores are recycled (surface.cpp): a session
+// makes and drops stores of the same few sizes, and fresh memory costs the process a
+// page fault a page, which made up most of opening one.
 struct Surface {
     int width = 0;
     int height = 0;
     bool mono = false;  // a monochrome bitmap keeps black and white only
     std::vector<uint32_t> pixels;
     Surface(int w, int h, uint32_t fill);
+    Surface(const Surface& other);
+    Surface& operator=(const Surface&) = delete;
+    ~Surface();
     uint32_t* at(int x, int y) { return &pixels[size_t(y) * size_t(width) + size_t(x)]; }
 };
 

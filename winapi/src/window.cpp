@@ -7,19 +7,6 @@
 
 namespace screen {
 
-Surface::Surface(int w, int h, uint32_t fill)
-    : width(std::max(w, 0)), height(std::max(h, 0)), pixels(size_t(width) * size_t(height)) {
-    // Filled by doubling copies: windows are remade at every move and resize, and a pixel
-    // at a time costs more than the rest of creating a window.
-    if (fill == 0 || pixels.empty()) return;
-    pixels[0] = fill;
-    for (size_t done = 1; done < pixels.size();) {
-        const size_t step = std::min(done, pixels.size() - done);
-        std::memcpy(pixels.data() + done, pixels.data(), step * sizeof(uint32_t));
-        done += step;
-    }
-}
-
 std::map<uintptr_t, std::unique_ptr<Window>>& windows() {
     static std::map<uintptr_t, std::unique_ptr<Window>> all;
     return all;
