@@ -39,25 +39,7 @@ std::string readSystemFile(const std::string& name) {
     return bytes.str();
 }
 
-// ctest runs the tests of one program side by side, all with the program's QX_HOME: the
-// list files would be shared between them. Each process takes a home of its own inside.
-static void ownHome() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    const char* base = std::getenv("QX_HOME");
-    if (base == nullptr || *base == '\0') return;
-    static const std::string home = std::string(base) + "/process-" + std::to_string(getpid());
-    setenv("QX_HOME", home.c_str(), 1);  // for the helpers that read it themselves
-    winapiSetHome(home.c_str());
-    std::atexit([] {
-        std::error_code error;
-        std::filesystem::remove_all(home, error);
-    });
-}
-
 void freshWebLists() {
-    ownHome();
     resetProcessState();
     winapiFailFileWrites(nullptr, 0);
     for (const char* name : {"zwwz.dat", "grwz.dat"}) {
