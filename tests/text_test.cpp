@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -80,6 +81,25 @@ TEST(Text, ChineseGlyphDrawsDarkPixelsInsideItsCellOnly) {
     EXPECT_EQ(c.count(RGB(0, 0, 0), RECT{0, 0, 80, 40}), inside);
     // The vertical stroke of 中 crosses the middle row of its cell.
     EXPECT_GT(c.count(RGB(0, 0, 0), RECT{16, 10, 20, 26}), 8);
+}
+
+TEST(Text, AnAbsurdFontHeightIsDrawnAtTheLargestCell) {
+    // As a damaged dialog template can ask for: 17,000 pixels, and the extremes of an int.
+    for (int height : {-17000, 17000, INT_MIN, INT_MAX}) {
+        TextCanvas c(1100, 600, height);
+        TEXTMETRICA tm{};
+        ASSERT_TRUE(GetTextMetricsA(c.dc, &tm));
+        EXPECT_EQ(tm.tmHeight, 512) << height;
+        SIZE s;
+        GetTextExtentPoint32A(c.dc, "\xD6\xD0" "a", 3, &s);  // 中a
+        EXPECT_EQ(s.cx, 512 + 256);
+        SetBkMode(c.dc, TRANSPARENT);
+        SetTextColor(c.dc, RGB(0, 0, 0));
+        TextOutA(c.dc, 0, 0, "\xD6\xD0", 2);
+        const int inside = c.count(RGB(0, 0, 0), RECT{0, 0, 512, 512});
+        EXPECT_GT(inside, 512 * 8);
+        EXPECT_EQ(c.count(RGB(0, 0, 0), RECT{0, 0, 1100, 600}), inside);
+    }
 }
 
 TEST(Text, RedTextKeepsItsExactColourAndOpaqueModeFillsTheCell) {

@@ -46,8 +46,13 @@ FT_Face songFace() {
 }
 
 int fontCellHeight(const LOGFONTA& lf) {
-    int h = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
-    return h == 0 ? 12 : h;
+    // No cell is taller than a quarter of the largest window store: a larger character
+    // can never be seen whole, and each costs its area to render, keep and draw (a damaged
+    // dialog template can ask for 17,000 pixels). Also keeps INT_MIN from being negated.
+    constexpr int MAX_CELL = 512;
+    if (lf.lfHeight == 0) return 12;
+    if (lf.lfHeight < -MAX_CELL || lf.lfHeight > MAX_CELL) return MAX_CELL;
+    return lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
 }
 
 // Byte length of the GBK character at text[i] (1 or 2), never past length.

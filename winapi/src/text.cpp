@@ -70,13 +70,20 @@ static Glyph renderGlyph(unsigned long code, int cellWidth, int cell) {
 // The glyph of the GBK character ch (n bytes) in a cell; rendered once per size.
 static const Glyph& cachedGlyph(const char* ch, int n, int cellWidth, int cell) {
     static std::unordered_map<uint64_t, Glyph> cache;
+    static size_t cachedBytes = 0;
     const uint64_t bytes = n == 2 ? (uint64_t(uint8_t(ch[0])) << 8 | uint8_t(ch[1])) : uint8_t(ch[0]);
     const uint64_t key = bytes | uint64_t(n) << 16 | uint64_t(uint16_t(cellWidth)) << 20 |
                          uint64_t(uint16_t(cell)) << 36;
     auto found = cache.find(key);
     if (found != cache.end()) return found->second;
-    if (cache.size() >= 16384) cache.clear();  // bounded: a long session sees many sizes
-    return cache.emplace(key, renderGlyph(gbkToUnicode(ch, n), cellWidth, cell)).first->second;
+    // Bounded in count and in bytes: a long session sees many sizes, some of them large.
+    if (cache.size() >= 16384 || cachedBytes >= (16u << 20)) {
+        cache.clear();
+        cachedBytes = 0;
+    }
+    const Glyph& glyph = cache.emplace(key, renderGlyph(gbkToUnicode(ch, n), cellWidth, cell)).first->second;
+    cachedBytes += glyph.bits.size() + sizeof(Glyph);
+    return glyph;
 }
 
 static void drawGlyph(DeviceContext& dc, const Glyph& glyph, int cellX, int y, int cellWidth, int cell,
