@@ -3,8 +3,12 @@
 #include "screen_state.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace screen {
 
@@ -41,6 +45,22 @@ KeptStores& kept() {
     return *all;
 }
 
+// Asks the kernel for the pages of a large new store in one call: touched one by one, each
+// page costs a fault of its own, and a process's first session fills several
+// picture-sized stores. Where the kernel cannot, the pages come as they are touched.
+void populate(std::vector<uint32_t>& store) {
+#ifdef MADV_POPULATE_WRITE
+    const size_t bytes = store.capacity() * sizeof(uint32_t);
+    if (bytes < 64 * 1024) return;
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t start = (reinterpret_cast<uintptr_t>(store.data()) + page - 1) & ~(page - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(store.data()) + bytes) & ~(page - 1);
+    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+#else
+    (void)store;
+#endif
+}
+
 // A store of at least count pixels, recycled when one fits, its contents unspecified.
 std::vector<uint32_t> storeFor(size_t count) {
     if (count > 0) {
@@ -60,6 +80,7 @@ std::vector<uint32_t> storeFor(size_t count) {
     }
     std::vector<uint32_t> store;
     store.reserve(count);
+    populate(store);
     return store;
 }
 
