@@ -1,5 +1,6 @@
-// The kept user-phrase file: lookups over it find what a line-by-line read of the file
-// finds, for random files and codes, and it follows the file as it changes on disk.
+// The kept user-phrase file: lookups and the store's count of a code's phrases over it find
+// what a line-by-line read of the file finds, for random files and codes, and it follows
+// the file as it changes on disk.
 #include "phrases/userphrasefile.h"
 #include "phrases/userphrases.h"
 #include "phrases/userphrasestore.h"
@@ -58,6 +59,26 @@ std::string readingFind(const std::string& path, const std::string& code, size_t
     return out;
 }
 
+// How many lines with a phrase have code, or -1 when some line holds phrase, read line by line.
+int readingCodeUse(const std::string& path, const std::string& code, const std::string& phrase) {
+    FILE* file = std::fopen(path.c_str(), "r");
+    if (!file) return 0;
+    int uses = 0;
+    UserPhraseLine line;
+    while (readUserPhraseLine(file, line)) {
+        std::string_view text = userPhraseText(line);
+        if (text.empty()) continue;
+        if (!phrase.empty() && text == phrase) {
+            uses = -1;
+            break;
+        }
+        char lineCode[USER_CODE_COLUMN + 1];
+        if (std::string_view(lineCode, userPhraseCode(line, lineCode, USER_CODE_COLUMN, false)) == code) ++uses;
+    }
+    std::fclose(file);
+    return uses;
+}
+
 void writeFile(const std::string& path, const std::string& bytes) {
     FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
@@ -100,6 +121,8 @@ TEST(UserPhraseCache, LookupsEqualReadingTheFileLineByLine) {
                 EXPECT_EQ(wantExact, exact);
                 EXPECT_EQ(wantState, gotState);
             }
+            for (const char* phrase : {"", "\xB0\xB1", "\xB0\xB1\xB0\xB2", "\xB2\xB3\xB4"})
+                EXPECT_EQ(countCodeUse(path.c_str(), code, phrase), readingCodeUse(path, code, phrase)) << phrase;
             for (size_t maxLetters : {4u, 8u, 2u}) {
                 char out[400] = "";
                 findUserPhrasesExact(path.c_str(), code, maxLetters, out, sizeof out);

@@ -147,22 +147,27 @@ bool holdsAsciiCharacter(const char* text) {
 }
 
 int countCodeUse(const char* path, const char* code, const char* phrase) {
-    FILE* file = path && path[0] ? std::fopen(path, "r") : nullptr;
-    if (file == nullptr) return 0;
     const std::string_view wanted(code, strnlen(code, 64));
     const std::string_view wantedPhrase(phrase, strnlen(phrase, 64));
     int uses = 0;
-    UserPhraseLine line;
-    while (readUserPhraseLine(file, line)) {
-        if (!wantedPhrase.empty() && userPhraseText(line) == wantedPhrase) {
+    // Through the kept lines, looked at against the file first: every learned sentence asks
+    // this, and reading the whole file for it set the slowest keys of pinyin typing.
+    auto count = [&](const UserPhraseEntry& entry) {
+        if (!wantedPhrase.empty() && entry.phrase() == wantedPhrase) {
             uses = -1;
-            break;
+            return false;
         }
-        char lineCode[USER_CODE_COLUMN + 1];
-        const size_t length = userPhraseCode(line, lineCode, USER_CODE_COLUMN, false);
-        if (std::string_view(lineCode, length) == wanted) ++uses;
-    }
-    std::fclose(file);
+        // The code as userPhraseCode reads it: leading ASCII up to a space, at most a column.
+        size_t length = 0;
+        while (length < entry.line.size() && length < USER_CODE_COLUMN) {
+            const auto b = static_cast<unsigned char>(entry.line[length]);
+            if (b == ' ' || b == 0 || b >= 0x80) break;
+            ++length;
+        }
+        if (entry.line.substr(0, length) == wanted) ++uses;
+        return true;
+    };
+    if (path && path[0]) forEachUserPhrase(path, '\0', true, count);
     return uses;
 }
 

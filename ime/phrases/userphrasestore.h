@@ -29,7 +29,8 @@ enum class StoreResult {
 };
 
 // -1 when some line of the file holds exactly this phrase; otherwise the number of lines
-// whose code equals code. A file that cannot be opened counts as empty (0).
+// with a phrase whose code equals code (a line without one carries no phrase). A file that
+// cannot be opened counts as empty (0).
 int countCodeUse(const char* path, const char* code, const char* phrase);
 
 // Lines of the file, counting a last line without a newline, up to limit.
