@@ -159,6 +159,27 @@ TEST_F(StoreTest, AWriteThatFailsLeavesTheFileAsItWas) {
     EXPECT_NE(access(temporary().c_str(), F_OK), 0);
 }
 
+TEST_F(StoreTest, NoFileNamedIsAFailureThatWritesNothing) {
+    // Without a file name a save once wrote and synced ".PID.tmp" in the current folder.
+    char here[4096];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    ASSERT_EQ(chdir(tablebuilder::scratchDir().c_str()), 0);
+    const std::string stray = "." + std::to_string(getpid()) + ".tmp";
+    std::remove(stray.c_str());
+    // A file made and removed again would change the folder's time of last change; the
+    // clock behind it is coarse, so one of its ticks passes first.
+    struct stat before {}, after {};
+    ASSERT_EQ(stat(".", &before), 0);
+    usleep(30000);
+    EXPECT_EQ(addUserPhrase("", gbk("节日").c_str(), "jr"), StoreResult::failed);
+    ASSERT_EQ(stat(".", &after), 0);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_NE(access(stray.c_str(), F_OK), 0);
+    EXPECT_EQ(countCodeUse("", "jr", gbk("节日").c_str()), 0);
+    ASSERT_EQ(chdir(here), 0);
+}
+
 TEST_F(StoreTest, RestoreReplacesNothingUntilEveryCopyIsComplete) {
     const std::string dir = tablebuilder::scratchDir();
     const std::vector<std::string> sources = {dir + "/src-a.rt", dir + "/src-b.rt", dir + "/src-missing.rt"};

@@ -359,6 +359,7 @@ void buildDisplay(EngineContext* c) {
 void learnPhrase(EngineContext* c, const char* text) {
     const uint32_t count = syllableCount(c);
     const size_t length = strnlen(text, sizeof c->modeResult);
+    if (modes.userPhraseFile[0] == '\0') return;  // no phrase file to learn into
     if (count < 2 || count > 7 || length > PINYIN_LEARNED_BYTES_MAX || choicesMade(c) < 2) return;
     char code[9] = "";
     size_t letters = 0;

@@ -75,6 +75,8 @@ bool moveOver(const std::string& temporary, const char* target) {
 }
 
 bool replaceWhole(const char* path, const std::string& bytes) {
+    // No file is named: nothing is written, and no temporary file lands in the current folder.
+    if (path == nullptr || path[0] == '\0') return false;
     const std::string temporary = temporaryPath(path);
     return writeTemporary(temporary, bytes) && moveOver(temporary, path);
 }
