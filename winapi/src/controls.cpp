@@ -41,12 +41,13 @@ HFONT controlFont(HWND control) {
 }
 
 int fontHeight(HFONT font) {
-    HDC dc = GetDC(nullptr);
+    // A memory context measures as the screen's does, without composing the screen.
+    HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICA tm{};
     GetTextMetricsA(dc, &tm);
     SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    DeleteDC(dc);
     return tm.tmHeight;
 }
 

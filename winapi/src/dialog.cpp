@@ -25,7 +25,7 @@ WinapiPerson person = nullptr;
 // Windows' average character width of a font: the extent of the 52 Latin letters, halved
 // and rounded over 26; the height is the font's cell.
 void baseUnitsOf(HFONT font, int& x, int& y) {
-    HDC dc = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);  // measures without composing the screen
     HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICA tm{};
     GetTextMetricsA(dc, &tm);
@@ -33,7 +33,7 @@ void baseUnitsOf(HFONT font, int& x, int& y) {
     SIZE extent{};
     GetTextExtentPoint32A(dc, letters, 52, &extent);
     SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    DeleteDC(dc);
     x = (extent.cx / 26 + 1) / 2;
     y = tm.tmHeight;
     if (x <= 0) x = 1;

@@ -59,11 +59,11 @@ size_t shownOffset(HWND hwnd, const EditState& s, size_t offset) {
 }
 
 int widthOf(HWND hwnd, const std::string& text) {
-    HDC dc = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);  // measures without composing the screen
     HGDIOBJ old = SelectObject(dc, controlFont(hwnd));
     int w = textExtent(dc, text);
     SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    DeleteDC(dc);
     return w;
 }
 
