@@ -44,9 +44,8 @@ void composeScreen() {
     uint32_t face = pixelFromColor(GetSysColor(COLOR_BTNFACE));
     uint32_t light = pixelFromColor(GetSysColor(COLOR_BTNHIGHLIGHT));
     int barTop = deskHeight - taskbar;
-    for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x)
-            *s.at(x, y) = y < barTop ? desk : (y == barTop + 1 ? light : face);
+    for (int y = 0; y < s.height && s.width > 0; ++y)
+        std::fill_n(s.at(0, y), s.width, y < barTop ? desk : (y == barTop + 1 ? light : face));
     for (HWND h : zOrder())
         if (Window* w = findWindow(h)) blitWindow(s, *w);
     screenDirty = false;
