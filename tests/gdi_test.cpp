@@ -288,3 +288,37 @@ TEST(Gdi, ABitmapOrWindowMadeAfterOneDroppedStartsCleanAndAsLarge) {
     ReleaseDC(window, dc);
     DestroyWindow(window);
 }
+
+TEST(Gdi, LevelAndUprightLinesPaintWhatTheWalkPaints) {
+    // Copy-pen lines of one pixel are filled as runs; on black, an XOR pen of the same
+    // colour paints exactly the pixels of the walk. Both ways, every direction, lines of
+    // one pixel and none, lines leaving the bitmap, and LineTo's open end and Rectangle's
+    // closed frame.
+    std::mt19937 random(5);
+    constexpr COLORREF kColour = RGB(10, 200, 30);
+    for (int round = 0; round < 400; ++round) {
+        int x0 = int(random() % 60) - 10, y0 = int(random() % 50) - 10;
+        int x1 = x0, y1 = y0;
+        const int length = int(random() % 30) - 15;
+        (round % 2 ? x1 : y1) += round % 7 == 0 ? 0 : length;
+        std::vector<COLORREF> painted[2];
+        for (int rop : {R2_COPYPEN, R2_XORPEN}) {
+            Canvas c(40, 30, RGB(0, 0, 0));
+            SetROP2(c.dc, rop);
+            HPEN pen = CreatePen(PS_SOLID, 1, kColour);
+            HGDIOBJ old = SelectObject(c.dc, pen);
+            if (round % 5 == 0) {
+                SelectObject(c.dc, GetStockObject(NULL_BRUSH));
+                Rectangle(c.dc, std::min(x0, x1), std::min(y0, y1), std::max(x0, x1) + 2, std::max(y0, y1) + 2);
+            } else {
+                MoveToEx(c.dc, x0, y0, nullptr);
+                LineTo(c.dc, x1, y1);
+            }
+            SelectObject(c.dc, old);
+            DeleteObject(pen);
+            for (int y = 0; y < 30; ++y)
+                for (int x = 0; x < 40; ++x) painted[rop == R2_XORPEN].push_back(GetPixel(c.dc, x, y));
+        }
+        EXPECT_EQ(painted[0], painted[1]) << "round " << round << ": " << x0 << "," << y0 << " to " << x1 << "," << y1;
+    }
+}

@@ -81,6 +81,17 @@ static void penLine(DeviceContext& dc, int x0, int y0, int x1, int y1, bool last
     if (!pen || pen->penStyle == PS_NULL) return;
     uint32_t color = pixelFromColor(pen->color);
     int width = std::max(pen->penWidth, 1);
+    if (width == 1 && dc.rop2 == R2_COPYPEN && (x0 == x1) != (y0 == y1)) {
+        // A plain level or upright line (the frames drawn on every key) is the run of
+        // pixels the walk below would visit, filled at once.
+        const int last = x0 == x1 ? (lastPixel ? y1 : y1 + (y0 < y1 ? -1 : 1))
+                                  : (lastPixel ? x1 : x1 + (x0 < x1 ? -1 : 1));
+        if (x0 == x1)
+            fillSolid(dc, RECT{x0, std::min(y0, last), x0 + 1, std::max(y0, last) + 1}, color);
+        else
+            fillSolid(dc, RECT{std::min(x0, last), y0, std::max(x0, last) + 1, y0 + 1}, color);
+        return;
+    }
     int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
     int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
