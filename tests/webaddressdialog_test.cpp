@@ -304,6 +304,27 @@ TEST_F(WebDialogTest, AFullRecordCannotTakeAStar) {
     EXPECT_EQ(webBlockRecords(0, 'a'), Lines{full});
 }
 
+// "a**" is the address "a*" starred; without its star it would read as the address "a"
+// starred, and "**" as no record at all. Such a record keeps its star, and the user hears so.
+TEST_F(WebDialogTest, AnAddressEndingInAStarOfItsOwnKeepsItsStar) {
+    writeSystemFile("zwwz.dat", webListFile({"aa 甲 ** ", "ab 乙 b.cn** ", "ac 丙 c.cn "}));
+    run({[](HWND d) {
+             select(d, "aa ");
+             click(d, IDC_WEB_STAR);
+         },
+         [](HWND d) {
+             select(d, "ab ");
+             click(d, IDC_WEB_STAR);
+         },
+         [](HWND d) {
+             select(d, "ac ");
+             click(d, IDC_WEB_STAR);
+         }});
+    EXPECT_EQ(records(0, 'a'), (Lines{"aa 甲 ** ", "ab 乙 b.cn** ", "ac 丙 c.cn* "}));
+    EXPECT_EQ(winapiBeeps().size(), 2u);
+    EXPECT_TRUE(messages().empty());
+}
+
 TEST_F(WebDialogTest, DeleteAsksFirst) {
     winapiPushMessageBoxAnswer(IDNO);
     winapiPushMessageBoxAnswer(IDYES);

@@ -268,6 +268,10 @@ void toggleStar(HWND dialog) {
     Place place;
     if (!selectedRecord(dialog, place) || !listUsable(dialog, place.list)) return;
     const int at = toggleWebRecordStar(webList(place.list)[place.block], place.index);
+    if (at == WEB_STAR_KEPT) {
+        MessageBeep(0xFFFFFFFF);
+        return;
+    }
     if (at < 0) {
         tell(dialog, starTooLongText);
         return;

@@ -61,6 +61,8 @@ void removeWebRecord(WebBlock& block, int position);
 // Moves the record at from to position to, shifting those between by one.
 void moveWebRecord(WebBlock& block, int from, int to);
 // Switches the star of the record at position; starring moves it to the end of the
-// starred head, unstarring to just after it. Returns its new position, or -1 when the
-// starred record would not fit (its text is then unchanged).
+// starred head, unstarring to just after it. Returns its new position, -1 when the starred
+// record would not fit, or WEB_STAR_KEPT when the address without its star would end in
+// '*' as well (the text is unchanged in both cases).
+constexpr int WEB_STAR_KEPT = -2;
 int toggleWebRecordStar(WebBlock& block, int position);
