@@ -1,10 +1,14 @@
 // Drawing of the stand-in, checked pixel by pixel.
 #include <windows.h>
 #include <winapi_desktop.h>
+#include <winapi_host.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -321,4 +325,80 @@ TEST(Gdi, LevelAndUprightLinesPaintWhatTheWalkPaints) {
         }
         EXPECT_EQ(painted[0], painted[1]) << "round " << round << ": " << x0 << "," << y0 << " to " << x1 << "," << y1;
     }
+}
+
+// A .bmp file of the given depth: palette indexes (or colours, past 8 bits) a row at a
+// time from the top, written bottom-up unless topDown.
+static std::vector<unsigned char> bmpFile(int width, int height, int bits, bool topDown, const std::vector<uint32_t>& palette,
+                                   const std::vector<uint32_t>& values) {
+    auto put32 = [](std::vector<unsigned char>& out, uint32_t v) {
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    };
+    const size_t stride = ((size_t(width) * size_t(bits) + 31) / 32) * 4;
+    std::vector<unsigned char> pixels(stride * size_t(height));
+    for (int y = 0; y < height; ++y) {
+        unsigned char* row = pixels.data() + stride * size_t(topDown ? y : height - 1 - y);
+        for (int x = 0; x < width; ++x) {
+            const uint32_t v = values[size_t(y) * size_t(width) + size_t(x)];
+            if (bits < 8) row[x * bits / 8] |= static_cast<unsigned char>(v << (8 - bits - (x * bits) % 8));
+            else
+                for (int b = 0; b < bits / 8; ++b) row[x * (bits / 8) + b] = static_cast<unsigned char>(v >> (8 * b));
+        }
+    }
+    std::vector<unsigned char> out{'B', 'M'};
+    put32(out, 0);
+    put32(out, 0);
+    put32(out, 0);
+    put32(out, 40);
+    put32(out, uint32_t(width));
+    put32(out, uint32_t(topDown ? -height : height));
+    out.push_back(1), out.push_back(0);
+    out.push_back(static_cast<unsigned char>(bits)), out.push_back(0);
+    put32(out, BI_RGB);
+    put32(out, uint32_t(pixels.size()));
+    put32(out, 0);
+    put32(out, 0);
+    put32(out, uint32_t(palette.size()));  // colours used: may be fewer than the depth holds
+    put32(out, 0);
+    for (uint32_t c : palette) put32(out, c);
+    out.insert(out.end(), pixels.begin(), pixels.end());
+    return out;
+}
+
+// Every depth, odd widths and both row orders decode to the pixels written; an index past
+// a short colour table takes its last colour.
+TEST(Gdi, PicturesOfEveryDepthDecodeToTheirPixels) {
+    std::mt19937 random(7);
+    const std::string path = std::string(winapiHome()) + "/picture.bmp";
+    HDC dc = CreateCompatibleDC(nullptr);
+    for (int bits : {1, 4, 8, 24, 32})
+        for (int width : {1, 2, 3, 7, 8, 9, 33})
+            for (bool topDown : {false, true}) {
+                SCOPED_TRACE(testing::Message() << bits << " bits, " << width << " wide" << (topDown ? ", top down" : ""));
+                const int height = 3;
+                std::vector<uint32_t> palette;
+                if (bits <= 8) palette.resize(bits == 8 ? 200 : bits == 4 ? 12 : 2);
+                for (uint32_t& c : palette) c = random() & 0xFFFFFF;
+                std::vector<uint32_t> values(size_t(width) * height);
+                for (uint32_t& v : values) v = bits <= 8 ? random() % (1u << bits) : random() & 0xFFFFFF;
+                if (bits == 32)
+                    for (uint32_t& v : values) v |= 0xAB000000;  // the fourth byte is not colour
+                const std::vector<unsigned char> file = bmpFile(width, height, bits, topDown, palette, values);
+                std::ofstream(path, std::ios::binary | std::ios::trunc)
+                    .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+                HBITMAP picture = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+                ASSERT_NE(picture, nullptr);
+                HGDIOBJ old = SelectObject(dc, picture);
+                for (int y = 0; y < height; ++y)
+                    for (int x = 0; x < width; ++x) {
+                        const uint32_t v = values[size_t(y) * size_t(width) + size_t(x)];
+                        const uint32_t pixel =
+                            bits > 8 ? v & 0xFFFFFF : palette[std::min<size_t>(v, palette.size() - 1)];
+                        const COLORREF expected = RGB(pixel >> 16, (pixel >> 8) & 0xFF, pixel & 0xFF);
+                        ASSERT_EQ(GetPixel(dc, x, y), expected) << x << "," << y;
+                    }
+                SelectObject(dc, old);
+                DeleteObject(picture);
+            }
+    DeleteDC(dc);
 }

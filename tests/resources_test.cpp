@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
 #include <string>
 
 // The array the host module carries; the module's objects hold it, so tests have it too.
@@ -102,6 +104,60 @@ TEST(Resources, StatusPicturesShowTheirCharactersInTheirColours) {
     EXPECT_GT(count(dc, 366, 60, RGB(255, 0, 0)), 30);  // the red title 我有一个梦
     SelectObject(dc, old);
     DeleteObject(b);
+    DeleteDC(dc);
+}
+
+// Loads of one picture share its decoded pixels until one is drawn into: every way of
+// drawing gives that bitmap pixels of its own and leaves the picture as it was.
+TEST(Resources, APictureDrawnIntoChangesThatBitmapAlone) {
+    HDC dc = CreateCompatibleDC(nullptr), other = CreateCompatibleDC(nullptr);
+    const COLORREF green = RGB(0, 255, 0);
+    HDC screen = GetDC(nullptr);  // a memory context's own would be monochrome
+    HBITMAP greenBitmap = CreateCompatibleBitmap(screen, 8, 8);
+    ReleaseDC(nullptr, screen);
+    SelectObject(other, greenBitmap);
+    HBRUSH brush = CreateSolidBrush(green);
+    const RECT all{0, 0, 8, 8};
+    FillRect(other, &all, brush);
+    // 222 is 366 x 405 with a navy caption bar across its top.
+    const COLORREF navy = RGB(0, 0, 128);
+    const std::function<void(HDC)> draws[] = {
+        [&](HDC d) { SetPixel(d, 100, 4, green); },
+        [&](HDC d) {
+            const RECT r{100, 4, 101, 5};
+            FillRect(d, &r, brush);
+        },
+        [&](HDC d) { PatBlt(d, 100, 4, 1, 1, DSTINVERT); },
+        [&](HDC d) { BitBlt(d, 100, 4, 1, 1, other, 0, 0, SRCCOPY); },
+        [&](HDC d) { StretchBlt(d, 100, 4, 2, 2, other, 0, 0, 1, 1, SRCCOPY); },
+        [&](HDC d) { BitBlt(d, 100, 4, 1, 1, d, 340, 290, SRCCOPY); },  // onto itself: white
+    };
+    for (size_t i = 0; i < std::size(draws); ++i) {
+        SCOPED_TRACE(i);
+        HBITMAP drawn = LoadBitmapA(module(), MAKEINTRESOURCEA(222));
+        HBITMAP kept = LoadBitmapA(module(), MAKEINTRESOURCEA(222));
+        HGDIOBJ old = SelectObject(dc, drawn);
+        const int saved = SaveDC(dc);
+        draws[i](dc);
+        RestoreDC(dc, saved);
+        SelectObject(dc, old);
+        SelectObject(dc, drawn);  // what was drawn stays with the bitmap
+        EXPECT_NE(GetPixel(dc, 100, 4), navy);
+        EXPECT_EQ(GetPixel(dc, 101, 4), i == 4 ? green : navy);
+        SelectObject(dc, kept);
+        EXPECT_EQ(GetPixel(dc, 100, 4), navy);
+        SelectObject(dc, old);
+        DeleteObject(drawn);
+        DeleteObject(kept);
+        HBITMAP again = LoadBitmapA(module(), MAKEINTRESOURCEA(222));
+        SelectObject(dc, again);
+        EXPECT_EQ(GetPixel(dc, 100, 4), navy);
+        SelectObject(dc, old);
+        DeleteObject(again);
+    }
+    DeleteObject(brush);
+    DeleteDC(other);
+    DeleteObject(greenBitmap);
     DeleteDC(dc);
 }
 

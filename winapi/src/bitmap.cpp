@@ -122,22 +122,38 @@ std::shared_ptr<Surface> decodeDib(const unsigned char* data, size_t size, bool 
         }
         palette[i] = c;
     }
+    // An index past the table's end takes its last colour.
+    for (size_t i = colors; colors > 0 && i < 256; ++i) palette[i] = palette[colors - 1];
     size_t stride = ((size_t(width) * bits + 31) / 32) * 4;
     const unsigned char* pixels = table + tableBytes;
     if (size_t(data + size - pixels) < stride * size_t(h)) return nullptr;
     auto s = std::make_shared<Surface>(width, int(h), 0);
+    // A row at a time, one loop per depth: pictures are decoded as windows open.
     for (int64_t y = 0; y < h; ++y) {
         const unsigned char* row = pixels + stride * size_t(topDown ? y : h - 1 - y);
-        for (int32_t x = 0; x < width; ++x) {
-            uint32_t c;
-            switch (bits) {
-            case 1: c = palette[std::min<size_t>((row[x >> 3] >> (7 - (x & 7))) & 1, colors ? colors - 1 : 0)]; break;
-            case 4: c = palette[std::min<size_t>((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15, colors ? colors - 1 : 0)]; break;
-            case 8: c = palette[std::min<size_t>(row[x], colors ? colors - 1 : 0)]; break;
-            case 24: c = (uint32_t(row[x * 3 + 2]) << 16) | (uint32_t(row[x * 3 + 1]) << 8) | row[x * 3]; break;
-            default: c = get32(row + x * 4) & 0xFFFFFF;
+        uint32_t* out = s->at(0, int(y));
+        switch (bits) {
+        case 1:
+            for (int32_t x = 0; x < width; ++x) out[x] = palette[(row[x >> 3] >> (7 - (x & 7))) & 1];
+            break;
+        case 4: {
+            int32_t x = 0;
+            for (; x + 1 < width; x += 2) {
+                out[x] = palette[row[x >> 1] >> 4];
+                out[x + 1] = palette[row[x >> 1] & 15];
             }
-            *s->at(x, int(y)) = c;
+            if (x < width) out[x] = palette[row[x >> 1] >> 4];
+            break;
+        }
+        case 8:
+            for (int32_t x = 0; x < width; ++x) out[x] = palette[row[x]];
+            break;
+        case 24:
+            for (int32_t x = 0; x < width; ++x)
+                out[x] = (uint32_t(row[x * 3 + 2]) << 16) | (uint32_t(row[x * 3 + 1]) << 8) | row[x * 3];
+            break;
+        default:
+            for (int32_t x = 0; x < width; ++x) out[x] = get32(row + x * 4) & 0xFFFFFF;
         }
     }
     bitsPixel = bits;
@@ -168,8 +184,10 @@ const DecodedPicture* decodedPicture(const unsigned char* data, size_t size, boo
             std::memcmp(picture.bytes.data(), data, size) == 0)
             return &picture;
     DecodedPicture picture;
-    picture.surface = decodeDib(data, size, map3d, picture.bitsPixel);
-    if (!picture.surface) return nullptr;
+    std::shared_ptr<Surface> decoded = decodeDib(data, size, map3d, picture.bitsPixel);
+    if (!decoded) return nullptr;
+    decoded->sharedPicture = true;
+    picture.surface = std::move(decoded);
     picture.bytes.assign(data, data + size);
     picture.map3d = map3d;
     DecodedPicture& slot = kept[next];
@@ -208,8 +226,9 @@ HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int, int, U
     if (flags & LR_LOADFROMFILE) {
         o.bitmap = decodeDib(data, size, map3d, o.bitsPixel);
     } else if (const DecodedPicture* picture = decodedPicture(data, size, map3d)) {
-        // Every load is a bitmap of its own, which its owner may draw into.
-        o.bitmap = std::make_shared<Surface>(*picture->surface);
+        // Every load is a bitmap of its own, which its owner may draw into: it shares the
+        // decoded pixels until then, and most pictures are only ever shown.
+        o.bitmap = std::const_pointer_cast<Surface>(picture->surface);
         o.bitsPixel = picture->bitsPixel;
     }
     if (!o.bitmap) return nullptr;

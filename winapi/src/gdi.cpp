@@ -29,13 +29,23 @@ static uint32_t applyRop2(uint32_t dst, uint32_t pen, int rop2) {
     return pen;
 }
 
+Surface& drawable(DeviceContext& dc) {
+    if (dc.target->sharedPicture) {
+        auto own = std::make_shared<Surface>(*dc.target);
+        if (GdiObject* bitmap = findObject(dc.bitmap); bitmap && bitmap->bitmap == dc.target) bitmap->bitmap = own;
+        dc.target = std::move(own);
+    }
+    return *dc.target;
+}
+
 void putPixel(DeviceContext& dc, int x, int y, uint32_t color, int rop2) {
     int tx = x + dc.origin.x, ty = y + dc.origin.y;
     if (tx < dc.clip.left || ty < dc.clip.top || tx >= dc.clip.right || ty >= dc.clip.bottom)
         return;
     if (tx < 0 || ty < 0 || tx >= dc.target->width || ty >= dc.target->height) return;
-    uint32_t* p = dc.target->at(tx, ty);
-    *p = storable(*dc.target, applyRop2(*p, color, rop2));
+    Surface& s = drawable(dc);
+    uint32_t* p = s.at(tx, ty);
+    *p = storable(s, applyRop2(*p, color, rop2));
 }
 
 // Fills a rectangle in client coordinates, clipped; returns it in target coordinates.
@@ -49,16 +59,16 @@ static bool clipRect(DeviceContext& dc, RECT r, RECT& out) {
 void fillSolid(DeviceContext& dc, RECT r, uint32_t color) {
     RECT t;
     if (!clipRect(dc, r, t)) return;
-    for (int y = t.top; y < t.bottom; ++y)
-        std::fill(dc.target->at(t.left, y), dc.target->at(t.left, y) + (t.right - t.left),
-                  storable(*dc.target, color));
+    Surface& s = drawable(dc);
+    for (int y = t.top; y < t.bottom; ++y) std::fill(s.at(t.left, y), s.at(t.left, y) + (t.right - t.left), storable(s, color));
 }
 
 static void xorRect(DeviceContext& dc, RECT r, uint32_t mask) {
     RECT t;
     if (!clipRect(dc, r, t)) return;
+    Surface& s = drawable(dc);
     for (int y = t.top; y < t.bottom; ++y)
-        for (int x = t.left; x < t.right; ++x) *dc.target->at(x, y) ^= mask;
+        for (int x = t.left; x < t.right; ++x) *s.at(x, y) ^= mask;
 }
 
 // A brush handle, or a system colour index + 1 as window classes pass it.
@@ -257,8 +267,8 @@ inline uint32_t ropPixel(DWORD rop, uint32_t destination, uint32_t source) {
 // writes. Painting a double-buffered window copies its whole surface on every paint.
 BOOL copyBlock(DeviceContext& d, int x, int y, int width, int height, DeviceContext& s, int srcX, int srcY,
                DWORD rop) {
+    Surface& to = drawable(d);  // first: a context blitting onto itself reads what it writes
     Surface& from = *s.target;
-    Surface& to = *d.target;
     const int64_t sx0 = int64_t(srcX) + s.origin.x, sy0 = int64_t(srcY) + s.origin.y;
     const int64_t tx0 = int64_t(x) + d.origin.x, ty0 = int64_t(y) + d.origin.y;
     const int64_t left = std::max({int64_t(0), -sx0, int64_t(d.clip.left) - tx0, -tx0});
@@ -313,6 +323,7 @@ BOOL WINAPI StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, in
             block[size_t(j) * size_t(width) + size_t(i)] = *s->target->at(sx, sy);
             valid[size_t(j) * size_t(width) + size_t(i)] = true;
         }
+    drawable(*d);
     for (int j = 0; j < height; ++j)
         for (int i = 0; i < width; ++i) {
             size_t k = size_t(j) * size_t(width) + size_t(i);

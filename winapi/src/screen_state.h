@@ -24,6 +24,9 @@ struct Surface {
     int width = 0;
     int height = 0;
     bool mono = false;  // a monochrome bitmap keeps black and white only
+    // The decoded picture that loaded bitmaps share until one is drawn into (drawable()):
+    // never written itself. A copy is not shared.
+    bool sharedPicture = false;
     std::vector<uint32_t> pixels;
     Surface(int w, int h, uint32_t fill);
     Surface(const Surface& other);
@@ -191,6 +194,9 @@ HGDIOBJ addObject(GdiObject obj);
 HDC newWindowDc(HWND hwnd, bool wholeWindow);
 void dropDcsOf(HWND hwnd);
 
+// The context's pixels, to draw into: a bitmap still sharing its decoded picture gets a
+// copy of its own first. Every write to a context's target goes through it.
+Surface& drawable(DeviceContext& dc);
 // Pixel primitives in a context's client coordinates, clipped.
 void putPixel(DeviceContext& dc, int x, int y, uint32_t color, int rop2);
 void fillSolid(DeviceContext& dc, RECT r, uint32_t color);
