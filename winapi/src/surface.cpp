@@ -84,16 +84,14 @@ std::vector<uint32_t> storeFor(size_t count) {
     return store;
 }
 
-// Fills n pixels with one colour through the C library's block moves: an element loop is
-// three instructions a pixel, and a session fills a million pixels as it opens.
-void fillPixels(uint32_t* p, size_t n, uint32_t colour) {
-    size_t done = std::min<size_t>(n, 64);
-    std::fill_n(p, done, colour);
-    while (done < n) {
-        const size_t more = std::min(done, n - done);
-        std::memcpy(p + done, p, more * sizeof(uint32_t));
-        done += more;
-    }
+// Fills a store with count pixels of one colour through the C library's block moves: an
+// element loop is three instructions a pixel, and a session fills a million pixels as it
+// opens.
+void fillStore(std::vector<uint32_t>& store, size_t count, uint32_t colour) {
+    store.clear();
+    const std::vector<uint32_t> chunk(std::min<size_t>(count, 4096), colour);
+    while (store.size() < count)
+        store.insert(store.end(), chunk.begin(), chunk.begin() + std::ptrdiff_t(std::min(chunk.size(), count - store.size())));
 }
 
 void keep(std::vector<uint32_t>& store) {
@@ -116,8 +114,7 @@ void keep(std::vector<uint32_t>& store) {
 
 Surface::Surface(int w, int h, uint32_t fill)
     : width(std::max(w, 0)), height(std::max(h, 0)), pixels(storeFor(size_t(width) * size_t(height))) {
-    pixels.resize(size_t(width) * size_t(height));  // zero, as one block
-    if (fill != 0) fillPixels(pixels.data(), pixels.size(), fill);
+    fillStore(pixels, size_t(width) * size_t(height), fill);
 }
 
 Surface::Surface(const Surface& other)
