@@ -127,13 +127,13 @@ int toggleWebRecordStar(WebBlock& block, int position) {
     const int count = webBlockCount(block);
     WebFields fields;
     if (position < 0 || position >= count || !splitWebRecord(block[position], fields)) return -1;
+    // A bare address that itself ends in '*' (only a hand-written file makes one) would read
+    // as starred again, or as no record at all, once its star is gone: it keeps its star.
+    if (fields.starred && fields.address.back() == '*') return WEB_STAR_KEPT;
     // Text after the third space rides along unchanged.
     const char* thirdSpace = fields.address.data() + fields.address.size() + (fields.starred ? 1 : 0);
     const std::string_view rest(thirdSpace + 1, strnlen(block[position], WEB_RECORD_SIZE) -
                                                     static_cast<size_t>(thirdSpace + 1 - block[position]));
-    // A bare address that itself ends in '*' (only a hand-written file makes one) would read
-    // as starred again, or as no record at all, once its star is gone: it keeps its star.
-    if (fields.starred && fields.address.back() == '*') return WEB_STAR_KEPT;
     const int headBefore = webStarredCount(block);
     fields.starred = !fields.starred;
     WebRecord changed{};
