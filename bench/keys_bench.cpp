@@ -13,7 +13,7 @@
 // (ns), units committed as expected, and the process's peak RSS. bench/keys_side_by_side
 // runs each mode in a process of its own and adds instructions a key under valgrind,
 // which counts only inside qxBenchKey.
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "frontend/imeexports.h"
 #include "shapecode/shapecode.h"
 #include "shapecode/packedrecord.h"

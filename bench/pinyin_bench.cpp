@@ -9,10 +9,10 @@
 // The typed line holds 26 bytes. When a letter is refused because the line is full, the
 // typist does what a person does: takes back the syllable it was typing, converts and
 // delivers what is on the line, and types on.
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "frontend/driver.h"
 #include "frontend/imeexports.h"
-#include "modes/pinyin.h"
+#include "pinyin/pinyin.h"
 #include "shapecode/codetable.h"
 
 #include "gbktext.h"

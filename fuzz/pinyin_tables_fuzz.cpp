@@ -7,9 +7,9 @@
 // to 0x1F read as the virtual keys Backspace, Space, Home, End, Left, Right, Delete, Shift
 // by their value modulo 8), then one byte that splits the rest, then the rest: "PYMB" and
 // "PYCZ".
-#include "frontend/engine.h"
-#include "modes/pinyin.h"
-#include "modes/pinyintables.h"
+#include "core/engine.h"
+#include "pinyin/pinyin.h"
+#include "pinyin/pinyintables.h"
 #include "shapecode/codetable.h"
 
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // Run: cmake --preset host-fuzz && cmake --build --preset host-fuzz --target weblists_fuzz
 //      && build/host-fuzz/bin/weblists_fuzz -max_total_time=60
 // Input: the first byte splits the rest into the list file and the file merged into it.
-#include "webaddr/weblists.h"
+#include "webaddress/weblists.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // by hand.
 #include "shapecode/codetable.h"
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "shapecode/shapecode.h"
 
 #include "tablebuilder.h"

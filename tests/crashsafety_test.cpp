@@ -9,10 +9,10 @@
 #include <winapi_desktop.h>
 #include <winapi_host.h>
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "gbk.h"
 #include "phrases/userphrasestore.h"
-#include "webaddr/weblists.h"
+#include "webaddress/weblists.h"
 
 #include <dirent.h>
 

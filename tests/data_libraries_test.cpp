@@ -1,6 +1,6 @@
 // The data libraries as the build made them, read through the module's own lookups:
 // what a user can type with them, and whether start-up can load them at all.
-#include "modes/pinyintables.h"
+#include "pinyin/pinyintables.h"
 #include "shapecode/codetable.h"
 
 #include "gbk.h"

@@ -1,6 +1,6 @@
 // The engine record's own helpers: bounded text copies, the code clear and the reset of
 // the whole process state.
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "frontend/uiwindow.h"
 #include "shapecode/codetable.h"
 #include "shapecode/shapecode.h"

@@ -3,8 +3,8 @@
 // record's pinyin typed in full, by initials and cut short.
 #include "imedriver.h"
 
-#include "modes/pinyin.h"
-#include "modes/pinyintables.h"
+#include "pinyin/pinyin.h"
+#include "pinyin/pinyintables.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include "weblistfiles.h"
 
 #include "frontend/driver.h"
-#include "modes/pinyin.h"
-#include "modes/pinyintables.h"
+#include "pinyin/pinyin.h"
+#include "pinyin/pinyintables.h"
 
 #include <gtest/gtest.h>
 #include <winapi_host.h>

@@ -8,7 +8,7 @@
 #include <winapi_desktop.h>
 #include <winapi_host.h>
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "frontend/uiwindow.h"
 #include "shapecode/codetable.h"
 #include "shapecode/shapecode.h"

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 #include <winapi_host.h>
 
-#include "modes/webaddress.h"
-#include "webaddr/weblists.h"
+#include "webaddress/webaddress.h"
+#include "webaddress/weblists.h"
 
 #include <algorithm>
 #include <cstring>

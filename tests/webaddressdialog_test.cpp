@@ -5,11 +5,11 @@
 #include "gbk.h"
 #include "weblistfiles.h"
 
-#include "modes/webaddress.h"
+#include "webaddress/webaddress.h"
 #include "resources/resource.h"
-#include "ui/keyworddialog.h"
-#include "webaddr/webaddressdialog.h"
-#include "webaddr/weblists.h"
+#include "webaddress/keyworddialog.h"
+#include "webaddress/webaddressdialog.h"
+#include "webaddress/weblists.h"
 
 #include <imm.h>
 

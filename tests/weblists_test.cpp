@@ -7,8 +7,8 @@
 #include <winapi_desktop.h>
 #include <winapi_host.h>
 
-#include "frontend/engine.h"
-#include "webaddr/weblists.h"
+#include "core/engine.h"
+#include "webaddress/weblists.h"
 
 #include <filesystem>
 #include <fstream>

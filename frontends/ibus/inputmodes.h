@@ -3,7 +3,7 @@
 // (pinyin), [ (the public address list). Pure functions of the module's mode record.
 #pragma once
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 
 #include <string>
 

@@ -4,7 +4,7 @@
 // the module's records after each key; a pure function of them, all texts UTF-8.
 #pragma once
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "shapecode/shapecode.h"
 
 #include <string>

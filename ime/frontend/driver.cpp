@@ -2,7 +2,9 @@
 // application receives.
 #include "frontend/driver.h"
 
-#include "modes/webaddress.h"
+#include "core/userfile.h"
+
+#include "webaddress/webaddress.h"
 
 #include "phrases/userphrasefile.h"
 #include "shapecode/shapecode.h"
@@ -404,12 +406,7 @@ UINT translateKey(const Key& key, INPUTCONTEXT* imc, MessageWriter& out) {
 }  // namespace
 
 void setUserPhraseFile(const char* name) {
-    char directory[QX_PATH_SIZE] = {};
-    UINT length = GetSystemDirectoryA(directory, sizeof directory);
-    if (length >= sizeof directory) directory[0] = '\0';  // too long for any path we keep
-    copyText(modes.userPhraseFile, sizeof modes.userPhraseFile, directory);
-    appendText(modes.userPhraseFile, sizeof modes.userPhraseFile, "\\");
-    appendText(modes.userPhraseFile, sizeof modes.userPhraseFile, name);
+    systemFilePath(name, modes.userPhraseFile, sizeof modes.userPhraseFile);
 }
 
 void showCellMessage(const char* text) {

@@ -1,7 +1,7 @@
 // The key translation driver behind ImeToAsciiEx and the switches it shares.
 #pragma once
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 
 #include <imm.h>
 #include "frontend/imeexports.h"

@@ -1,8 +1,8 @@
 // The engine call: how the driver and start-up reach whichever engine owns the key.
-#include "frontend/engine.h"
+#include "core/engine.h"
 
-#include "modes/pinyin.h"
-#include "modes/webaddress.h"
+#include "pinyin/pinyin.h"
+#include "webaddress/webaddress.h"
 #include "shapecode/shapecode.h"
 #include "ui/ui.h"
 

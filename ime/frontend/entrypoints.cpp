@@ -1,6 +1,6 @@
 // The IME interface: the module's description, the exports that answer with a fixed
 // value (selection and notifications reach the UI window instead) and the entry point.
-#include "frontend/engine.h"
+#include "core/engine.h"
 
 #include <imm.h>
 #include <commctrl.h>

@@ -5,14 +5,7 @@
 #include <imm.h>
 #include <imedev.h>
 
-// What the module offers other programs. Windows builds name it in qx.def; host builds
-// compile the module with hidden symbols and name the same exports, and the engine data
-// that the host runner reads, in qx.map.
-#if defined(__ELF__)
-#define QX_EXPORTED __attribute__((visibility("default")))
-#else
-#define QX_EXPORTED
-#endif
+#include "core/exported.h"
 
 extern "C" {
 QX_EXPORTED BOOL WINAPI ImeInquire(LPIMEINFO lpIMEInfo, LPSTR lpszUIClass, DWORD dwSystemInfoFlags);

@@ -1,6 +1,6 @@
 // ImeProcessKey: which key-downs the module takes. Letters and digits are taken even in
 // English mode; the driver hands them back to the application.
-#include "frontend/engine.h"
+#include "core/engine.h"
 
 #include <imm.h>
 #include "frontend/imeexports.h"

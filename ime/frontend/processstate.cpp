@@ -1,14 +1,14 @@
 // The whole process-wide state in one place: what a reset puts back.
-#include "frontend/engine.h"
+#include "core/engine.h"
 
 #include "frontend/uiwindow.h"
-#include "modes/pinyin.h"
-#include "modes/pinyintables.h"
+#include "pinyin/pinyin.h"
+#include "pinyin/pinyintables.h"
 #include "phrases/userphrasedialog.h"
 #include "shapecode/codetable.h"
 #include "shapecode/shapecode.h"
 #include "ui/uiwindows.h"
-#include "webaddr/weblists.h"
+#include "webaddress/weblists.h"
 
 #include <cstring>
 

@@ -1,8 +1,9 @@
 // Start-up work of the UI host window: the settings under "Software\QX", the user files,
 // and the code tables used in place from the four data libraries.
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "frontend/uiwindow.h"
-#include "modes/pinyintables.h"
+#include "core/userfile.h"
+#include "pinyin/pinyintables.h"
 #include "phrases/userphrasefile.h"
 #include "shapecode/codetable.h"
 #include "shapecode/tableindex.h"
@@ -31,14 +32,6 @@ bool settingOn(HKEY key, const char* name) {
     return readSetting(key, name, &missing) == 1;
 }
 
-// System directory + name; the buffer holds any system directory.
-void systemPath(char* path, size_t size, const char* name) {
-    char directory[QX_PATH_SIZE] = {};
-    const UINT length = GetSystemDirectoryA(directory, sizeof directory);
-    if (length == 0 || length >= sizeof directory) directory[0] = '\0';
-    copyText(path, size, directory);
-    appendText(path, size, name);
-}
 
 // Where each table comes from: a library (index into the library list), a resource name
 // and the slot it fills; in the order they are loaded.
@@ -88,8 +81,8 @@ void readSettings(bool fromSelection) {
             RegSetValueExA(key, editionName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&edition), sizeof edition);
     }
     modes.phoneticEdition = edition == 1;
-    systemPath(startup.wubiPhrasePath, sizeof startup.wubiPhrasePath, "\\WBCZ.rt");
-    systemPath(modes.userPhraseFile, sizeof modes.userPhraseFile, modes.phoneticEdition ? "\\fread.rt" : "\\freadx.rt");
+    systemFilePath("WBCZ.rt", startup.wubiPhrasePath, sizeof startup.wubiPhrasePath);
+    systemFilePath(modes.phoneticEdition ? "fread.rt" : "freadx.rt", modes.userPhraseFile, sizeof modes.userPhraseFile);
 
     modes.simpleWindow = settingOn(key, "\xBC\xF2\xB5\xA5\xB4\xB0\xBF\xDA");               // 简单窗口
     modes.menuAutoShow = settingOn(key, "\xB2\xCB\xB5\xA5\xD7\xD4\xB6\xAF\xCF\xD4\xCA\xBE");  // 菜单自动显示
@@ -103,7 +96,7 @@ void readSettings(bool fromSelection) {
 }
 
 void ensureUserFiles() {
-    systemPath(startup.pinyinPhrasePath, sizeof startup.pinyinPhrasePath, "\\PYCZ.rt");
+    systemFilePath("PYCZ.rt", startup.pinyinPhrasePath, sizeof startup.pinyinPhrasePath);
     for (const char* path : {modes.userPhraseFile, startup.wubiPhrasePath, startup.pinyinPhrasePath})
         createUserFile(path);
     if (modes.wubiMode) copyText(modes.userPhraseFile, sizeof modes.userPhraseFile, startup.wubiPhrasePath);

@@ -2,7 +2,7 @@
 // the input method is selected, activated, notified or switched off happens here.
 #include "frontend/uiwindow.h"
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include <imedev.h>
 #include "ui/softkeyboard.h"
 #include "ui/ui.h"

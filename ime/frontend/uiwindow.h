@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 
 #include <cstdint>
 

@@ -3,6 +3,8 @@
 // failure is shown in an error box with the boxes left as they were.
 #include "phrases/userphrasedialog.h"
 
+#include "core/userfile.h"
+
 #include <shlobj.h>
 
 #include "phrases/codeproposal.h"
@@ -78,12 +80,6 @@ std::string boxText(HWND dialog, int control) {
 
 std::string inFolder(const char* folder, const char* name) { return std::string(folder) + "\\" + name; }
 
-std::string systemFile(const char* name) {
-    char directory[QX_PATH_SIZE] = {};
-    const UINT length = GetSystemDirectoryA(directory, sizeof directory);
-    if (length == 0 || length >= sizeof directory) directory[0] = '\0';
-    return inFolder(directory, name);
-}
 
 // The table the proposal reads: the main table of the mode the dialog serves, never the
 // GBK set or a phrase library.
@@ -270,7 +266,7 @@ void backUp(HWND dialog) {
     if (folder.empty()) return;
     bool ok = true;
     for (const char* name : MODE_FILES) {
-        const std::string from = systemFile(name);
+        const std::string from = systemFilePath(name);
         if (!exists(from)) continue;  // a mode never used has nothing to keep
         ok = copyUserFile(from.c_str(), inFolder(folder.c_str(), name).c_str()) && ok;
     }
@@ -284,7 +280,7 @@ void restore(HWND dialog) {
     bool any = false;
     for (const char* name : MODE_FILES) {
         sources.push_back(inFolder(folder.c_str(), name));
-        targets.push_back(systemFile(name));
+        targets.push_back(systemFilePath(name));
         any = any || exists(sources.back());
     }
     if (!any) {

@@ -3,6 +3,8 @@
 // lines are never cut in pieces, and a file that cannot be written stays as it was.
 #include "phrases/userphrasestore.h"
 
+#include "core/userfile.h"
+
 #include <io.h>
 #include <windows.h>
 
@@ -45,40 +47,16 @@ bool readWhole(const char* path, std::string& bytes, bool missingIsEmpty) {
     return ok;
 }
 
-// The temporary file of this process beside path: two processes never share one.
-std::string temporaryPath(const char* path) {
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%lu.tmp", static_cast<unsigned long>(GetCurrentProcessId()));
-    return std::string(path) + suffix;
-}
-
-// Writes bytes into a new temporary file beside target; checks every write and the close.
-bool writeTemporary(const std::string& temporary, const std::string& bytes) {
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return false;
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (std::fflush(file) != 0 || std::ferror(file) != 0) ok = false;
-    // On the disk before the move that puts it in place.
-    if (ok && _commit(_fileno(file)) != 0) ok = false;
-    if (std::fclose(file) != 0) ok = false;
-    if (!ok) DeleteFileA(temporary.c_str());
-    return ok;
-}
-
+// The lookups' kept copies are read again after every write: a rewrite within one tick of
+// the file system's clock can leave the file's size and time as they were.
 bool moveOver(const std::string& temporary, const char* target) {
-    // The lookups' kept copies are read again: a rewrite within one tick of the file
-    // system's clock can leave the file's size and time as they were.
     forgetUserPhraseFileLines();
-    if (MoveFileExA(temporary.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    DeleteFileA(temporary.c_str());
-    return false;
+    return moveFileOver(temporary, target);
 }
 
 bool replaceWhole(const char* path, const std::string& bytes) {
-    // No file is named: nothing is written, and no temporary file lands in the current folder.
-    if (path == nullptr || path[0] == '\0') return false;
-    const std::string temporary = temporaryPath(path);
-    return writeTemporary(temporary, bytes) && moveOver(temporary, path);
+    forgetUserPhraseFileLines();
+    return replaceFileWith(path, bytes);
 }
 
 // One line of a file: where it starts, its length without the line end, and with it.
@@ -238,8 +216,11 @@ int replaceUserFiles(const std::vector<std::string>& sources, const std::vector<
     for (size_t i = 0; i < sources.size() && ok; ++i) {
         if (fileMissing(sources[i].c_str())) continue;
         std::string bytes;
-        const std::string temporary = temporaryPath(targets[i].c_str());
-        ok = readWhole(sources[i].c_str(), bytes, false) && writeTemporary(temporary, bytes);
+        const std::string temporary = temporaryFileOf(targets[i].c_str());
+        ok = readWhole(sources[i].c_str(), bytes, false) &&
+             writeTemporaryFile(temporary, [&](FILE* file) {
+                 return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+             });
         if (ok) written[i] = temporary;
     }
     // Every copy is complete before the first target is replaced; from here on only a

@@ -1,7 +1,7 @@
 // Which table the current mode searches, and the table slots start-up fills.
 #include "shapecode/codetable.h"
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "shapecode/shapecode.h"
 
 CodeTables codeTables;

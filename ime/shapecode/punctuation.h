@@ -2,7 +2,7 @@
 // letters deliver while nothing is being typed.
 #pragma once
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 
 #include <cstdint>
 

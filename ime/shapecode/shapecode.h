@@ -2,7 +2,7 @@
 // shape-code and phonetic-shape editions and five-stroke mode.
 #pragma once
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "shapecode/codetable.h"
 
 #include <cstddef>

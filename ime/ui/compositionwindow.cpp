@@ -3,7 +3,7 @@
 #include "ui/ui.h"
 #include "ui/uiwindows.h"
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "shapecode/shapecode.h"
 
 #include <algorithm>

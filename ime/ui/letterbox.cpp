@@ -2,7 +2,7 @@
 // typed in the pinyin and web-address modes, with a blinking caret.
 #include "ui/uiwindows.h"
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 
 #include <algorithm>
 #include <cstring>

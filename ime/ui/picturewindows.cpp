@@ -3,7 +3,7 @@
 #include "ui/ui.h"
 #include "ui/uiwindows.h"
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 
 HWND CreatePictureWindow(const char* className) {
     return CreateWindowExA(0, className, "", WS_POPUP, 230, 80, uiState.pictureWidth, uiState.pictureHeight,

@@ -6,7 +6,7 @@
 // The box shows what the registry holds: a click stores the value and, only when it is
 // stored, takes effect and keeps its tick; a value that cannot be stored (HKLM is
 // read-only for an ordinary user of Windows NT) leaves the tick as it was, with a beep.
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "resources/resource.h"
 #include "ui/ui.h"
 #include "ui/uiwindows.h"

@@ -2,7 +2,7 @@
 // that chooses a layout, and the window that shows the layout and types by mouse.
 #include "ui/softkeyboard.h"
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "ui/ui.h"
 #include "ui/uiwindows.h"
 

@@ -3,9 +3,9 @@
 #include "ui/ui.h"
 #include "ui/uiwindows.h"
 
-#include "frontend/engine.h"
-#include "ui/keyworddialog.h"
-#include "webaddr/webaddressdialog.h"
+#include "core/engine.h"
+#include "webaddress/keyworddialog.h"
+#include "webaddress/webaddressdialog.h"
 #include <imedev.h>
 #include "phrases/userphrasedialog.h"
 #include "ui/softkeyboard.h"

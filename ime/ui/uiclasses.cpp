@@ -4,7 +4,7 @@
 #include "ui/ui.h"
 #include "ui/uiwindows.h"
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "frontend/uiwindow.h"
 
 #include <imm.h>

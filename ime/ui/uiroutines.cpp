@@ -2,7 +2,7 @@
 // font, the tooltip control, drag-to-move with an XOR outline, and the 3D frames.
 #include "ui/uiwindows.h"
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 
 #include <cstddef>
 

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 #include <imm.h>
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "frontend/imeexports.h"
 #include "gbk.h"
 #include "typist.h"

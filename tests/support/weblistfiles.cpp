@@ -5,8 +5,8 @@
 #include <windows.h>
 #include <winapi_host.h>
 
-#include "frontend/engine.h"
-#include "webaddr/weblists.h"
+#include "core/engine.h"
+#include "webaddress/weblists.h"
 
 #include <cstdio>
 #include <cstdlib>

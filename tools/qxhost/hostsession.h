@@ -4,7 +4,7 @@
 
 #include "session.h"
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 #include "shapecode/shapecode.h"
 
 #include <string>

@@ -1,4 +1,6 @@
-#include "webaddr/weblists.h"
+#include "webaddress/weblists.h"
+
+#include "core/userfile.h"
 
 #include <io.h>
 #include <shlobj.h>
@@ -45,17 +47,6 @@ bool readListLine(FILE* file, ListLine& line) {
 
 bool blankLine(const ListLine& line) { return !line.tooLong && line.length == 0; }
 
-// System directory + "\" + name; false when that does not fit.
-bool systemFilePath(const char* name, char* path, size_t size) {
-    char directory[QX_PATH_SIZE] = {};
-    const UINT length = GetSystemDirectoryA(directory, sizeof directory);
-    if (length == 0 || length >= sizeof directory) return false;
-    const size_t wanted = std::strlen(directory) + 1 + std::strlen(name);
-    copyText(path, size, directory);
-    appendText(path, size, "\\");
-    return appendText(path, size, name) == wanted;
-}
-
 bool fileMissing(const char* path) {
     return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
 }
@@ -83,15 +74,6 @@ void loadList(int list) {
     engineContext.webListsLoaded |= loadedBits[list];
 }
 
-// Replaces target by temporary in one step. Systems without the replacing move (Windows
-// 95 and 98) take the old file away first; the new one is whole by then.
-bool replaceFile(const char* temporary, const char* target) {
-    if (MoveFileExA(temporary, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
-    DeleteFileA(target);
-    return MoveFileA(temporary, target) != 0;
-}
-
 bool writeList(FILE* file, const WebList& list) {
     bool first = true;
     for (const WebBlock& block : list) {
@@ -104,8 +86,7 @@ bool writeList(FILE* file, const WebList& list) {
             if (std::fwrite(block[i], 1, length, file) != length) return false;
         }
     }
-    // On the disk before the move that puts it in place.
-    return std::fflush(file) == 0 && !std::ferror(file) && _commit(_fileno(file)) == 0;
+    return true;
 }
 
 WebList mergeScratch;
@@ -154,23 +135,9 @@ int loadWebLists() {
 
 int saveWebList(int list) {
     if (!webListLoaded(list) || !webListFiles.changed[list]) return 1;
-    char path[QX_PATH_SIZE], temporary[QX_PATH_SIZE];
+    char path[QX_PATH_SIZE];
     if (!systemFilePath(fileNames[list], path, sizeof path)) return 0;
-    // The temporary file of this process: two programs saving the list at once would
-    // otherwise write into one file, and one of them move the other's half-written list.
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%lu.tmp", static_cast<unsigned long>(GetCurrentProcessId()));
-    copyText(temporary, sizeof temporary, path);
-    if (appendText(temporary, sizeof temporary, suffix) != std::strlen(path) + std::strlen(suffix)) return 0;
-    FILE* file = std::fopen(temporary, "wb");
-    if (file == nullptr) return 0;
-    bool ok = writeList(file, webList(list));
-    ok = std::fclose(file) == 0 && ok;
-    ok = ok && replaceFile(temporary, path);
-    if (!ok) {
-        DeleteFileA(temporary);
-        return 0;
-    }
+    if (!replaceFileWith(path, [&](FILE* file) { return writeList(file, webList(list)); })) return 0;
     webListFiles.changed[list] = 0;
     webListFiles.dropped[list] = 0;
     return 1;

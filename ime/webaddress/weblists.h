@@ -11,8 +11,8 @@
 
 #include <windows.h>
 
-#include "frontend/engine.h"
-#include "webaddr/webrecord.h"
+#include "core/engine.h"
+#include "webaddress/webrecord.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -5,7 +5,7 @@
 // costs more than a key may, so each table gets an index once, built by the same walks the
 // scans make: it only skips records that cannot match, and so returns exactly what the
 // scan returns, for any bytes the table holds.
-#include "modes/pinyintables.h"
+#include "pinyin/pinyintables.h"
 
 #include "shapecode/lookuplist.h"
 

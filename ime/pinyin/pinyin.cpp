@@ -2,11 +2,11 @@
 // the syllable list, the display string and the choices live in the syllables work area,
 // the three counters in webState. Every key edits the line, then rebuilds the syllable
 // list, the candidates and the rows from the tables.
-#include "modes/pinyin.h"
+#include "pinyin/pinyin.h"
 
 #include "frontend/driver.h"
-#include "modes/pinyintables.h"
-#include "modes/webaddress.h"
+#include "pinyin/pinyintables.h"
+#include "webaddress/webaddress.h"
 #include "phrases/userphrasefile.h"
 #include "phrases/userphrasestore.h"
 #include "phrases/userphrases.h"
@@ -15,7 +15,7 @@
 #include "shapecode/punctuation.h"
 #include "shapecode/shapecode.h"
 #include "ui/ui.h"
-#include "webaddr/weblists.h"
+#include "webaddress/weblists.h"
 
 #include <algorithm>
 #include <cstdio>

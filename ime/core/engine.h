@@ -7,7 +7,8 @@
 #pragma once
 
 #include <windows.h>
-#include "frontend/imeexports.h"
+#include "core/exported.h"
+#include "core/gbktext.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -167,9 +168,3 @@ extern HINSTANCE moduleInstance;
 // Puts the context and every process-wide record back as the module has them when it is
 // loaded. Test harnesses call it before each test; nothing is freed or destroyed.
 void resetProcessState();
-
-// Bounded copy into a fixed field: always terminates, never writes past n bytes.
-// Cuts only at a character boundary so a GBK lead byte is never left alone.
-size_t copyText(char* destination, size_t n, const char* source);
-// Bounded append; same rules. Returns the new length.
-size_t appendText(char* destination, size_t n, const char* source);

@@ -1,8 +1,8 @@
-#include "webaddr/webaddressdialog.h"
+#include "webaddress/webaddressdialog.h"
 
-#include "modes/webaddress.h"
+#include "webaddress/webaddress.h"
 #include "resources/resource.h"
-#include "webaddr/weblists.h"
+#include "webaddress/weblists.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "webaddr/webrecord.h"
+#include "webaddress/webrecord.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // left by choosing phrases and characters from ten rows, and delivered at once.
 #pragma once
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,23 +1,7 @@
-// The engine record: its storage and the bounded text copies every part uses.
-#include "frontend/engine.h"
+// Bounded copies of GBK text into fixed fields, the only way text enters a field.
+#include "core/gbktext.h"
 
 #include <cstring>
-
-EngineContext engineContext;
-ModeState modes;
-FrontEndState frontEnd;
-ModuleWindows windows;
-HINSTANCE moduleInstance;
-
-void clearCode(EngineContext* context) {
-    context->code[0] = '\0';
-    context->codeCopy[0] = '\0';
-    context->codeLength = 0;
-    context->caret = 0;
-    context->hintOffset = 0;
-    context->hintLength = 0;
-    context->lastCell = 0;
-}
 
 // Length of the longest prefix of source (at most limit bytes) that does not end inside
 // a double-byte character.

@@ -1,10 +1,10 @@
-#include "ui/keyworddialog.h"
+#include "webaddress/keyworddialog.h"
 
-#include "modes/webaddress.h"
+#include "webaddress/webaddress.h"
 #include "resources/resource.h"
 #include "shapecode/shapecode.h"
 #include "ui/ui.h"
-#include "webaddr/weblists.h"
+#include "webaddress/weblists.h"
 
 #include <cstring>
 #include <string_view>

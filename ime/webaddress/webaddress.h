@@ -2,7 +2,7 @@
 // the two address lists and chooses its row; the address goes to the application.
 #pragma once
 
-#include "frontend/engine.h"
+#include "core/engine.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
-#include "modes/webaddress.h"
+#include "webaddress/webaddress.h"
 
 #include "ui/ui.h"
-#include "webaddr/weblists.h"
+#include "webaddress/weblists.h"
 
 #include <cstring>
 
