@@ -2,6 +2,7 @@
 // with a person at the desktop clicking their controls.
 #include "uitest.h"
 
+#include "frontend/imeexports.h"
 #include "resources/resource.h"
 
 #include <stdlib.h>

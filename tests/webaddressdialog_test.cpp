@@ -6,6 +6,7 @@
 #include "weblistfiles.h"
 
 #include "webaddress/webaddress.h"
+#include "frontend/imeexports.h"
 #include "resources/resource.h"
 #include "webaddress/keyworddialog.h"
 #include "webaddress/webaddressdialog.h"

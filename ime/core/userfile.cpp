@@ -22,7 +22,7 @@ bool systemFilePath(const char* name, char* path, size_t size) {
     return false;
 }
 
-std::string systemFilePath(const char* name) {
+std::string userFilePath(const char* name) {
     char path[QX_PATH_SIZE];
     return systemFilePath(name, path, sizeof path) ? std::string(path) : std::string();
 }

@@ -11,7 +11,7 @@
 // System directory + "\" + name. False, with path empty, when that does not fit.
 bool systemFilePath(const char* name, char* path, size_t size);
 // The same as a string; empty when it does not fit.
-std::string systemFilePath(const char* name);
+std::string userFilePath(const char* name);
 
 // The temporary file of this process beside path: two processes never share one.
 std::string temporaryFileOf(const char* path);

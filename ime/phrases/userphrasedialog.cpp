@@ -266,7 +266,7 @@ void backUp(HWND dialog) {
     if (folder.empty()) return;
     bool ok = true;
     for (const char* name : MODE_FILES) {
-        const std::string from = systemFilePath(name);
+        const std::string from = userFilePath(name);
         if (!exists(from)) continue;  // a mode never used has nothing to keep
         ok = copyUserFile(from.c_str(), inFolder(folder.c_str(), name).c_str()) && ok;
     }
@@ -280,7 +280,7 @@ void restore(HWND dialog) {
     bool any = false;
     for (const char* name : MODE_FILES) {
         sources.push_back(inFolder(folder.c_str(), name));
-        targets.push_back(systemFilePath(name));
+        targets.push_back(userFilePath(name));
         any = any || exists(sources.back());
     }
     if (!any) {
