@@ -275,6 +275,16 @@ TEST_F(QxhostTest, ABracketACodeAndARowTypeAnAddressFromTheShippedList) {
     std::ofstream(home / "system" / "zwwz.dat", std::ios::binary | std::ios::trunc) << "bd mine my.example.cn \n";
     r = run({"--keys", "[bd{Space}"});
     EXPECT_EQ(r.out, "my.example.cn\n");
+
+    // Emptied by its owner, the list stays empty: nothing is typed from it, nothing placed,
+    // and no temporary file is left beside it.
+    std::ofstream(home / "system" / "zwwz.dat", std::ios::binary | std::ios::trunc).flush();
+    r = run({"--keys", "[bd1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("baidu"), std::string::npos) << r.out;
+    EXPECT_EQ(fs::file_size(home / "system" / "zwwz.dat"), 0u);
+    for (const auto& entry : fs::directory_iterator(home / "system"))
+        EXPECT_EQ(entry.path().filename().string().find("zwwz.dat."), std::string::npos) << entry.path();
 }
 
 TEST_F(QxhostTest, BadScriptsAndOptionsAreRefused) {

@@ -2,6 +2,7 @@
 // own component; one engine object per desktop input context, each with a module input
 // context of its own, all over the one module session of the process.
 #include "modulehost.h"
+#include "statusactions.h"
 #include "statusproperties.h"
 #ifdef QX_DIALOG_WINDOWS
 #include "dialogwindows.h"
@@ -15,11 +16,15 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <vector>
 
 namespace {
 
 ModuleHost host;
 StatusProperties properties;
+// Contexts of engines destroyed while a dialog was open on the module: destroyed once it
+// has closed, since the dialog may still be working with the context it was opened on.
+std::vector<HIMC> retired;
 
 struct QxEngine {
     IBusEngine parent;
@@ -45,7 +50,18 @@ bool dialogOpen() {
 #endif
 }
 
+void destroyRetired() {
+    if (dialogOpen()) return;
+    for (HIMC context : retired) host.destroyContext(context);
+    retired.clear();
+}
+
 IBusText* text(const std::string& utf8) { return ibus_text_new_from_string(utf8.c_str()); }
+
+// destroy() lets go of an engine's members while the object itself may live on in a
+// reference held across a call that can run a message loop (a dialog): after such a call
+// the engine is used only if it is still alive.
+bool alive(const QxEngine* engine) { return engine->shown != nullptr; }
 
 // The module's state, shown by the desktop: only what changed is sent.
 void showView(QxEngine* engine, bool force = false) {
@@ -79,9 +95,35 @@ void showStatus(QxEngine* engine) { properties.update(&engine->parent, statusSta
 
 void commit(QxEngine* engine, const std::string& gbk) {
     if (gbk.empty()) return;
-    std::string utf8;
-    if (!gbkToUtf8(gbk, utf8)) return;
+    bool exact = true;
+    const std::string utf8 = commitText(gbk, exact);
+    if (!exact) g_warning("qx: a commit of %zu bytes was no GBK text; committed with replacement characters", gbk.size());
     ibus_engine_commit_text(&engine->parent, text(utf8));
+}
+
+// A command the module posted during a key, run once the key's call has returned.
+struct PostedCommand {
+    QxEngine* engine;
+    WPARAM command;
+};
+
+gboolean runPostedCommand(gpointer data) {
+    auto* posted = static_cast<PostedCommand*>(data);
+    QxEngine* engine = posted->engine;
+    if (host.isOpen() && alive(engine) && !dialogOpen()) {
+        host.runCommand(engine->context, posted->command);
+#ifdef QX_DIALOG_WINDOWS
+        dialogwindows::sync();
+#endif
+        if (alive(engine)) {
+            showView(engine);
+            showStatus(engine);
+        }
+    }
+    destroyRetired();
+    g_object_unref(engine);
+    delete posted;
+    return G_SOURCE_REMOVE;
 }
 
 // Offers the module keys; true when the desktop's event is used up.
@@ -91,6 +133,10 @@ bool offerKeys(QxEngine* engine, const std::vector<ModuleKey>& keys, bool modifi
     for (const ModuleKey& key : keys) {
         const ModuleHost::Answer answer = host.offer(engine->context, key);
         const bool own = &key == &keys.back();
+        for (WPARAM command : answer.commands) {
+            g_object_ref(engine);
+            g_idle_add(runPostedCommand, new PostedCommand{engine, command});
+        }
         if (!answer.taken) continue;
         commit(engine, answer.outcome.commit);
         if (!own || modifierEvent) continue;  // a modifier's own event always reaches the application
@@ -145,14 +191,19 @@ struct Activation {
 gboolean runActivation(gpointer data) {
     Activation* a = static_cast<Activation*>(data);
     QxEngine* engine = a->engine;
-    if (host.isOpen() && !dialogOpen() && engine->context != nullptr) {
-        properties.activate(host, engine->context, a->name.c_str(), a->state, typeKeys, engine);
+    if (host.isOpen() && !dialogOpen() && alive(engine) && engine->context != nullptr) {
+        const int dialog = activateStatusAction(host, engine->context, a->name, a->state == PROP_STATE_CHECKED,
+                                                typeKeys, engine);
+        if (dialog > 0 && alive(engine)) host.chooseMenuCommand(engine->context, dialog);
 #ifdef QX_DIALOG_WINDOWS
         dialogwindows::sync();
 #endif
-        showView(engine);
-        showStatus(engine);
+        if (alive(engine)) {
+            showView(engine);
+            showStatus(engine);
+        }
     }
+    destroyRetired();
     g_object_unref(engine);
     delete a;
     return G_SOURCE_REMOVE;
@@ -208,7 +259,12 @@ void reset(IBusEngine* ibus) {
 
 void destroy(IBusObject* object) {
     QxEngine* engine = QX_ENGINE(object);
-    if (engine->context != nullptr) host.destroyContext(engine->context);
+    if (engine->context != nullptr) {
+        if (dialogOpen())
+            retired.push_back(engine->context);
+        else
+            host.destroyContext(engine->context);
+    }
     engine->context = nullptr;
     delete engine->modifiers;
     delete engine->shown;

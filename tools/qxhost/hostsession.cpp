@@ -47,26 +47,23 @@ bool setSetting(const std::string& gbkName, DWORD value) {
     return status == ERROR_SUCCESS;
 }
 
-bool placePublicList() {
+bool placePublicList(const std::string& sourceDirectory) {
     namespace fs = std::filesystem;
     char directory[MAX_PATH] = {};
     const UINT length = GetSystemDirectoryA(directory, sizeof directory);
     if (length == 0 || length >= sizeof directory) return false;
     std::error_code error;
     const fs::path target = fs::path(directory) / "zwwz.dat";
-    if (fs::exists(target, error) && (!fs::is_regular_file(target, error) || fs::file_size(target, error) != 0))
-        return true;
-    const fs::path source = fs::read_symlink("/proc/self/exe", error).parent_path() / "zwwz.dat";
+    // Any list there, even an empty one, is the user's: emptied on purpose, it stays empty.
+    if (fs::symlink_status(target, error).type() != fs::file_type::not_found) return true;
+    const fs::path from = sourceDirectory.empty() ? fs::read_symlink("/proc/self/exe", error).parent_path()
+                                                  : fs::path(sourceDirectory);
+    const fs::path source = from / "zwwz.dat";
     if (error || !fs::is_regular_file(source, error)) return false;
-    // Copied aside, then moved in without replacing anything but an empty file.
-    const fs::path temporary = fs::path(directory) / "zwwz.dat.new";
-    if (!fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, error)) return false;
-    if (fs::exists(target, error)) fs::remove(target, error);
-    if (!MoveFileA(temporary.c_str(), target.c_str())) {
-        fs::remove(temporary, error);
-        return fs::exists(target, error);
-    }
-    return true;
+    // Copied to a temporary name of this process, then moved in only where no list is:
+    // another program placing it at the same moment keeps its own copy.
+    if (CopyFileA(source.c_str(), target.c_str(), TRUE)) return true;
+    return fs::exists(target, error);
 }
 
 bool openHostSession(HostSession& session, const char* modulePath, std::string& error) {

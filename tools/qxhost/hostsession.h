@@ -19,11 +19,11 @@ struct HostSession {
 // Writes REG_DWORD value under HKEY_LOCAL_MACHINE\Software\QX; the name in GBK.
 bool setSetting(const std::string& gbkName, DWORD value);
 
-// Puts the public web-address list "zwwz.dat" found next to the program into the home's
-// system directory when that holds none (or an empty one), as setup does on Windows; a
-// list that is there is the user's and stays. False when a list was needed and could not
-// be placed.
-bool placePublicList();
+// Puts the public web-address list "zwwz.dat" found in sourceDirectory (by default next to
+// the program) into the home's system directory when that holds none, as setup does on
+// Windows; a list that is there, even an empty one, is the user's and stays. False when a
+// list was needed and could not be placed.
+bool placePublicList(const std::string& sourceDirectory = "");
 
 // Opens the session with the module (found by name next to the program) over the
 // stand-in's desktop. Fills error and returns false when it cannot.

@@ -398,6 +398,8 @@ std::string withExtension(std::string name) {
     return name;
 }
 
+std::string dllDirectory;
+
 bool resolveLibrary(const char* requested, std::string* path) {
     std::string name(requested);
     for (char& c : name)
@@ -408,7 +410,7 @@ bool resolveLibrary(const char* requested, std::string* path) {
     char cwd[PATH_MAX];
     std::string systemDirectory = homeDirectory() + "/system";
     for (const std::string& dir :
-         {directoryOf(programPath()), systemDirectory,
+         {directoryOf(programPath()), dllDirectory.empty() ? directoryOf(programPath()) : dllDirectory, systemDirectory,
           std::string(getcwd(cwd, sizeof cwd) ? cwd : ".")})
         if (findFile(dir, name, path)) return true;
     return false;
@@ -553,6 +555,14 @@ HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE, DWORD flags) {
     m->live = true;
     m->references = 1;
     return reinterpret_cast<HMODULE>(m);
+}
+
+BOOL WINAPI SetDllDirectoryA(LPCSTR path) {
+    std::lock_guard<std::recursive_mutex> guard(libraryLock);
+    dllDirectory = path != nullptr ? path : "";
+    for (char& c : dllDirectory)
+        if (c == '\\') c = '/';
+    return TRUE;
 }
 
 HMODULE WINAPI LoadLibraryA(LPCSTR name) { return LoadLibraryExA(name, nullptr, 0); }

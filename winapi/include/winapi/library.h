@@ -44,6 +44,9 @@
 extern "C" {
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
+// A folder searched after the program's own, for a host whose program is not next to the
+// libraries (a plug-in); nullptr or "" removes it.
+BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);

@@ -24,9 +24,13 @@ T exportedProc(HMODULE module, const char* name) {
 
 }  // namespace
 
-bool ModuleHost::open(std::string& error) {
-    placePublicList();
-    if (!openHostSession(session_, "qx.ime", error)) return false;
+bool ModuleHost::open(std::string& error, const std::string& moduleDirectory) {
+    // A plug-in lives in its host's process: the module's data libraries are not next to
+    // that program, and are looked for where the module is.
+    if (!moduleDirectory.empty()) SetDllDirectoryA(moduleDirectory.c_str());
+    placePublicList(moduleDirectory);
+    const std::string module = moduleDirectory.empty() ? std::string("qx.ime") : moduleDirectory + "/qx.ime";
+    if (!openHostSession(session_, module.c_str(), error)) return false;
     closePictures(session_.ime);
     focused_ = session_.ime.context;
     return true;
@@ -107,6 +111,10 @@ ModuleHost::Answer ModuleHost::offer(HIMC context, const ModuleKey& key) {
         }
         answer.outcome = keyOutcome(messages, announced ? resultString(context) : std::string());
     }
+    HWND bar = session_.engine != nullptr ? session_.engine->statusWindow : nullptr;
+    MSG posted{};
+    while (bar != nullptr && answer.commands.size() < 8 && PeekMessageA(&posted, bar, WM_COMMAND, WM_COMMAND, PM_REMOVE))
+        answer.commands.push_back(posted.wParam);
     // Every key is released again; Caps Lock's toggle stays.
     BYTE released[256] = {};
     released[VK_CAPITAL] = key.capsLock ? 0x01 : 0x00;
@@ -166,6 +174,13 @@ void ModuleHost::chooseSoftLayout(HIMC context, unsigned command) {
         softLayout_ = static_cast<int>(command - CMD_LAYOUT_FIRST);
     else if (!wasOn)
         softLayout_ = -1;
+}
+
+void ModuleHost::runCommand(HIMC context, WPARAM command) {
+    if (!isOpen() || session_.engine->statusWindow == nullptr) return;
+    focusIn(context);
+    SendMessageA(session_.engine->statusWindow, WM_COMMAND, command, 0);
+    winapiPumpMessages();
 }
 
 std::vector<std::pair<unsigned, std::string>> ModuleHost::softLayouts() const {

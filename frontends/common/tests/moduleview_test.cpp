@@ -107,7 +107,7 @@ TEST(ModuleView, PinyinRowsAreNumberedAndTheSpellingIsThePreedit) {
     put(c.rowText[0], "中国人");
     put(c.rowText[1], "中国");
     std::memcpy(&c.rowLabels[3], gbk("钟").c_str(), 2);
-    c.rowMore = 12;
+    c.rowMore = 10;  // a full page: pinyin reads no further than the page
     const ModuleView v = r.view();
     EXPECT_EQ(v.preedit, "zhong'guo'ren");
     EXPECT_EQ(v.caret, 5);
@@ -118,6 +118,10 @@ TEST(ModuleView, PinyinRowsAreNumberedAndTheSpellingIsThePreedit) {
     EXPECT_EQ(candidateKey(v, 1), '2');
     EXPECT_TRUE(v.laterPage);
     EXPECT_FALSE(v.earlierPage);
+    c.rowMore = 2;
+    c.rowFirst = 10;
+    EXPECT_FALSE(r.view().laterPage);
+    EXPECT_TRUE(r.view().earlierPage);
 }
 
 TEST(ModuleView, WebAddressRowsShowNameAndAddress) {
@@ -135,6 +139,11 @@ TEST(ModuleView, WebAddressRowsShowNameAndAddress) {
     EXPECT_EQ(v.candidates[0].label, "1");
     EXPECT_EQ(v.candidates[0].text, "百度 www.baidu.com");
     EXPECT_TRUE(v.aux.empty());
+    // The lists count every match from the page on: ten are this page, eleven one more.
+    c.rowMore = 10;
+    EXPECT_FALSE(r.view().laterPage);
+    c.rowMore = 11;
+    EXPECT_TRUE(r.view().laterPage);
 }
 
 }  // namespace

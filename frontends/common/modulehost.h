@@ -15,8 +15,9 @@
 
 class ModuleHost {
 public:
-    // Opens the session with the module found next to the program.
-    bool open(std::string& error);
+    // Opens the session with the module and its data libraries found in moduleDirectory,
+    // by default next to the program.
+    bool open(std::string& error, const std::string& moduleDirectory = "");
     void close();
     bool isOpen() const { return session_.engine != nullptr; }
 
@@ -28,6 +29,10 @@ public:
     struct Answer {
         bool taken = false;  // ImeProcessKey took the key
         KeyOutcome outcome;
+        // Commands the module posted to its status window (the third wrong key's 自造词组):
+        // taken out of the queue, for the engine to run once the key's call has returned,
+        // since one may open a dialog whose modal loop must not run inside that call.
+        std::vector<WPARAM> commands;
     };
     // Offers one key-down to the module through the context, as the manager does.
     Answer offer(HIMC context, const ModuleKey& key);
@@ -41,6 +46,9 @@ public:
     void clickStatusButton(HIMC context, int button);
     void chooseMenuCommand(HIMC context, int command);
     void chooseSoftLayout(HIMC context, unsigned command);
+    // Runs a command the module posted, as its status window would have; it may open a
+    // dialog and return when that closes.
+    void runCommand(HIMC context, WPARAM command);
     // The soft-keyboard layouts of the module's own menu: command and UTF-8 name.
     std::vector<std::pair<unsigned, std::string>> softLayouts() const;
     int softLayout() const;  // the layout last chosen while a soft keyboard is on, -1 for none

@@ -99,7 +99,9 @@ ModuleView moduleView(const EngineContext& c, const ModeState& modes, const Shap
             view.candidates.push_back({std::string(1, ROW_DIGITS[k]), utf8(shown), ROW_DIGITS[k]});
         }
         view.earlierPage = c.rowFirst >= 10;
-        view.laterPage = c.rowMore > 10;
+        // The address lists count every match from the page on; pinyin reads no further
+        // than the page, so a full page is all it can say of a next one.
+        view.laterPage = modes.webMode ? c.rowMore > 10 : c.rowMore >= 10;
         if (modes.webMode && input.empty()) view.aux = utf8(WEB_IDLE_LINE);
         if (shapeCode.repeatArmed == 1 && !message.empty()) view.aux = utf8(message);
         return view;

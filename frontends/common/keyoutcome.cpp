@@ -1,6 +1,8 @@
 // The module's messages for one key, read as commits and keys handed back.
 #include "keyoutcome.h"
 
+#include "gbktext.h"
+
 #include <windows.h>
 
 KeyOutcome keyOutcome(const std::vector<TypedMessage>& messages, const std::string& resultString) {
@@ -30,4 +32,10 @@ KeyOutcome keyOutcome(const std::vector<TypedMessage>& messages, const std::stri
 
 bool handsBackOwnKey(const KeyOutcome& outcome, uint8_t vk) {
     return outcome.commit.empty() && outcome.handedBack.size() == 1 && outcome.handedBack[0] == vk;
+}
+
+std::string commitText(const std::string& gbk, bool& exact) {
+    std::string utf8;
+    exact = gbkToUtf8(gbk, utf8);
+    return exact ? utf8 : gbkToUtf8(std::string_view(gbk));
 }

@@ -35,3 +35,18 @@ TEST(KeyOutcome, OwnKeyHandedBackAloneGoesToTheApplicationUnchanged) {
 }
 
 }  // namespace
+
+// A phrase saved as UTF-8 or cut in the middle of a character still reaches the
+// application, with replacement characters where its bytes are no GBK, and says so.
+TEST(KeyOutcome, CommitsThatAreNoGbkArriveWithReplacementCharacters) {
+    bool exact = false;
+    EXPECT_EQ(commitText("\xD6\xD0x", exact), "\xE4\xB8\xAD" "x");  // 中x
+    EXPECT_TRUE(exact);
+    const std::string utf8Phrase = "\xE4\xB8\xAD\xE6\x96\x87";      // 中文 saved as UTF-8
+    const std::string shown = commitText(utf8Phrase, exact);
+    EXPECT_FALSE(exact);
+    EXPECT_FALSE(shown.empty());
+    EXPECT_NE(shown.find("\xEF\xBF\xBD"), std::string::npos) << shown;
+    EXPECT_EQ(commitText("ab\xD6", exact), "ab\xEF\xBF\xBD");  // a lead byte without its trail
+    EXPECT_FALSE(exact);
+}

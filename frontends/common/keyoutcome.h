@@ -20,3 +20,8 @@ KeyOutcome keyOutcome(const std::vector<TypedMessage>& messages, const std::stri
 // Whether the application should get the desktop's own event back unchanged: the module
 // committed nothing and handed back exactly the key it was offered.
 bool handsBackOwnKey(const KeyOutcome& outcome, uint8_t vk);
+
+// The committed GBK as UTF-8 for the desktop. Bytes that are no GBK text (a phrase file
+// edited by hand, or saved as UTF-8) become U+FFFD instead of the commit being lost;
+// exact is false then, for the engine to log it.
+std::string commitText(const std::string& gbk, bool& exact);
