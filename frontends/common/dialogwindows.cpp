@@ -230,7 +230,8 @@ bool personAt(HWND, int) {
     if (elapsed > 0) winapiAdvanceClock(static_cast<DWORD>(std::min<long long>(elapsed, 1000)));
     // The person's next event, or a tenth of a second for the clock.
     GSource* wake = g_timeout_source_new(100);
-    g_source_set_callback(wake, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+    g_source_set_callback(
+        wake, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
     g_source_attach(wake, nullptr);
     g_main_context_iteration(nullptr, TRUE);
     g_source_destroy(wake);

@@ -20,11 +20,8 @@ KeyOutcome keyOutcome(const std::vector<TypedMessage>& messages, const std::stri
             // Control characters are keys, not text: the application gets them as keys.
             if (m.wParam >= 0x20 && m.wParam != 0x7F) out.commit += static_cast<char>(m.wParam & 0xFF);
             break;
-        case WM_KEYDOWN:
-            out.handedBack.push_back(static_cast<uint8_t>(m.wParam));
-            break;
-        default:
-            break;
+        case WM_KEYDOWN: out.handedBack.push_back(static_cast<uint8_t>(m.wParam)); break;
+        default: break;
         }
     }
     return out;

@@ -10,8 +10,8 @@
 #include <vector>
 
 struct KeyOutcome {
-    std::string commit;                // GBK, in the order the messages gave it
-    std::vector<uint8_t> handedBack;   // virtual keys of WM_KEYDOWN messages
+    std::string commit;               // GBK, in the order the messages gave it
+    std::vector<uint8_t> handedBack;  // virtual keys of WM_KEYDOWN messages
 };
 
 // resultString is read from the context only when a message announces it.

@@ -72,7 +72,8 @@ bool moduleKeyFor(uint32_t keyval, uint32_t state, ModuleKey& key) {
         key.ch = characterForKey(key.vk, key.shift);
     if (key.ctrl) {
         const bool letter = key.vk >= 'A' && key.vk <= 'Z';
-        key.ch = letter ? static_cast<char>(key.vk - 'A' + 1) : (key.vk == VK_RETURN || key.vk == VK_BACK ? key.ch : 0);
+        key.ch = letter ? static_cast<char>(key.vk - 'A' + 1)
+                        : (key.vk == VK_RETURN || key.vk == VK_BACK ? key.ch : 0);
     }
     return true;
 }

@@ -23,8 +23,8 @@ constexpr uint32_t RELEASE = 1u << 30;
 // One key-down for the module.
 struct ModuleKey {
     uint8_t vk = 0;
-    unsigned scan = 0;      // set-1 code, 0x100 for an extended key
-    char ch = 0;            // the character of the key word (bits 8-15), 0 for none
+    unsigned scan = 0;  // set-1 code, 0x100 for an extended key
+    char ch = 0;        // the character of the key word (bits 8-15), 0 for none
     bool rightShift = false;
     bool shift = false, ctrl = false, alt = false, capsLock = false;
 };
@@ -57,7 +57,7 @@ public:
     void reset() { *this = ModifierTracker{}; }
 
 private:
-    uint32_t shiftDown_ = 0;     // key value of the Shift held, 0 for none
+    uint32_t shiftDown_ = 0;  // key value of the Shift held, 0 for none
     bool shiftAlone_ = false;
     bool shiftOffered_ = false;  // its key-down went before a chord already
     bool ctrlDown_ = false;

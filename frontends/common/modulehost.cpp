@@ -105,7 +105,8 @@ ModuleHost::Answer ModuleHost::offer(HIMC context, const ModuleKey& key) {
         std::vector<TypedMessage> messages;
         bool announced = false;
         for (UINT i = 0; i < count && i < MESSAGE_CAPACITY; ++i) {
-            messages.push_back({list->TransMsg[i].message, list->TransMsg[i].wParam, list->TransMsg[i].lParam});
+            messages.push_back(
+                {list->TransMsg[i].message, list->TransMsg[i].wParam, list->TransMsg[i].lParam});
             if (list->TransMsg[i].message == WM_IME_COMPOSITION && (list->TransMsg[i].lParam & GCS_RESULTSTR))
                 announced = true;
         }
@@ -113,7 +114,8 @@ ModuleHost::Answer ModuleHost::offer(HIMC context, const ModuleKey& key) {
     }
     HWND bar = session_.engine != nullptr ? session_.engine->statusWindow : nullptr;
     MSG posted{};
-    while (bar != nullptr && answer.commands.size() < 8 && PeekMessageA(&posted, bar, WM_COMMAND, WM_COMMAND, PM_REMOVE))
+    while (bar != nullptr && answer.commands.size() < 8 &&
+           PeekMessageA(&posted, bar, WM_COMMAND, WM_COMMAND, PM_REMOVE))
         answer.commands.push_back(posted.wParam);
     // Every key is released again; Caps Lock's toggle stays.
     BYTE released[256] = {};
@@ -186,12 +188,14 @@ void ModuleHost::runCommand(HIMC context, WPARAM command) {
 std::vector<std::pair<unsigned, std::string>> ModuleHost::softLayouts() const {
     std::vector<std::pair<unsigned, std::string>> layouts;
     if (!isOpen()) return layouts;
-    HMENU bar = LoadMenuA(reinterpret_cast<HINSTANCE>(session_.ime.module), MAKEINTRESOURCEA(IDM_SOFT_LAYOUTS));
+    HMENU bar =
+        LoadMenuA(reinterpret_cast<HINSTANCE>(session_.ime.module), MAKEINTRESOURCEA(IDM_SOFT_LAYOUTS));
     HMENU menu = bar != nullptr ? GetSubMenu(bar, 0) : nullptr;
     for (int i = 0; menu != nullptr && i < GetMenuItemCount(menu); ++i) {
         const UINT id = GetMenuItemID(menu, i);
         char name[128] = {};
-        if (id < CMD_LAYOUT_FIRST || id > CMD_LAYOUT_LAST || GetMenuStringA(menu, i, name, sizeof name, MF_BYPOSITION) <= 0)
+        if (id < CMD_LAYOUT_FIRST || id > CMD_LAYOUT_LAST ||
+            GetMenuStringA(menu, i, name, sizeof name, MF_BYPOSITION) <= 0)
             continue;
         layouts.emplace_back(id, gbkToUtf8(name));
     }

@@ -22,7 +22,8 @@ bool leadByte(char c) { return static_cast<unsigned char>(c) >= 0x81; }
 // Characters (not bytes) of a GBK text before byte offset.
 int characters(const std::string& gbk, size_t offset) {
     int count = 0;
-    for (size_t i = 0; i < offset && i < gbk.size(); i += leadByte(gbk[i]) && i + 1 < gbk.size() ? 2 : 1) ++count;
+    for (size_t i = 0; i < offset && i < gbk.size(); i += leadByte(gbk[i]) && i + 1 < gbk.size() ? 2 : 1)
+        ++count;
     return count;
 }
 
@@ -34,12 +35,14 @@ std::vector<ViewCandidate> displayCandidates(const std::string& line, int half) 
     std::string text;
     char key = ' ';
     auto flush = [&] {
-        if (!text.empty()) out.push_back({key == ' ' ? "\xE2\x90\xA3" : std::string(1, key), utf8(text), key});
+        if (!text.empty())
+            out.push_back({key == ' ' ? "\xE2\x90\xA3" : std::string(1, key), utf8(text), key});
         text.clear();
     };
     const int cells = static_cast<int>(line.size() + 1) / 2;
     for (int cell = 11 * half; cell < 10 * half + 12 && cell < cells; ++cell) {
-        const char a = line[2 * cell], b = 2 * cell + 1 < static_cast<int>(line.size()) ? line[2 * cell + 1] : ' ';
+        const char a = line[2 * cell],
+                   b = 2 * cell + 1 < static_cast<int>(line.size()) ? line[2 * cell + 1] : ' ';
         if (a == ' ') {
             flush();
             key = b;
@@ -80,11 +83,13 @@ ModuleView moduleView(const EngineContext& c, const ModeState& modes, const Shap
         const std::string input = field(c.modeInput, sizeof c.modeInput);
         std::string line = input;
         if (!modes.webMode) {
-            const std::string spelling = field(c.syllables[SYLLABLE_SHOWN], sizeof c.syllables[SYLLABLE_SHOWN]);
+            const std::string spelling =
+                field(c.syllables[SYLLABLE_SHOWN], sizeof c.syllables[SYLLABLE_SHOWN]);
             if (!spelling.empty() && !input.empty()) line = spelling;
         }
         view.preedit = utf8(line);
-        view.caret = characters(line, modes.webMode ? line.size() : std::clamp<size_t>(c.caret, 0, line.size()));
+        view.caret =
+            characters(line, modes.webMode ? line.size() : std::clamp<size_t>(c.caret, 0, line.size()));
         if (!modes.webMode && c.webState[WS_CONVERTED_COUNT] == c.webState[WS_SYLLABLE_COUNT])
             view.caret = characters(line, line.size());
         for (int k = 0; k < 10; ++k) {
@@ -127,7 +132,8 @@ ModuleView moduleView(const EngineContext& c, const ModeState& modes, const Shap
         std::string built;
         for (int i = 1; i <= std::min<int>(c.lastCell, 14); ++i) {
             const char* cell = c.cells[i];
-            if (cell[0] == '\0' || cell[0] == ' ' || cell[1] == ' ' || std::memcmp(cell, "\xA1\xF0", 2) == 0) break;
+            if (cell[0] == '\0' || cell[0] == ' ' || cell[1] == ' ' || std::memcmp(cell, "\xA1\xF0", 2) == 0)
+                break;
             built += field(cell, sizeof c.cells[i]);
         }
         if (!built.empty()) view.candidates.push_back({"\xE2\x90\xA3", utf8(built), ' '});

@@ -13,7 +13,7 @@
 struct ViewCandidate {
     std::string label;  // as shown: "␣" for Space, "," "." "'" "5" "6", or a digit
     std::string text;
-    char key = 0;       // the character that chooses it
+    char key = 0;  // the character that chooses it
     bool operator==(const ViewCandidate&) const = default;
 };
 

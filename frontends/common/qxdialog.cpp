@@ -37,8 +37,9 @@ void typeKeys(void*, const std::string& keys) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: qx-dialog userphrases|settings|webaddresses|about "
-                         "[--mode phonetic|shape|wubi|pinyin|web]\n");
+    std::fprintf(stderr,
+                 "usage: qx-dialog userphrases|settings|webaddresses|about "
+                 "[--mode phonetic|shape|wubi|pinyin|web]\n");
     return 2;
 }
 

@@ -53,13 +53,14 @@ std::vector<StatusAction> statusActions(const ModuleHost& host) {
     std::vector<StatusAction> out;
     out.push_back({"qx.chinese", "中", "中文/英文 (Ctrl)", ActionKind::Button, ""});
     out.push_back({"qx.mode", "音形版", "输入方式", ActionKind::Menu, ""});
-    for (int i = 0; i < 5; ++i) out.push_back({MODE_NAMES[i], MODE_LABELS[i], MODE_LABELS[i], ActionKind::Radio, "qx.mode"});
+    for (int i = 0; i < 5; ++i)
+        out.push_back({MODE_NAMES[i], MODE_LABELS[i], MODE_LABELS[i], ActionKind::Radio, "qx.mode"});
     out.push_back({"qx.punct", "中文标点", "中文标点/英文标点", ActionKind::Toggle, ""});
     out.push_back({"qx.width", "全角", "全角/半角", ActionKind::Toggle, ""});
     out.push_back({"qx.soft", "软键盘", "软键盘", ActionKind::Menu, ""});
     for (const auto& [command, name] : host.softLayouts())
-        out.push_back({SOFT_PREFIX + std::to_string(command - CMD_LAYOUT_FIRST), name, name, ActionKind::Radio,
-                       "qx.soft"});
+        out.push_back({SOFT_PREFIX + std::to_string(command - CMD_LAYOUT_FIRST), name, name,
+                       ActionKind::Radio, "qx.soft"});
     out.push_back({"qx.soft.off", "关闭软键盘", "关闭软键盘", ActionKind::Radio, "qx.soft"});
     for (size_t i = 0; i < dialogItems().size(); ++i)
         out.push_back({dialogItems()[i].action, DIALOG_LABELS[i], DIALOG_LABELS[i], ActionKind::Button, ""});
@@ -110,11 +111,13 @@ int activateStatusAction(ModuleHost& host, HIMC context, const std::string& id, 
     }
     if (startsWith(id, SOFT_PREFIX) && id != "qx.soft") {
         const std::string number = id.substr(std::char_traits<char>::length(SOFT_PREFIX));
-        if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos || number.size() > 3)
+        if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos ||
+            number.size() > 3)
             return -1;
         const unsigned command = CMD_LAYOUT_FIRST + static_cast<unsigned>(std::stoi(number));
         if (command > CMD_LAYOUT_LAST) return -1;
-        const bool current = host.softLayout() >= 0 && command == CMD_LAYOUT_FIRST + unsigned(host.softLayout());
+        const bool current =
+            host.softLayout() >= 0 && command == CMD_LAYOUT_FIRST + unsigned(host.softLayout());
         if (chosen && !current) host.chooseSoftLayout(context, command);
         return 0;
     }

@@ -23,11 +23,11 @@ StatusState statusStateOf(const ModuleHost& host);
 enum class ActionKind { Button, Toggle, Menu, Radio };
 
 struct StatusAction {
-    std::string name;    // "qx.chinese", "qx.mode.wubi", "qx.soft.3", "qx.dialog.about", ...
-    std::string label;   // UTF-8
+    std::string name;   // "qx.chinese", "qx.mode.wubi", "qx.soft.3", "qx.dialog.about", ...
+    std::string label;  // UTF-8
     std::string tip;
     ActionKind kind = ActionKind::Button;
-    std::string menu;    // the name of the menu the item belongs to, "" for the top level
+    std::string menu;  // the name of the menu the item belongs to, "" for the top level
 };
 
 // Every item, top level in the bar's order, each menu's items after it. The layout names

@@ -122,7 +122,8 @@ private:
 
 class QxCandidate : public CandidateWord {
 public:
-    QxCandidate(QxEngine* engine, const ViewCandidate& c) : CandidateWord(Text(c.text)), engine_(engine), key_(c.key) {}
+    QxCandidate(QxEngine* engine, const ViewCandidate& c)
+        : CandidateWord(Text(c.text)), engine_(engine), key_(c.key) {}
     void select(InputContext* ic) const override { engine_->offerCharacter(ic, key_); }
 
 private:
@@ -166,7 +167,9 @@ public:
     QxAction(QxEngine* engine, StatusAction item) : engine_(engine), item_(std::move(item)) {
         setCheckable(item_.kind == ActionKind::Toggle || item_.kind == ActionKind::Radio);
     }
-    std::string shortText(InputContext*) const override { return actionLook(item_, engine_->statusState()).label; }
+    std::string shortText(InputContext*) const override {
+        return actionLook(item_, engine_->statusState()).label;
+    }
     std::string longText(InputContext*) const override { return item_.tip; }
     std::string icon(InputContext*) const override { return {}; }
     bool isChecked(InputContext*) const override { return actionLook(item_, engine_->statusState()).checked; }
@@ -217,11 +220,14 @@ void QxEngine::commit(InputContext* ic, const std::string& gbk) {
     if (gbk.empty()) return;
     bool exact = true;
     const std::string utf8 = commitText(gbk, exact);
-    if (!exact) FCITX_WARN() << "qx: a commit of " << gbk.size() << " bytes was no GBK text; committed with replacement characters";
+    if (!exact)
+        FCITX_WARN() << "qx: a commit of " << gbk.size()
+                     << " bytes was no GBK text; committed with replacement characters";
     ic->commitString(utf8);
 }
 
-bool QxEngine::offerKeys(InputContext* ic, const std::vector<ModuleKey>& keys, bool modifierEvent, const Key& raw) {
+bool QxEngine::offerKeys(InputContext* ic, const std::vector<ModuleKey>& keys, bool modifierEvent,
+                         const Key& raw) {
     QxState* st = state(ic);
     bool used = false;
     for (const ModuleKey& key : keys) {

@@ -97,7 +97,9 @@ void commit(QxEngine* engine, const std::string& gbk) {
     if (gbk.empty()) return;
     bool exact = true;
     const std::string utf8 = commitText(gbk, exact);
-    if (!exact) g_warning("qx: a commit of %zu bytes was no GBK text; committed with replacement characters", gbk.size());
+    if (!exact)
+        g_warning("qx: a commit of %zu bytes was no GBK text; committed with replacement characters",
+                  gbk.size());
     ibus_engine_commit_text(&engine->parent, text(utf8));
 }
 
@@ -192,8 +194,8 @@ gboolean runActivation(gpointer data) {
     Activation* a = static_cast<Activation*>(data);
     QxEngine* engine = a->engine;
     if (host.isOpen() && !dialogOpen() && alive(engine) && engine->context != nullptr) {
-        const int dialog = activateStatusAction(host, engine->context, a->name, a->state == PROP_STATE_CHECKED,
-                                                typeKeys, engine);
+        const int dialog = activateStatusAction(host, engine->context, a->name,
+                                                a->state == PROP_STATE_CHECKED, typeKeys, engine);
         if (dialog > 0 && alive(engine)) host.chooseMenuCommand(engine->context, dialog);
 #ifdef QX_DIALOG_WINDOWS
         dialogwindows::sync();
@@ -298,9 +300,16 @@ void qx_engine_init(QxEngine* engine, gpointer) {
 GType qx_engine_get_type() {
     static GType type = 0;
     if (type == 0) {
-        const GTypeInfo info = {
-            sizeof(QxEngineClass), nullptr, nullptr, reinterpret_cast<GClassInitFunc>(qx_engine_class_init),
-            nullptr, nullptr, sizeof(QxEngine), 0, reinterpret_cast<GInstanceInitFunc>(qx_engine_init), nullptr};
+        const GTypeInfo info = {sizeof(QxEngineClass),
+                                nullptr,
+                                nullptr,
+                                reinterpret_cast<GClassInitFunc>(qx_engine_class_init),
+                                nullptr,
+                                nullptr,
+                                sizeof(QxEngine),
+                                0,
+                                reinterpret_cast<GInstanceInitFunc>(qx_engine_init),
+                                nullptr};
         type = g_type_register_static(IBUS_TYPE_ENGINE, "QxEngine", &info, GTypeFlags(0));
     }
     return type;
@@ -338,10 +347,10 @@ int main(int argc, char** argv) {
     if (byDaemon) {
         ibus_bus_request_name(bus, "org.freedesktop.IBus.Qx", 0);
     } else {
-        IBusComponent* component = ibus_component_new("org.freedesktop.IBus.Qx", "qx input method", QX_VERSION,
-                                                      "", "", "", "", "qx");
-        ibus_component_add_engine(component, ibus_engine_desc_new("qx", "qx", "qx Chinese input method", "zh_CN",
-                                                                  "", "", "", "us"));
+        IBusComponent* component = ibus_component_new("org.freedesktop.IBus.Qx", "qx input method",
+                                                      QX_VERSION, "", "", "", "", "qx");
+        ibus_component_add_engine(component, ibus_engine_desc_new("qx", "qx", "qx Chinese input method",
+                                                                  "zh_CN", "", "", "", "us"));
         ibus_bus_register_component(bus, component);
     }
     ibus_main();

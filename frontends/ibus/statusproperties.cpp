@@ -29,8 +29,8 @@ void StatusProperties::build(const ModuleHost& host) {
     g_object_ref_sink(list_);
     for (const StatusAction& a : actions) {
         IBusPropList* sub = a.kind == ActionKind::Menu && menus.count(a.name) ? menus[a.name] : nullptr;
-        IBusProperty* p = ibus_property_new(a.name.c_str(), typeOf(a.kind), text(a.label), nullptr, text(a.tip),
-                                            TRUE, TRUE, PROP_STATE_UNCHECKED, sub);
+        IBusProperty* p = ibus_property_new(a.name.c_str(), typeOf(a.kind), text(a.label), nullptr,
+                                            text(a.tip), TRUE, TRUE, PROP_STATE_UNCHECKED, sub);
         g_object_ref_sink(p);
         ibus_prop_list_append(a.menu.empty() ? list_ : menus[a.menu], p);
         items_.emplace_back(a, p);

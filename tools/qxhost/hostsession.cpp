@@ -41,8 +41,8 @@ bool setSetting(const std::string& gbkName, DWORD value) {
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\QX", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                         &disposition) != ERROR_SUCCESS)
         return false;
-    const LONG status =
-        RegSetValueExA(key, gbkName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    const LONG status = RegSetValueExA(key, gbkName.c_str(), 0, REG_DWORD,
+                                       reinterpret_cast<const BYTE*>(&value), sizeof value);
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
 }

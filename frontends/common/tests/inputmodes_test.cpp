@@ -15,7 +15,8 @@ ModeState mode(InputMode m) {
 }
 
 TEST(InputModes, TheModeRecordNamesOneMode) {
-    for (InputMode m : {InputMode::Phonetic, InputMode::Shape, InputMode::Wubi, InputMode::Pinyin, InputMode::Web})
+    for (InputMode m :
+         {InputMode::Phonetic, InputMode::Shape, InputMode::Wubi, InputMode::Pinyin, InputMode::Web})
         EXPECT_EQ(inputModeOf(mode(m)), m);
     ModeState both = mode(InputMode::Pinyin);
     both.webMode = 1;  // an address list opened from pinyin is the address mode

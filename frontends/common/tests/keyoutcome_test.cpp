@@ -13,7 +13,7 @@ TEST(KeyOutcome, ResultStringCharactersAndHandedBackKeysInOrder) {
         {WM_IME_ENDCOMPOSITION, 0, 0},
         {WM_IME_CHAR, 0xA3AC, 1},  // full-width comma
         {WM_CHAR, 'x', 1},
-        {WM_CHAR, '\r', 1},        // a control character is a key, not text
+        {WM_CHAR, '\r', 1},  // a control character is a key, not text
         {WM_KEYDOWN, VK_RETURN, 1},
         {WM_KEYUP, VK_RETURN, 1},
     };
@@ -40,13 +40,19 @@ TEST(KeyOutcome, OwnKeyHandedBackAloneGoesToTheApplicationUnchanged) {
 // application, with replacement characters where its bytes are no GBK, and says so.
 TEST(KeyOutcome, CommitsThatAreNoGbkArriveWithReplacementCharacters) {
     bool exact = false;
-    EXPECT_EQ(commitText("\xD6\xD0x", exact), "\xE4\xB8\xAD" "x");  // 中x
+    EXPECT_EQ(commitText("\xD6\xD0x", exact),
+              "\xE4\xB8\xAD"
+              "x");  // 中x
     EXPECT_TRUE(exact);
-    const std::string utf8Phrase = "\xE4\xB8\xAD\xE6\x96\x87";      // 中文 saved as UTF-8
-    const std::string shown = commitText(utf8Phrase, exact);
+    // 中1 saved as UTF-8: its bytes read as GBK up to a lead byte followed by a digit.
+    const std::string shown = commitText(
+        "\xE4\xB8\xAD"
+        "1",
+        exact);
     EXPECT_FALSE(exact);
-    EXPECT_FALSE(shown.empty());
-    EXPECT_NE(shown.find("\xEF\xBF\xBD"), std::string::npos) << shown;
+    EXPECT_EQ(shown,
+              "\xE6\xB6\x93\xEF\xBF\xBD"
+              "1");                                            // 涓, U+FFFD, 1
     EXPECT_EQ(commitText("ab\xD6", exact), "ab\xEF\xBF\xBD");  // a lead byte without its trail
     EXPECT_FALSE(exact);
 }

@@ -99,7 +99,7 @@ TEST_F(HostedModule, PinyinOffersTheNextPageAndTurnsToIt) {
 // and no dialog runs inside the key's call.
 TEST_F(HostedModule, ThirdWrongKeyHandsTheDialogCommandBack) {
     open();
-    type("abzz");
+    type("abcdzz");
     EXPECT_TRUE(posted.empty());
     type("z");
     ASSERT_EQ(posted.size(), 1u);
@@ -124,12 +124,14 @@ TEST_F(HostedModule, StatusActionsSwitchModesAndNameTheDialogs) {
     EXPECT_EQ(statusStateOf(host).mode, InputMode::Pinyin);
     EXPECT_EQ(activateStatusAction(host, context, "qx.mode.wubi", true, typeKeys, this), 0);
     EXPECT_EQ(statusStateOf(host).mode, InputMode::Wubi);
+    EXPECT_EQ(type("khk "), "中");
     EXPECT_EQ(activateStatusAction(host, context, "qx.dialog.settings", true, typeKeys, this), CMD_SETTINGS);
     EXPECT_EQ(activateStatusAction(host, context, "qx.soft.999", true, typeKeys, this), -1);
     EXPECT_EQ(activateStatusAction(host, context, "other", true, typeKeys, this), -1);
     const StatusState before = statusStateOf(host);
     activateStatusAction(host, context, "qx.width", true, typeKeys, this);
     EXPECT_NE(statusStateOf(host).fullWidth, before.fullWidth);
+    EXPECT_EQ(type("7"), "７");
     const StatusAction width{"qx.width", "", "", ActionKind::Toggle, ""};
     EXPECT_EQ(actionLook(width, statusStateOf(host)).label, statusStateOf(host).fullWidth ? "全角" : "半角");
 }
