@@ -297,6 +297,40 @@ def run(tmp):
     report_latency(log_file, rounds)
     shutil.copy(log_file, os.path.join(OUT, "ibus-e2e-events.log"))
 
+    # The application closes while 自造词组, opened by the third identical wrong key, is
+    # open: the engine lets the dialog finish, survives, and types into the next one.
+    subprocess.run(["xdotool", "windowfocus", "--sync", entry_window], env=env, check=True, timeout=10)
+    time.sleep(0.5)
+    choose("qx.mode.phonetic")
+    keys("a", "b", "c", "d", "z", "z", "z")
+    try:
+        window = wait_for("the phrase dialog from the third wrong key", lambda: dialog_windows("自造词组"), 10)[0]
+        os.kill(app.pid, signal.SIGTERM)
+        app.wait(10)
+        time.sleep(0.5)
+        subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=True, timeout=10)
+        keys("Escape")
+        wait_for("the phrase dialog to close", lambda: not dialog_windows("自造词组"), 10)
+        print("ok: the application closed while the dialog of the third wrong key was open")
+    except (TimeoutError, subprocess.SubprocessError) as e:
+        failures.append(f"third wrong key, application closed: {e}")
+        print("FAILED: " + failures[-1])
+        return
+    second_text, second_log = tmp + "/text2", tmp + "/log2"
+    start([PYTHON, HERE + "/entryapp.py", second_text, second_log, shot], env, stderr=open(tmp + "/app2.log", "w"))
+    wait_for("the second application", lambda: os.path.exists(second_log) and "ready" in open(second_log).read(), 20)
+    subprocess.run(["xdotool", "mousemove", "200", "40", "click", "1"], env=env, check=True)
+    time.sleep(0.3)
+    keys("z", "l", "space")
+    try:
+        wait_for("typing after the application closed",
+                 lambda: os.path.exists(second_text) and open(second_text, encoding="utf-8").read() == "中", 15)
+        print("ok: the engine survived and types into the next application: '中'")
+    except TimeoutError:
+        held = open(second_text, encoding="utf-8").read() if os.path.exists(second_text) else ""
+        failures.append(f"the engine after the application closed: the entry holds {held!r}")
+        print("FAILED: " + failures[-1])
+
 
 def report_latency(log_file, rounds):
     presses, samples = [], []
