@@ -18,6 +18,7 @@ import time
 
 BIN, COMPONENT, OUT = sys.argv[1:4]
 HERE = os.path.dirname(os.path.abspath(__file__))
+COMMON = os.path.join(HERE, "..", "..", "common", "tests")
 PYTHON = "/usr/bin/python3"
 processes = []
 failures = []
@@ -82,7 +83,7 @@ def run(tmp):
     env.update(HOME=tmp, XDG_CONFIG_HOME=tmp + "/config", XDG_CACHE_HOME=tmp + "/cache",
                XDG_DATA_HOME=tmp + "/data", XDG_RUNTIME_DIR=tmp + "/run", QX_HOME=tmp + "/qx",
                IBUS_COMPONENT_PATH=COMPONENT, GSETTINGS_BACKEND="keyfile", NO_AT_BRIDGE="1",
-               GTK_IM_MODULE="ibus", LANG="C.UTF-8")
+               GTK_IM_MODULE="ibus", QT_IM_MODULE="ibus", LANG="C.UTF-8")
     os.makedirs(tmp + "/run", mode=0o700)
     # IBus's settings in a file of the temporary home: qx is the one engine the panel
     # lists (it gives up on an empty list), and nothing of the user's is read or written.
@@ -296,6 +297,31 @@ def run(tmp):
 
     report_latency(log_file, rounds)
     shutil.copy(log_file, os.path.join(OUT, "ibus-e2e-events.log"))
+
+    # A Qt application (Qt's own IBus input-context plugin) and a terminal (a GTK terminal
+    # widget): five-stroke khk Space arrives in each as 中.
+    for name, script, title in (("Qt line edit", "qtapp.py", "qxqt"), ("terminal", "vteapp.py", "qxterm")):
+        other_text, other_log = f"{tmp}/{title}.text", f"{tmp}/{title}.log"
+        other = start([PYTHON, os.path.join(COMMON, script), other_text, other_log], env,
+                      stderr=open(f"{tmp}/{title}.err", "w"))
+        try:
+            wait_for("the " + name, lambda: os.path.exists(other_log) and "ready" in open(other_log).read(), 20)
+            other_window = wait_for("the window of the " + name, lambda: dialog_windows("^" + title + "$"), 10)[0]
+            subprocess.run(["xdotool", "windowfocus", "--sync", other_window], env=env, check=True, timeout=10)
+            time.sleep(0.8)
+            keys("k", "h", "k", "space")
+            wait_for("中 in the " + name,
+                     lambda: os.path.exists(other_text) and open(other_text, encoding="utf-8").read() == "中", 10)
+            print(f"ok: {name}: khk Space arrives as '中'")
+        except (TimeoutError, subprocess.SubprocessError) as e:
+            held = open(other_text, encoding="utf-8").read() if os.path.exists(other_text) else ""
+            failures.append(f"{name}: {e}; it holds {held!r}")
+            print("FAILED: " + failures[-1])
+        os.kill(other.pid, signal.SIGTERM)
+        try:
+            other.wait(5)
+        except subprocess.TimeoutExpired:
+            pass
 
     # The application closes while 自造词组, opened by the third identical wrong key, is
     # open: the engine lets the dialog finish, survives, and types into the next one.
