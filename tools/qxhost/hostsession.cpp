@@ -56,6 +56,7 @@ bool placePublicList(const std::string& sourceDirectory) {
     const fs::path target = fs::path(directory) / "zwwz.dat";
     // Any list there, even an empty one, is the user's: emptied on purpose, it stays empty.
     if (fs::symlink_status(target, error).type() != fs::file_type::not_found) return true;
+    error.clear();
     const fs::path from = sourceDirectory.empty() ? fs::read_symlink("/proc/self/exe", error).parent_path()
                                                   : fs::path(sourceDirectory);
     const fs::path source = from / "zwwz.dat";

@@ -76,6 +76,17 @@ TEST_F(HostedModule, FiveStrokeCodeCommitsThroughADesktopContext) {
     EXPECT_EQ(statusStateOf(host).mode, InputMode::Wubi);
 }
 
+// Opened by its folder, as a plug-in does, the module gets the shipped address list.
+TEST_F(HostedModule, APlugInsModuleFindsTheShippedAddressList) {
+    open();
+    EXPECT_GT(fs::file_size(home / "system" / "zwwz.dat"), 0u);
+    type("[bd");
+    const ModuleView view = host.view();
+    ASSERT_FALSE(view.candidates.empty());
+    EXPECT_NE(view.candidates[0].text.find("www.baidu.com"), std::string::npos) << view.candidates[0].text;
+    EXPECT_EQ(type("1"), "www.baidu.com");
+}
+
 // Pinyin reads no further than its page: a full page offers the next one, and '='
 // turns to it.
 TEST_F(HostedModule, PinyinOffersTheNextPageAndTurnsToIt) {

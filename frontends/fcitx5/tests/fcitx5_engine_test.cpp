@@ -180,6 +180,17 @@ void statusArea(Run& r) {
     r.type(" ");
     CHECK(r.preedit().empty(), "pinyin delivered");
 
+    // [ opens the public address list; bd, then row 1.
+    r.key("bracketleft");
+    r.key("bracketleft", true);
+    CHECK(r.action("qx.mode")->shortText(r.ic) == "网址", "mode after [: %s",
+          r.action("qx.mode")->shortText(r.ic).c_str());
+    r.type("bd");
+    CHECK(!r.candidates().empty() && r.candidates()[0].find("www.baidu.com") != std::string::npos,
+          "bd lists baidu");
+    r.expectCommit("www.baidu.com");
+    r.type("1");
+
     // Full width from its toggle: a digit typed while idle is a full-width one.
     r.action("qx.mode.wubi")->activate(r.ic);
     CHECK(r.action("qx.mode")->shortText(r.ic) == "五笔", "back to 五笔");
