@@ -410,8 +410,8 @@ bool resolveLibrary(const char* requested, std::string* path) {
     char cwd[PATH_MAX];
     std::string systemDirectory = homeDirectory() + "/system";
     for (const std::string& dir :
-         {directoryOf(programPath()), dllDirectory.empty() ? directoryOf(programPath()) : dllDirectory, systemDirectory,
-          std::string(getcwd(cwd, sizeof cwd) ? cwd : ".")})
+         {directoryOf(programPath()), dllDirectory.empty() ? directoryOf(programPath()) : dllDirectory,
+          systemDirectory, std::string(getcwd(cwd, sizeof cwd) ? cwd : ".")})
         if (findFile(dir, name, path)) return true;
     return false;
 }
