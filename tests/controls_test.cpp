@@ -146,6 +146,39 @@ TEST_F(ControlTest, EditFieldNotifiesChangesAndFoldsCase) {
     EXPECT_TRUE(SendMessageA(lower, EM_GETMODIFY, 0, 0));
 }
 
+// A lead byte waits for its trail byte only: a control character or a byte that cannot
+// end a character drops it, and that byte counts on its own.
+TEST_F(ControlTest, ALeadByteWaitsOnlyForATrailByte) {
+    HWND edit = item(IDC_EDIT);
+    auto put = [&](const std::string& bytes) {
+        for (char c : bytes) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+    };
+    put("\xD6\ta");
+    EXPECT_EQ(text(edit), "a");
+    put("\xD6 b");
+    EXPECT_EQ(text(edit), "a b");
+    put("\xD6\xD0");
+    EXPECT_EQ(text(edit), "a b\xD6\xD0");
+}
+
+// The parent may change the text while it hears EN_MAXTEXT; the insertion then goes into
+// the text as the parent left it.
+TEST_F(ControlTest, TextShortenedByTheParentAtTheLimitTakesTheInsertion) {
+    HWND other = modeless("CLASSIC", [](HWND d, UINT msg, WPARAM wParam, LPARAM lParam) -> INT_PTR {
+        if (msg == WM_COMMAND && HIWORD(wParam) == EN_MAXTEXT)
+            SetWindowTextA(reinterpret_cast<HWND>(lParam), "");
+        return fixtureProc(d, msg, wParam, lParam);
+    });
+    ASSERT_NE(other, nullptr);
+    HWND edit = GetDlgItem(other, IDC_EDIT);
+    SendMessageA(edit, EM_LIMITTEXT, 6, 0);
+    SetWindowTextA(edit, "abcde");
+    SendMessageA(edit, EM_SETSEL, 5, 5);
+    SendMessageA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>("x\xD6\xD0"));  // only x fits
+    EXPECT_EQ(text(edit), "x\xD6\xD0");
+    EXPECT_EQ(selection(edit), std::make_pair(DWORD(3), DWORD(3)));
+}
+
 TEST_F(ControlTest, InputMethodResultArrivesThroughTheDefaultProcedure) {
     HWND edit = item(IDC_EDIT);
     SetFocus(edit);
@@ -197,6 +230,22 @@ TEST_F(ControlTest, SortedListFindsAndSelectsLines) {
     EXPECT_EQ(SendMessageA(list, LB_GETTEXTLEN, 99, 0), LB_ERR);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 0);
+}
+
+// Case is folded on ASCII letters only: a second byte that happens to be a letter's code
+// belongs to its double-byte character, so two characters with one lead byte are two
+// lines, in GBK order, each found as itself.
+TEST_F(ControlTest, ListFoldsNoCaseInsideDoubleByteCharacters) {
+    HWND list = item(IDC_LIST);
+    const std::string upper = std::string("\x81\x41") + "a", lower = std::string("\x81\x61") + "a";
+    for (const std::string& line : {upper, lower})
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    EXPECT_EQ(lines(list), upper + "|" + lower);
+    const std::string lowerInCapitals = std::string("\x81\x61") + "A";
+    EXPECT_EQ(SendMessageA(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(lowerInCapitals.c_str())),
+              1);
+    EXPECT_EQ(SendMessageA(list, LB_FINDSTRING, 1, reinterpret_cast<LPARAM>("\x81\x61")), 1);
+    EXPECT_EQ(SendMessageA(list, LB_FINDSTRING, 0, reinterpret_cast<LPARAM>("\x81\x41")), 0);
 }
 
 TEST_F(ControlTest, UserChoosesLinesWithKeysAndMouse) {

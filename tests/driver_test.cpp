@@ -388,6 +388,32 @@ TEST_F(Driver, CommitWithoutAUsableResultBlockArrivesAsCharacters) {
     EXPECT_EQ(typed("ab,"), "乙");  // and with the block back, the result string again
 }
 
+// A commit the list has no room for is refused before the driver lets go of anything:
+// the text stays where the engine put it, whether it was to go as the result string or,
+// without a usable block, as characters.
+TEST_F(Driver, ACommitWithoutRoomKeepsItsText) {
+    TRANSMSG out[8];
+    ime.type("ab");
+    EXPECT_EQ(translate(VK_SPACE, ' ', out, 1), 0u);
+    EXPECT_EQ(messageBeeps(), 1);
+    EXPECT_EQ(utf8(c.result), "甲");
+
+    INPUTCONTEXT* imc = ImmLockIMC(ime.context());
+    ASSERT_NE(imc, nullptr);
+    const HIMCC block = imc->hCompStr;
+    imc->hCompStr = nullptr;  // characters then: 甲 and the composition pair are three
+    ImmUnlockIMC(ime.context());
+    ime.escape();
+    ime.type("ab");
+    EXPECT_EQ(translate(VK_SPACE, ' ', out, 2), 0u);
+    EXPECT_EQ(messageBeeps(), 2);
+    EXPECT_EQ(utf8(c.result), "甲");
+    imc = ImmLockIMC(ime.context());
+    imc->hCompStr = block;
+    ImmUnlockIMC(ime.context());
+    EXPECT_EQ(typed("ab,"), "乙");  // with room again the next commit goes as ever
+}
+
 TEST_F(Driver, FiveStrokeWithTheRealTable) {
     codeTables.WBMB = libraryTable("Dede.dll", "WBMB");
     if (!codeTables.WBMB.data) GTEST_SKIP() << "Dede.dll is not built next to the tests";

@@ -84,12 +84,16 @@ TEST(KeyScript, MouseMenuAndDialogActions) {
     EXPECT_EQ(keys[6].path, "/tmp/a b");
     EXPECT_EQ(keys[7].path, "");
     EXPECT_EQ(keys[7].text, "{Folder:cancel}");
+    const auto popup = parse("{Popup:1282}");
+    ASSERT_EQ(popup.size(), 1u);
+    EXPECT_EQ(popup[0].kind, ScriptKind::Popup);
+    EXPECT_EQ(popup[0].id, 1282);
 }
 
 TEST(KeyScript, MalformedScriptsAreRefusedWithTheirToken) {
-    for (const char* script : {"{Space", "{Nope}", "{Click:1}", "{Tick:x}", "{Ctrl+}", "{Meta+A}", "\xD6\xD0", "{}",
-                               "{Menu:}", "{Menu:99999}", "{Control:-1}", "{Answer:IDMAYBE}", "{Answer:0}", "{Folder:}",
-                               "{RClick:1}"}) {
+    for (const char* script : {"{Space", "{Nope}", "{Click:1}", "{Tick:x}", "{Ctrl+}", "{Meta+A}", "\xD6\xD0",
+                               "{}", "{Menu:}", "{Menu:99999}", "{Popup:}", "{Popup:x}", "{Control:-1}",
+                               "{Answer:IDMAYBE}", "{Answer:0}", "{Folder:}", "{RClick:1}"}) {
         std::vector<ScriptKey> keys;
         std::string error;
         EXPECT_FALSE(parseKeyScript(script, keys, error)) << script;

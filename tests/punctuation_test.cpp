@@ -31,7 +31,7 @@ TEST_F(Punctuation, TextsAreTheSystemsGbkTexts) {
 TEST_F(Punctuation, ChinesePunctuationUnlessAfterADigit) {
     EXPECT_EQ(typed("3.5"), "3.5");
     EXPECT_EQ(typed("a{Space}."), "工。");
-    // Each sign on its own: Shift+1 itself counts as a digit key for the next sign.
+    // Each sign on its own.
     for (const char* sign : {"!", ",", ":", "?"}) {
         resetEngineForTest();
         installSmallTables();
@@ -62,6 +62,15 @@ TEST_F(Punctuation, NumbersTypedWithShiftKeepAsciiPunctuation) {
     EXPECT_EQ(std::string(shapeCode.messageLine), std::string(shiftTips[0]));
     ime.leftShift();
     EXPECT_EQ(std::string(shapeCode.messageLine), std::string(shiftTips[1]));
+}
+
+// Shift with a digit key types a sign, not a digit: the sign after it is Chinese again,
+// while a digit typed before it still keeps it ASCII.
+TEST_F(Punctuation, ASignTypedOnADigitKeyIsNoDigit) {
+    EXPECT_EQ(typed("!?"), "！？");
+    EXPECT_EQ(typed("5!"), "5!");
+    EXPECT_EQ(typed("5!,"), "5!，");
+    EXPECT_EQ(typed("(."), "(。");  // Shift+9 has no mapping, and is no digit either
 }
 
 TEST_F(Punctuation, QuotesShareOneAlternation) {

@@ -40,6 +40,7 @@ protected:
     // Runs the runner with the arguments (each single-quoted for the shell).
     RunResult run(const std::vector<std::string>& arguments) {
         std::string command = std::string(QX_BIN_DIR) + "/qxhost --home '" + home.string() + "'";
+        if (timeLimit > 0) command = "timeout " + std::to_string(timeLimit) + " " + command;
         for (const std::string& a : arguments) command += " '" + a + "'";
         const fs::path errors = home.string() + ".err";
         command += " 2>'" + errors.string() + "'";
@@ -78,6 +79,7 @@ protected:
         return out;
     }
     fs::path home;
+    int timeLimit = 0;  // seconds, for a run that might never end
 };
 
 TEST_F(QxhostTest, FiveStrokeCodeAndSpaceTypeACharacter) {
@@ -285,6 +287,33 @@ TEST_F(QxhostTest, ABracketACodeAndARowTypeAnAddressFromTheShippedList) {
     EXPECT_EQ(fs::file_size(home / "system" / "zwwz.dat"), 0u);
     for (const auto& entry : fs::directory_iterator(home / "system"))
         EXPECT_EQ(entry.path().filename().string().find("zwwz.dat."), std::string::npos) << entry.path();
+}
+
+// A dialog that refuses every close (here Cancel, the answer to Esc, to the question
+// whether lines of the list that could not be read may go) is not asked for ever: after
+// Esc and its close box the runner names it and fails.
+TEST_F(QxhostTest, ADialogThatRefusesToCloseEndsTheRunWithAnError) {
+    fs::create_directories(home / "system");
+    {
+        std::ofstream list(home / "system" / "zwwz.dat", std::ios::binary);
+        list << "bd " << gbk("百度") << " www.baidu.com \r\na line that is no record\r\n";
+    }
+    timeLimit = 60;  // before, the runner sent Esc for ever
+    const RunResult r =
+        run({"--set", "音形版优先=0", "--keys",  // Ctrl to English for the fields, then add a record
+             "{Menu:1299}{Ctrl}{Control:1048}zz{Control:1050}zz{Control:1049}z.cn{Control:1017}"});
+    EXPECT_EQ(r.status, 1) << r.err.substr(0, 4000);
+    EXPECT_NE(r.err.find("qxhost: the dialog \"中文网址E-mail地址\" stayed open after Esc and its close box"),
+              std::string::npos)
+        << r.err.substr(0, 4000);
+}
+
+// A pop-up menu answered from the script: the width button's right click offers the soft
+// keyboards, and on the Russian one the key A types л.
+TEST_F(QxhostTest, APopupMenuIsAnsweredFromTheScript) {
+    const RunResult r = run({"--keys", "{Popup:1282}{RClick:1003,722}a"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "л\n");
 }
 
 TEST_F(QxhostTest, BadScriptsAndOptionsAreRefused) {

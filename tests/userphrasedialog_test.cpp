@@ -277,6 +277,30 @@ TEST_F(PhraseDialogTest, DeleteAndDoubleClickWorkOnWholeLines) {
     EXPECT_EQ(utf8(fileText(file)), "ab      工作\nzz      尾巴");
 }
 
+// A line whose phrase is longer than the phrase box holds is not taken back cut (never
+// inside a character): the dialog says the phrase is too long, and says so too when 添加
+// finds a phrase over the limit in the box.
+TEST_F(PhraseDialogTest, APhraseTooLongForTheBoxIsSaidToBe) {
+    std::string phrase;
+    for (int i = 0; i < 45; ++i) phrase += "长";  // 90 bytes
+    writeFileText(file, gbk("ab      工作\nabcd    " + phrase));
+    std::string boxAfter, codeAfter;
+    steps.push_back([&](HWND d) {
+        HWND list = item(d, IDC_PHRASE_LIST);
+        SendMessageA(list, LB_SETCURSEL, 1, 0);
+        SendMessageA(d, WM_COMMAND, MAKEWPARAM(IDC_PHRASE_LIST, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+        boxAfter = text(d, IDC_NEW_PHRASE);
+        codeAfter = text(d, IDC_PHRASE_CODE);
+        add(d, "一二三四五六七八九十百千", "abc");  // twelve characters
+    });
+    openFromMenu();
+    EXPECT_EQ(boxAfter, "");
+    EXPECT_EQ(codeAfter, "");
+    EXPECT_EQ(messageBoxes(),
+              (std::vector<std::string>{"此词组太长，最多11个字!", "此词组太长，最多11个字!"}));
+    EXPECT_EQ(utf8(fileText(file)), "ab      工作\nabcd    " + phrase);
+}
+
 TEST_F(PhraseDialogTest, AFailedWriteChangesNeitherTheFileNorTheDialog) {
     const std::string before = gbk("ab      工作\nab      学习\n");
     writeFileText(file, before);
@@ -358,6 +382,18 @@ TEST_F(PhraseDialogTest, TheThirdWrongKeyOpensTheDialogOnceTheKeyIsDone) {
     winapiPumpMessages();
     EXPECT_EQ(opened(), 1);
     EXPECT_TRUE(steps.empty());
+}
+
+// The count of one wrong key starts again with each code: one slip in each of two words
+// opens nothing, three in one code still open the dialog.
+TEST_F(PhraseDialogTest, WrongKeysAreCountedWithinOneCode) {
+    ASSERT_TRUE(installSmallTables());
+    ime->type("abz{Space}abzz");
+    winapiPumpMessages();
+    EXPECT_EQ(opened(), 0);
+    ime->type("z");
+    winapiPumpMessages();
+    EXPECT_EQ(opened(), 1);
 }
 
 TEST_F(PhraseDialogTest, OneInstanceNoneInWebModeAndItEndsWithTheUiWindow) {

@@ -3,6 +3,7 @@
 #include "uitest.h"
 
 #include "gbk.h"
+#include "imedriver.h"
 #include "weblistfiles.h"
 
 #include "webaddress/webaddress.h"
@@ -11,6 +12,7 @@
 #include "webaddress/keyworddialog.h"
 #include "webaddress/webaddressdialog.h"
 #include "webaddress/weblists.h"
+#include "webaddress/webrecord.h"
 
 #include <imm.h>
 
@@ -441,6 +443,45 @@ TEST_F(WebDialogTest, AListThatCannotBeReadCannotBeChanged) {
     EXPECT_TRUE(fs::is_directory(systemFile("grwz.dat")));
 }
 
+// A line whose record moved under the dialog (a choice in the address mode moves its
+// record in the block) is not acted on blindly: the dialog says why and shows the list as
+// it is now, the same line chosen again.
+TEST_F(WebDialogTest, ALineWhoseRecordMovedIsRefusedWithTheReason) {
+    WebBlock& block = webList(WEB_PUBLIC_LIST)[webBlockOf('b')];
+    std::string chosenAfter;
+    run({[&](HWND d) {
+        select(d, "bdbk");
+        toggleWebRecordStar(block, 1);  // bdbk moves to the head with its star
+        click(d, IDC_WEB_DELETE);
+        chosenAfter = selected(d);
+        toggleWebRecordStar(block, 0);  // and loses it again: the line no longer shows it
+        click(d, IDC_WEB_STAR);
+    }});
+    const std::string moved = "列表已有变动，请重新选择该记录!";
+    EXPECT_EQ(messages(), (Lines{moved, moved}));
+    EXPECT_EQ(chosenAfter,
+              "bdbk" + std::string(10, ' ') + "百度百科" + std::string(16, ' ') + "baike.baidu.com*");
+    EXPECT_EQ(webBlockCount(block), 2);  // nothing deleted
+}
+
+// A bracket typed into one of the dialog's own fields is a character of that field: no
+// address mode starts under the open dialog.
+TEST_F(WebDialogTest, ABracketTypedIntoTheDialogStartsNoAddressMode) {
+    ImeDriver ime;
+    std::string name;
+    int webMode = -1;
+    run({[&](HWND d) {
+        SetFocus(GetDlgItem(d, IDC_WEB_NAME));
+        winapiPumpMessages();
+        ime.type("[a");
+        winapiPumpMessages();
+        webMode = modes.webMode;
+        name = field(d, IDC_WEB_NAME);
+    }});
+    EXPECT_EQ(webMode, 0);
+    EXPECT_EQ(name, "[");
+}
+
 // ---- the keyword dialog ----
 
 class KeywordDialogTest : public WebDialogTest {
@@ -558,6 +599,31 @@ TEST_F(KeywordDialogTest, TheStatusMenuOpensBothDialogs) {
     for (const WinapiDesktopEvent& e : winapiDesktopEvents())
         if (e.kind == "dialog-open") opened.push_back(utf8(e.text));
     EXPECT_EQ(opened, (Lines{"中文网址E-mail地址", "关键字查询(中文网址)"}));
+    SetWindowLongPtrA(windows.uiHostWindow, 0, 0);
+    ImmDestroyContext(context);
+}
+
+// Each dialog opens once: the status menu asked again while one is shown opens no second
+// one, whose end would otherwise lift the guards that the first one set.
+TEST_F(KeywordDialogTest, TheStatusMenuOpensNoDialogTwice) {
+    HIMC context = ImmCreateContext();
+    SetWindowLongPtrA(windows.uiHostWindow, 0, reinterpret_cast<LONG_PTR>(context));
+    CreateStatusWindow();
+    for (const UINT command :
+         {CMD_ABOUT, CMD_SETTINGS, CMD_USER_PHRASES, CMD_WEB_ADDRESSES, CMD_KEYWORD_QUERY}) {
+        winapiClearDesktopEvents();
+        bool stillKnown = true;
+        steps() = {[&](HWND d) {
+            SendMessageA(engineContext.statusWindow, WM_COMMAND, command, 0);
+            if (command == CMD_KEYWORD_QUERY) stillKnown = windows.keywordDialog == d;
+        }};
+        SendMessageA(engineContext.statusWindow, WM_COMMAND, command, 0);
+        int opened = 0;
+        for (const WinapiDesktopEvent& e : winapiDesktopEvents()) opened += e.kind == "dialog-open";
+        EXPECT_EQ(opened, 1) << command;
+        EXPECT_TRUE(stillKnown);
+    }
+    EXPECT_EQ(windows.keywordDialog, nullptr);
     SetWindowLongPtrA(windows.uiHostWindow, 0, 0);
     ImmDestroyContext(context);
 }

@@ -159,6 +159,9 @@ struct ModuleWindows {
     HWND introWindow2 = nullptr;      // class sdWin
     HWND userPhraseDialog = nullptr;  // "自造词组" while it runs
     HWND keywordDialog = nullptr;     // keyword-query dialog while it exists
+    HWND aboutDialog = nullptr;       // the other dialogs while they exist: one of each
+    HWND settingsDialog = nullptr;
+    HWND webAddressDialog = nullptr;
 };
 extern ModuleWindows windows;
 

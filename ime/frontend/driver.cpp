@@ -74,7 +74,9 @@ struct MessageWriter {
     }
 };
 
-bool phraseDialogOpen() { return windows.userPhraseDialog != nullptr; }
+// The code switches wait while the phrase dialog is open, and keys typed into any of the
+// module's dialogs switch no mode.
+bool phraseDialogOpen() { return windows.userPhraseDialog != nullptr || ModuleDialogFocused(); }
 
 bool rowModes() { return modes.pinyinMode || modes.webMode; }
 
@@ -115,13 +117,18 @@ void storeResult(COMPOSITIONSTRING* block, const char* text) {
     block->dwResultStrLen = static_cast<DWORD>(copyText(destination, RESULT_CAPACITY, text));
 }
 
+// The messages text takes as characters: one a character and the composition pair.
+UINT characterMessages(const char* text) {
+    UINT needed = 2;
+    for (const char* p = text; *p; p += isDoubleByteLead(*p) && p[1] ? 2 : 1) ++needed;
+    return needed;
+}
+
 // Sends text as characters, framed by the composition messages, as a full-width character
 // goes: WM_IME_CHAR for a double-byte character, WM_CHAR for a single byte. False (and
 // nothing sent) when the list has no room for all of them.
 bool sendAsCharacters(const char* text, MessageWriter& out) {
-    UINT needed = 2;
-    for (const char* p = text; *p; p += isDoubleByteLead(*p) && p[1] ? 2 : 1) ++needed;
-    if (!out.fits(needed)) return false;
+    if (!out.fits(characterMessages(text))) return false;
     for (const char* p = text; *p;) {
         if (isDoubleByteLead(*p) && p[1]) {
             out.put(WM_IME_CHAR, (static_cast<BYTE>(p[0]) << 8) | static_cast<BYTE>(p[1]), 1);
@@ -137,39 +144,39 @@ bool sendAsCharacters(const char* text, MessageWriter& out) {
 }
 
 // Hands the engine's result to the application: as the context's result string, announced
-// by two messages. The engine has already let go of the text, so it must not vanish: when
-// the result block cannot be locked or grown it goes as characters instead, and when the
-// manager's list has no room even for that, the key is refused with a beep.
+// by two messages, or as characters when the result block cannot be locked or grown. The
+// room for either is made sure of before the engine's text is let go: a commit the list
+// has no room for is refused with a beep, and the text stays where the engine put it.
 void commitResult(INPUTCONTEXT* imc, MessageWriter& out) {
     EngineContext* context = &engineContext;
-    copyText(context->lastResult, sizeof context->lastResult, context->result);
-    if (context->result[0] == ' ' || context->result[0] == '.') copyText(context->result, sizeof context->result, ".");
+    const bool modeText = modes.pinyinMode || modes.webResultPending;
+    const bool haveText = modeText || !rowModes();
     char text[RESULT_CAPACITY] = "";
-    bool haveText = false;
-    if (!rowModes()) {
-        copyText(text, sizeof text, context->result);
-        context->result[0] = '\0';
-        haveText = true;
-    }
-    if (modes.pinyinMode || modes.webResultPending) {
+    if (modeText)
         copyText(text, sizeof text, context->modeResult);
-        context->modeResult[0] = '\0';
-        modes.webResultPending = 0;
-        modes.webMode = 0;
-        haveText = true;
-    }
-    if (!out.fits(2)) {
+    else if (haveText)
+        copyText(text, sizeof text,
+                 context->result[0] == ' ' || context->result[0] == '.' ? "." : context->result);
+    COMPOSITIONSTRING* block = out.fits(2) ? lockResultBlock(imc) : nullptr;
+    if (block == nullptr && !out.fits(characterMessages(text))) {
         MessageBeep(0xFFFFFFFF);
         return;
     }
-    if (COMPOSITIONSTRING* block = lockResultBlock(imc)) {
+    copyText(context->lastResult, sizeof context->lastResult, context->result);
+    if (!rowModes()) context->result[0] = '\0';
+    if (modeText) {
+        context->modeResult[0] = '\0';
+        modes.webResultPending = 0;
+        modes.webMode = 0;
+    }
+    if (block != nullptr) {
         if (haveText) storeResult(block, text);
         out.put(WM_IME_COMPOSITION, 0, GCS_RESULTSTR);
         out.put(WM_IME_ENDCOMPOSITION, 0, 0);
         ImmUnlockIMCC(imc->hCompStr);
         return;
     }
-    if (!sendAsCharacters(text, out)) MessageBeep(0xFFFFFFFF);
+    sendAsCharacters(text, out);
 }
 
 void readConversionStatus(HIMC hIMC) {

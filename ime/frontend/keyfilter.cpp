@@ -83,6 +83,11 @@ extern "C" BOOL WINAPI ImeProcessKey(HIMC hIMC, UINT uKey, LPARAM lKeyData, CONS
     const bool alt = held(lpbKeyState, VK_MENU);
     const bool shift = held(lpbKeyState, VK_SHIFT);
     const bool capsOn = lpbKeyState && (lpbKeyState[VK_CAPITAL] & 0x01);
+    // A bracket with nothing typed would start the address mode under the dialog the
+    // key is typed into: there it is the field's own character.
+    if ((vKey == VK_OEM_4 || vKey == VK_OEM_6) && engineContext.codeLength == 0 && inModeWithoutInput() &&
+        ModuleDialogFocused())
+        return 0;
     // A soft keyboard takes the character keys whatever the mode: each types a symbol.
     if (engineContext.softKeyboard != 0 && SoftKeyboardKey(vKey, ctrl || alt)) return 1;
 

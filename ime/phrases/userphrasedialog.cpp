@@ -11,7 +11,9 @@
 #include "phrases/userphrasestore.h"
 #include "resources/resource.h"
 #include "shapecode/codetable.h"
+#include "ui/ui.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -41,6 +43,9 @@ const char WRITE_FAILED_MESSAGE[] =
     "\xB4\xCA\xBF\xE2\xCE\xB4\xB8\xC4\xB1\xE4!";
 // 此词组已不在词库中!
 const char GONE_MESSAGE[] = "\xB4\xCB\xB4\xCA\xD7\xE9\xD2\xD1\xB2\xBB\xD4\xDA\xB4\xCA\xBF\xE2\xD6\xD0!";
+// 此词组太长，最多%d个字!
+const char TOO_LONG_MESSAGE[] =
+    "\xB4\xCB\xB4\xCA\xD7\xE9\xCC\xAB\xB3\xA4\xA3\xAC\xD7\xEE\xB6\xE0%d\xB8\xF6\xD7\xD6!";
 // 无法读取您的词库文件!
 const char READ_FAILED_MESSAGE[] = "\xCE\xDE\xB7\xA8\xB6\xC1\xC8\xA1\xC4\xFA\xB5\xC4\xB4\xCA\xBF\xE2\xCE\xC4\xBC\xFE!";
 
@@ -68,13 +73,16 @@ const char NO_BACKUP[] = "\xCB\xF9\xD1\xA1\xCE\xC4\xBC\xFE\xBC\xD0\xD6\xD0\xC3\x
 // The four mode files, backed up and restored together.
 constexpr const char* MODE_FILES[] = {"fread.rt", "freadx.rt", "WBCZ.rt", "PYCZ.rt"};
 
-constexpr int TEXT_BOX_SIZE = 64;  // more than either box holds
-
 void showError(HWND dialog, const char* text) { MessageBoxA(dialog, text, "", MB_OK | MB_ICONERROR); }
 
+// A box's whole text: a program may put more into it than its limit lets a person type,
+// and a text cut at a fixed size could end inside a character.
 std::string boxText(HWND dialog, int control) {
-    char text[TEXT_BOX_SIZE] = {};
-    GetDlgItemTextA(dialog, control, text, sizeof text);
+    const int length = GetWindowTextLengthA(GetDlgItem(dialog, control));
+    if (length <= 0) return {};
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    GetDlgItemTextA(dialog, control, text.data(), length + 1);
+    text.resize(std::strlen(text.c_str()));
     return text;
 }
 
@@ -103,6 +111,12 @@ bool semicolonAndSlashAreLetters() { return !userPhraseDialog.pinyin && !modes.w
 
 size_t codeLetterLimit() { return userPhraseDialog.pinyin ? PINYIN_CODE_LETTERS_MAX : SHAPE_CODE_LETTERS_MAX; }
 size_t phraseByteLimit() { return userPhraseDialog.pinyin ? PINYIN_PHRASE_BYTES_MAX : PHRASE_BYTES_MAX; }
+
+void showTooLong(HWND dialog) {
+    char text[sizeof TOO_LONG_MESSAGE + 8];
+    std::snprintf(text, sizeof text, TOO_LONG_MESSAGE, static_cast<int>(phraseByteLimit() / 2));
+    showError(dialog, text);
+}
 
 void fillList(HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_PHRASE_LIST);
@@ -155,6 +169,10 @@ void addPhrase(HWND dialog) {
     }
     const std::string typedPhrase = boxText(dialog, IDC_NEW_PHRASE);
     const std::string typedCode = boxText(dialog, IDC_PHRASE_CODE);
+    if (cutAtSpace(typedPhrase).size() > phraseByteLimit()) {
+        showTooLong(dialog);
+        return;
+    }
     if (userPhraseDialog.pinyin && 2 * typedCode.size() != typedPhrase.size()) {
         showError(dialog, PINYIN_LENGTH_MESSAGE);
         return;
@@ -240,6 +258,11 @@ void entryChosen(HWND dialog) {
     size_t end = start;
     while (end < entry.size() && static_cast<unsigned char>(entry[end]) >= 0x80) ++end;
     const std::string phrase = entry.substr(start, end - start);
+    // A phrase the box cannot hold is not put in cut: the boxes stay as they were.
+    if (phrase.size() > phraseByteLimit()) {
+        showTooLong(dialog);
+        return;
+    }
     SetDlgItemTextA(dialog, IDC_NEW_PHRASE, phrase.c_str());
     SetDlgItemTextA(dialog, IDC_PHRASE_CODE, code.c_str());
     SetFocus(GetDlgItem(dialog, IDC_ADD_PHRASE));
@@ -355,6 +378,7 @@ INT_PTR CALLBACK UserPhraseDialogProc(HWND dialog, UINT message, WPARAM wParam, 
 }
 
 INT_PTR OpenUserPhraseDialog(HWND owner) {
+    if (DialogAlreadyOpen(windows.userPhraseDialog)) return 0;
     if (modes.webMode || windows.userPhraseDialog != nullptr || FindWindowA(nullptr, DIALOG_TITLE) != nullptr) return 0;
     return DialogBoxParamA(moduleInstance, "TJXC", owner, UserPhraseDialogProc, 0);
 }

@@ -84,6 +84,13 @@ void startPaging(EngineContext* context) {
     fillCandidatePage(context);
 }
 
+// The wrong-key count belongs to one code: a slip in each of two words is no reason to
+// open the phrase dialog.
+void forgetWrongKeys() {
+    shapeCode.repeatArmed = 0;
+    shapeCode.repeatKeys[0] = shapeCode.repeatKeys[1] = shapeCode.repeatKeys[2] = '^';
+}
+
 void wrongKey(EngineContext* context, char w) {
     if (shapeCode.repeatKeys[1] == w && shapeCode.repeatKeys[2] == w) {
         clearComposition(context);
@@ -271,6 +278,7 @@ void fifthLetter(EngineContext* context, char key) {
     copyEntry(context, 0, shapeCode.heldCommit, sizeof shapeCode.heldCommit);
     copyText(context->result, sizeof context->result, shapeCode.heldCommit);
     clearComposition(context);
+    forgetWrongKeys();  // the letter begins the next code
     context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
     if (!lookupWith(context, key)) {  // the held text is still committed; the letter is dropped
         shapeCode.inputPhase = 1;
@@ -433,10 +441,14 @@ void processShapeCodeKey(uint32_t virtualKey, uint32_t character, EngineContext*
     // and 5! need Shift for ':' and '!', and keep their ASCII punctuation after the digit.
     if (vk != VK_SHIFT && vk != VK_CONTROL && vk != VK_MENU) {
         shapeCode.previousKey = shapeCode.currentKey;
-        shapeCode.currentKey = static_cast<uint8_t>(vk);
+        // A digit key that typed a sign (Shift+1 is '!') is no digit for the key after
+        // it: "!?" are two Chinese signs, while "5!" keeps its ASCII '!'.
+        const bool signOnDigitKey = vk >= '0' && vk <= '9' && !(ch >= '0' && ch <= '9');
+        shapeCode.currentKey = signOnDigitKey ? 0 : static_cast<uint8_t>(vk);
         settleShiftTip(context);
     }
 
+    if (context->code[0] == '\0') forgetWrongKeys();  // a new code begins with this key
     if (context->code[0] == '\0' && !shapeCode.phraseLibraryMode && !modes.gbkLookup) {
         if (ch == '[') {
             showWebTitle(context, '[', publicListTitle);

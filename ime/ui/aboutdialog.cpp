@@ -5,8 +5,10 @@
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        return TRUE;
+    case WM_INITDIALOG: windows.aboutDialog = dialog; return TRUE;
+    case WM_DESTROY:
+        if (windows.aboutDialog == dialog) windows.aboutDialog = nullptr;
+        return FALSE;
     case WM_COMMAND:
         if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL) return FALSE;
         EndDialog(dialog, 1);
@@ -19,4 +21,7 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     return FALSE;
 }
 
-INT_PTR OpenAboutBox(HWND owner) { return DialogBoxParamA(moduleInstance, "ABOUTBOX", owner, AboutDialogProc, 0); }
+INT_PTR OpenAboutBox(HWND owner) {
+    if (DialogAlreadyOpen(windows.aboutDialog)) return 0;
+    return DialogBoxParamA(moduleInstance, "ABOUTBOX", owner, AboutDialogProc, 0);
+}

@@ -124,8 +124,12 @@ void priorityClicked(HWND dialog, const Priority& chosen) {
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
+        windows.settingsDialog = dialog;
         opened(dialog);
         return TRUE;
+    case WM_DESTROY:
+        if (windows.settingsDialog == dialog) windows.settingsDialog = nullptr;
+        return FALSE;
     case WM_COMMAND: {
         if (HIWORD(wParam) != BN_CLICKED) return FALSE;
         const int control = LOWORD(wParam);
@@ -156,5 +160,6 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 }
 
 INT_PTR OpenSettingsDialog(HWND owner) {
+    if (DialogAlreadyOpen(windows.settingsDialog)) return 0;
     return DialogBoxParamA(moduleInstance, "WDGX", owner, SettingsDialogProc, 0);
 }

@@ -5,12 +5,28 @@
 #include "core/engine.h"
 
 #include <cstddef>
+#include <initializer_list>
 
 bool WindowExists(HWND window) { return window != nullptr && IsWindow(window); }
 
 void DestroyKeptWindow(HWND& handle) {
     if (WindowExists(handle)) DestroyWindow(handle);
     handle = nullptr;
+}
+
+bool DialogAlreadyOpen(HWND dialog) {
+    if (!WindowExists(dialog)) return false;
+    SetForegroundWindow(dialog);
+    return true;
+}
+
+bool ModuleDialogFocused() {
+    HWND focus = GetFocus();
+    if (focus == nullptr) return false;
+    for (HWND dialog : {windows.userPhraseDialog, windows.keywordDialog, windows.aboutDialog,
+                        windows.settingsDialog, windows.webAddressDialog})
+        if (WindowExists(dialog) && (focus == dialog || IsChild(dialog, focus))) return true;
+    return false;
 }
 
 HIMC uiInputContext() {

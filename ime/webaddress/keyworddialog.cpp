@@ -96,7 +96,11 @@ void accept(HWND dialog) {
 
 }  // namespace
 
-INT_PTR OpenKeywordDialog(HWND owner) { return DialogBoxParamA(moduleInstance, "ZX", owner, KeywordDialogProc, 0); }
+INT_PTR OpenKeywordDialog(HWND owner) {
+    // A second one would clear the handle, and with it the guards, as it ends.
+    if (DialogAlreadyOpen(windows.keywordDialog)) return 0;
+    return DialogBoxParamA(moduleInstance, "ZX", owner, KeywordDialogProc, 0);
+}
 
 INT_PTR CALLBACK KeywordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {

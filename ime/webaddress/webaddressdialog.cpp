@@ -3,6 +3,7 @@
 #include "webaddress/webaddress.h"
 #include "resources/resource.h"
 #include "webaddress/weblists.h"
+#include "ui/ui.h"
 
 #include <cstdio>
 #include <cstring>
@@ -35,6 +36,10 @@ const char unreadableListText[] =
 // 记录太长，不能标为常用!
 const char starTooLongText[] =
     "\xBC\xC7\xC2\xBC\xCC\xAB\xB3\xA4\xA3\xAC\xB2\xBB\xC4\xDC\xB1\xEA\xCE\xAA\xB3\xA3\xD3\xC3!";
+// 列表已有变动，请重新选择该记录!
+const char listChangedText[] =
+    "\xC1\xD0\xB1\xED\xD2\xD1\xD3\xD0\xB1\xE4\xB6\xAF\xA3\xAC\xC7\xEB\xD6\xD8\xD0\xC2\xD1\xA1"
+    "\xD4\xF1\xB8\xC3\xBC\xC7\xC2\xBC!";
 // 无法读取该文件!
 const char unreadableMergeText[] = "\xCE\xDE\xB7\xA8\xB6\xC1\xC8\xA1\xB8\xC3\xCE\xC4\xBC\xFE!";
 // 添加了%d条记录；%d条因该字母已满未添加，%d行格式不对未添加。
@@ -119,6 +124,37 @@ bool selectedRecord(HWND dialog, Place& place) {
     if (SendMessageA(box, LB_GETTEXTLEN, static_cast<WPARAM>(at), 0) >= FIELD_BUFFER) return false;
     SendMessageA(box, LB_GETTEXT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(shown));
     return webListLine(block[place.index], expected, sizeof expected) && std::strcmp(shown, expected) == 0;
+}
+
+// A line's text without the star that marks its record frequently used.
+std::string_view withoutStar(std::string_view line) {
+    return !line.empty() && line.back() == '*' ? line.substr(0, line.size() - 1) : line;
+}
+
+// The record of the selected line to act on. A line that no longer shows its record (the
+// address mode moved the record when it was chosen there) is refused with the reason, and
+// the list is shown anew with the same record's line selected, for the user to act again.
+bool chosenRecord(HWND dialog, Place& place) {
+    if (selectedRecord(dialog, place)) return true;
+    HWND box = listBox(dialog);
+    const LRESULT at = SendMessageA(box, LB_GETCURSEL, 0, 0);
+    if (at < 0) return false;  // nothing chosen, nothing to act on
+    char shown[FIELD_BUFFER] = {};
+    if (SendMessageA(box, LB_GETTEXTLEN, static_cast<WPARAM>(at), 0) < FIELD_BUFFER)
+        SendMessageA(box, LB_GETTEXT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(shown));
+    tell(dialog, listChangedText);
+    fillList(dialog);
+    const LRESULT count = SendMessageA(box, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count && shown[0] != '\0'; ++i) {
+        char line[FIELD_BUFFER] = {};
+        if (SendMessageA(box, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0) >= FIELD_BUFFER) continue;
+        SendMessageA(box, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line));
+        if (withoutStar(line) == withoutStar(shown)) {
+            SendMessageA(box, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
+            break;
+        }
+    }
+    return false;
 }
 
 // The three edits. Each is read whole: a text too long for its buffer counts as too long.
@@ -207,7 +243,7 @@ void addRecord(HWND dialog) {
 
 void deleteRecord(HWND dialog) {
     Place place;
-    if (!selectedRecord(dialog, place) || !listUsable(dialog, place.list)) return;
+    if (!chosenRecord(dialog, place) || !listUsable(dialog, place.list)) return;
     if (MessageBoxA(dialog, deleteQuestion, deleteCaption, MB_YESNOCANCEL | MB_ICONQUESTION) != IDYES) return;
     removeWebRecord(webList(place.list)[place.block], place.index);
     webListFiles.changed[place.list] = 1;
@@ -218,7 +254,7 @@ void modifyRecord(HWND dialog) {
     EditedFields edited;
     readFields(dialog, edited);
     Place place;
-    if (!allEmpty(edited) || !selectedRecord(dialog, place) || !listUsable(dialog, place.list)) return;
+    if (!allEmpty(edited) || !chosenRecord(dialog, place) || !listUsable(dialog, place.list)) return;
     WebBlock& block = webList(place.list)[place.block];
     WebFields fields;
     if (!splitWebRecord(block[place.index], fields)) return;
@@ -266,7 +302,7 @@ void findRecord(HWND dialog) {
 
 void toggleStar(HWND dialog) {
     Place place;
-    if (!selectedRecord(dialog, place) || !listUsable(dialog, place.list)) return;
+    if (!chosenRecord(dialog, place) || !listUsable(dialog, place.list)) return;
     const int at = toggleWebRecordStar(webList(place.list)[place.block], place.index);
     if (at == WEB_STAR_KEPT) {
         MessageBeep(0xFFFFFFFF);
@@ -370,6 +406,7 @@ bool webListLine(const char* record, char* line, size_t size) {
 }
 
 INT_PTR OpenWebAddressDialog(HWND owner) {
+    if (DialogAlreadyOpen(windows.webAddressDialog)) return 0;
     if (modes.webMode) leaveWebMode(&engineContext);
     return DialogBoxParamA(moduleInstance, "ZWWZ", owner, WebAddressDialogProc, 0);
 }
@@ -377,6 +414,7 @@ INT_PTR OpenWebAddressDialog(HWND owner) {
 INT_PTR CALLBACK WebAddressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
+        windows.webAddressDialog = dialog;
         loadWebLists();
         SendDlgItemMessageA(dialog, IDC_WEB_CODE, EM_LIMITTEXT, 10, 0);
         SendDlgItemMessageA(dialog, IDC_WEB_NAME, EM_LIMITTEXT, 20, 0);
@@ -387,6 +425,9 @@ INT_PTR CALLBACK WebAddressDialogProc(HWND dialog, UINT message, WPARAM wParam, 
         loadWebLists();
         command(dialog, LOWORD(wParam), HIWORD(wParam));
         return TRUE;
+    case WM_DESTROY:
+        if (windows.webAddressDialog == dialog) windows.webAddressDialog = nullptr;
+        return FALSE;
     default:
         return FALSE;
     }

@@ -73,11 +73,13 @@ bool parseToken(std::string_view token, ScriptKey& key) {
         key.y = static_cast<int>(y);
         return true;
     }
-    if (token.substr(0, 5) == "Menu:" || token.substr(0, 8) == "Control:") {
-        const bool menu = token[0] == 'M';
+    for (const auto& [prefix, kind] : {std::pair{std::string_view("Menu:"), ScriptKind::Menu},
+                                       std::pair{std::string_view("Popup:"), ScriptKind::Popup},
+                                       std::pair{std::string_view("Control:"), ScriptKind::Control}}) {
+        if (token.substr(0, prefix.size()) != prefix) continue;
         long id = 0;
-        if (!parseNumber(token.substr(menu ? 5 : 8), 0, 65535, &id)) return false;
-        key.kind = menu ? ScriptKind::Menu : ScriptKind::Control;
+        if (!parseNumber(token.substr(prefix.size()), 0, 65535, &id)) return false;
+        key.kind = kind;
         key.id = static_cast<int>(id);
         return true;
     }

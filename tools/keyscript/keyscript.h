@@ -6,7 +6,9 @@
 //   {{} and {}} for the braces themselves.
 // What a person does with the mouse and the dialogs, in braces too:
 //   {Click:X,Y} {RClick:X,Y} {DblClick:X,Y} at a screen point; {Menu:ID} chooses the
-//   command ID from the status bar's menu; {Control:ID} clicks the control ID of the open
+//   command ID from the status bar's menu; {Popup:ID} answers the next pop-up menu (the
+//   soft keyboards' on the width button's right click) with the command ID, so it comes
+//   before the click that opens the menu; {Control:ID} clicks the control ID of the open
 //   dialog; {Answer:IDYES} answers the next message box (IDOK IDCANCEL IDABORT IDRETRY
 //   IDIGNORE IDYES IDNO or a number); {Folder:PATH} answers the next folder picker with
 //   PATH, {Folder:cancel} cancels it.
@@ -17,7 +19,19 @@
 #include <string_view>
 #include <vector>
 
-enum class ScriptKind { Key, Caps, Click, RightClick, DoubleClick, Tick, Menu, Control, Answer, Folder };
+enum class ScriptKind {
+    Key,
+    Caps,
+    Click,
+    RightClick,
+    DoubleClick,
+    Tick,
+    Menu,
+    Popup,
+    Control,
+    Answer,
+    Folder
+};
 
 struct ScriptKey {
     ScriptKind kind = ScriptKind::Key;
@@ -29,7 +43,7 @@ struct ScriptKey {
     bool alt = false;
     int x = 0, y = 0;         // Click, RightClick, DoubleClick
     unsigned milliseconds = 0; // Tick
-    int id = 0;               // Menu, Control, Answer
+    int id = 0;                // Menu, Popup, Control, Answer
     std::string path;         // Folder: empty for a cancel
     std::string text;         // the key as written in the script
 };

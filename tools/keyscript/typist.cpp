@@ -289,6 +289,9 @@ std::vector<KeyEvent> Typist::type(const ScriptKey& key) {
         if (hooks_.menu != nullptr) hooks_.menu(key.id);
         if (hooks_.pump != nullptr) hooks_.pump();
         break;
+    case ScriptKind::Popup:
+        if (hooks_.popup != nullptr) hooks_.popup(key.id);
+        break;
     case ScriptKind::Control: {
         // A click in the middle of the control, as a person aims at it.
         HWND control = activeDialog() ? GetDlgItem(activeDialog(), key.id) : nullptr;

@@ -27,6 +27,7 @@ struct TypistHooks {
     void (*tick)(unsigned milliseconds) = nullptr; // time passing
     void (*pump)() = nullptr;                  // dispatch posted messages after each key
     void (*menu)(int command) = nullptr;       // choose a command of the status bar's menu
+    void (*popup)(int command) = nullptr;      // the next pop-up menu's answer
     void (*answer)(int id) = nullptr;          // the next message box's answer
     void (*folder)(const char* path) = nullptr; // the next folder picker's answer, "" to cancel
 };

@@ -118,6 +118,13 @@ int main(int argc, char** argv) {
         report.closing = [&](HWND modal, const char* how) {
             if (options.trace) std::fprintf(stderr, "%s\n", closingLine(modal, how).c_str());
         };
+        report.refused = [&](HWND modal) {
+            char title[256] = {};
+            GetWindowTextA(modal, title, sizeof title);
+            std::fprintf(stderr, "qxhost: the dialog \"%s\" stayed open after Esc and its close box\n",
+                         gbkToUtf8(title).c_str());
+            status = 1;
+        };
         ScriptRun run(session.ime, keys, report);
         run.run();
     } else if (isatty(STDIN_FILENO)) {

@@ -1,6 +1,8 @@
 // Playing a key script, also inside the modal loops it opens.
 #include "scriptrun.h"
 
+#include <iterator>
+
 namespace {
 ScriptRun* running = nullptr;
 }
@@ -37,11 +39,10 @@ bool ScriptRun::idle(HWND modal, int kind) {
         endReported_ = true;
         if (report_.ended) report_.ended(modal);
     }
-    if (modal != closing_) {
-        closing_ = modal;
-        closingRound_ = 0;
-    }
-    switch (closingRound_++) {
+    // Windows gone are forgotten: the count of each one still open goes on.
+    for (auto it = closingRounds_.begin(); it != closingRounds_.end();)
+        it = IsWindow(it->first) ? std::next(it) : closingRounds_.erase(it);
+    switch (closingRounds_[modal]++) {
     case 0: {
         if (report_.closing) report_.closing(modal, "Esc");
         ScriptKey esc;
@@ -62,6 +63,7 @@ bool ScriptRun::idle(HWND modal, int kind) {
         // neither Esc nor its close box is ended here.
         if (kind == MSGF_MESSAGEBOX) return false;
         if (report_.closing) report_.closing(modal, "ended");
+        if (report_.refused) report_.refused(modal);
         EndDialog(modal, IDCANCEL);
         return true;
     }

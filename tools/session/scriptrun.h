@@ -3,12 +3,15 @@
 // closes, so the script goes on from the loop's idle time (the runner's idle hook) and
 // types into the dialog as a person would. A dialog still open when the script ends is
 // closed as a person closes one: Esc, then its close box; a dialog that takes neither is
-// ended. Both runners (qxhost and the Wine tier's driver) play scripts this way.
+// ended, and reported as refusing. A dialog's tries are counted across the message boxes
+// its refusals show, so one that answers every close with a question is not asked for
+// ever. Both runners (qxhost and the Wine tier's driver) play scripts this way.
 #pragma once
 
 #include "session.h"
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,8 @@ public:
         std::function<void(HWND modal)> ended;
         // The runner closes the modal window left open: "Esc", "close box" or "ended".
         std::function<void(HWND modal, const char* how)> closing;
+        // The modal window took neither Esc nor its close box; it is ended now.
+        std::function<void(HWND modal)> refused;
     };
 
     ScriptRun(ImeSession& session, std::vector<ScriptKey> keys, Report report);
@@ -40,7 +45,6 @@ private:
     std::vector<ScriptKey> keys_;
     size_t next_ = 0;
     Report report_;
-    HWND closing_ = nullptr;
-    int closingRound_ = 0;
+    std::map<HWND, int> closingRounds_;  // closes tried, by the window still open
     bool endReported_ = false;
 };

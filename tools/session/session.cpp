@@ -70,6 +70,7 @@ bool openSession(ImeSession& session, const char* modulePath, const SessionHooks
     typing.tick = hooks.tick;
     typing.pump = hooks.pump;
     typing.menu = statusMenu;
+    typing.popup = hooks.menuAnswer;  // the answer waits for whatever menu opens next
     typing.answer = hooks.answer;
     typing.folder = hooks.folder;
     if (inquire == nullptr || typing.processKey == nullptr || typing.toAsciiEx == nullptr) {

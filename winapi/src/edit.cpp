@@ -114,22 +114,34 @@ void setSelection(HWND hwnd, EditState& s, size_t anchor, size_t caret) {
     redraw(hwnd);
 }
 
+// The part of `bytes` that fits the limit in place of the selection, cut at a character
+// boundary.
+std::string fitting(const EditState& s, const std::string& bytes) {
+    const size_t room = s.text.size() - (selEnd(s) - selStart(s));
+    const size_t free = s.limit > room ? s.limit - room : 0;
+    size_t cut = 0;
+    while (cut < bytes.size() && gbkNext(bytes, cut) <= free) cut = gbkNext(bytes, cut);
+    return bytes.substr(0, cut);
+}
+
 // Replaces the selection with `bytes`. With the limit honoured, text that does not fit
 // is cut at a character boundary; nothing at all fitting is EN_MAXTEXT and no change.
+// The parent may change the text while it hears EN_MAXTEXT: the insertion then goes into
+// the text and selection it left, cut to the room there is now.
 bool replaceSelection(HWND hwnd, const std::string& bytes, bool honourLimit) {
     EditState& s = stateOf(hwnd);
     size_t a = selStart(s), b = selEnd(s);
     if (a == b && bytes.empty()) return false;
-    size_t room = s.text.size() - (b - a);
     std::string insert = bytes;
     if (honourLimit) {
-        size_t free = s.limit > room ? s.limit - room : 0;
-        if (insert.size() > free) {
-            size_t cut = 0;
-            while (cut < insert.size() && gbkNext(insert, cut) <= free) cut = gbkNext(insert, cut);
-            insert.resize(cut);
+        insert = fitting(s, bytes);
+        if (insert.size() < bytes.size()) {
             notifyParent(hwnd, EN_MAXTEXT);
             if (!findWindow(hwnd)) return false;
+            EditState& now = stateOf(hwnd);
+            a = selStart(now);
+            b = selEnd(now);
+            insert = fitting(now, bytes);
             if (insert.empty() && a == b) return false;
         }
         // Without automatic scrolling the line holds only what its width shows.
@@ -166,11 +178,17 @@ void typeCharacter(HWND hwnd, unsigned char ch) {
         replaceSelection(hwnd, std::string(), false);
         return;
     }
-    if (ch < 0x20 || ch == 0x7F) return;  // control characters type nothing
+    if (ch < 0x20 || ch == 0x7F) {  // control characters type nothing, nor end a character
+        s.lead = 0;
+        return;
+    }
     if (style & ES_READONLY) {
         MessageBeep(0);
         return;
     }
+    // Only a byte that can end a double-byte character pairs with a waiting lead byte; any
+    // other drops the lead byte and counts on its own.
+    if (s.lead && (ch < 0x40 || ch == 0xFF)) s.lead = 0;
     std::string bytes;
     if (s.lead) {
         bytes = {char(s.lead), char(ch)};

@@ -23,7 +23,8 @@ namespace {
 // Punctuation and symbols in the order Windows sorts them, before the digits.
 constexpr const char SYMBOL_ORDER[] = " !\"#$%&()*,./:;?@[\\]^_`{|}~+<=>";
 
-int primaryWeight(unsigned char c) {
+int primaryWeight(unsigned char c, bool trail) {
+    if (trail) return 1000 + c;  // the second byte of a double-byte character: no letter
     if (c >= 'a' && c <= 'z') return 300 + (c - 'a');
     if (c >= 'A' && c <= 'Z') return 300 + (c - 'A');
     if (c >= '0' && c <= '9') return 200 + (c - '0');
@@ -48,6 +49,7 @@ std::vector<std::pair<size_t, int>> marks(const std::string& s) {
 
 int windowsSortCompare(const std::string& a, const std::string& b) {
     size_t i = 0, j = 0;
+    bool trailA = false, trailB = false;  // the byte follows a lead byte
     for (;;) {
         while (i < a.size() && ignorable(static_cast<unsigned char>(a[i]))) ++i;
         while (j < b.size() && ignorable(static_cast<unsigned char>(b[j]))) ++j;
@@ -55,8 +57,11 @@ int windowsSortCompare(const std::string& a, const std::string& b) {
             if (int r = (i < a.size()) - (j < b.size())) return r;
             break;
         }
-        int wx = primaryWeight(static_cast<unsigned char>(a[i])), wy = primaryWeight(static_cast<unsigned char>(b[j]));
+        const unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[j]);
+        const int wx = primaryWeight(x, trailA), wy = primaryWeight(y, trailB);
         if (wx != wy) return wx < wy ? -1 : 1;
+        trailA = !trailA && x >= 0x81 && x <= 0xFE;
+        trailB = !trailB && y >= 0x81 && y <= 0xFE;
         ++i;
         ++j;
     }
