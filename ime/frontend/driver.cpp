@@ -413,7 +413,7 @@ UINT translateKey(const Key& key, INPUTCONTEXT* imc, MessageWriter& out) {
 }  // namespace
 
 void setUserPhraseFile(const char* name) {
-    systemFilePath(name, modes.userPhraseFile, sizeof modes.userPhraseFile);
+    userFilePath(name, modes.userPhraseFile, sizeof modes.userPhraseFile);
 }
 
 void showCellMessage(const char* text) {

@@ -81,8 +81,8 @@ void readSettings(bool fromSelection) {
             RegSetValueExA(key, editionName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&edition), sizeof edition);
     }
     modes.phoneticEdition = edition == 1;
-    systemFilePath("WBCZ.rt", startup.wubiPhrasePath, sizeof startup.wubiPhrasePath);
-    systemFilePath(modes.phoneticEdition ? "fread.rt" : "freadx.rt", modes.userPhraseFile, sizeof modes.userPhraseFile);
+    userFilePath("WBCZ.rt", startup.wubiPhrasePath, sizeof startup.wubiPhrasePath);
+    userFilePath(modes.phoneticEdition ? "fread.rt" : "freadx.rt", modes.userPhraseFile, sizeof modes.userPhraseFile);
 
     modes.simpleWindow = settingOn(key, "\xBC\xF2\xB5\xA5\xB4\xB0\xBF\xDA");               // 简单窗口
     modes.menuAutoShow = settingOn(key, "\xB2\xCB\xB5\xA5\xD7\xD4\xB6\xAF\xCF\xD4\xCA\xBE");  // 菜单自动显示
@@ -96,7 +96,7 @@ void readSettings(bool fromSelection) {
 }
 
 void ensureUserFiles() {
-    systemFilePath("PYCZ.rt", startup.pinyinPhrasePath, sizeof startup.pinyinPhrasePath);
+    userFilePath("PYCZ.rt", startup.pinyinPhrasePath, sizeof startup.pinyinPhrasePath);
     for (const char* path : {modes.userPhraseFile, startup.wubiPhrasePath, startup.pinyinPhrasePath})
         createUserFile(path);
     if (modes.wubiMode) copyText(modes.userPhraseFile, sizeof modes.userPhraseFile, startup.wubiPhrasePath);

@@ -7,6 +7,7 @@
 #include "ui/softkeyboard.h"
 #include "ui/ui.h"
 #include "ui/uiwindows.h"
+#include "webaddress/weblists.h"
 
 StartupState startup;
 
@@ -62,6 +63,8 @@ static void createMissingIntroWindows() {
 }
 
 static void shutDownWindowsAndTables() {
+    // Addresses the mode moved up since the dialog last saved.
+    saveWebLists();
     DestroySoftKeyboardWindow();
     DestroyLetterBox();
     DestroyCompositionWindow();

@@ -67,6 +67,9 @@ const char RESTORE_DONE[] = "\xBB\xD6\xB8\xB4\xCD\xEA\xB3\xC9!";  // 恢复完�
 // 恢复失败，您的数据未改变!
 const char RESTORE_FAILED[] =
     "\xBB\xD6\xB8\xB4\xCA\xA7\xB0\xDC\xA3\xAC\xC4\xFA\xB5\xC4\xCA\xFD\xBE\xDD\xCE\xB4\xB8\xC4\xB1\xE4!";
+// 恢复失败，有的文件已换成备份而未能换回；原来的文件改名为“.qxold”结尾，留在原文件夹中!
+const char RESTORE_PARTLY[] =
+    "\xBB\xD6\xB8\xB4\xCA\xA7\xB0\xDC\xA3\xAC\xD3\xD0\xB5\xC4\xCE\xC4\xBC\xFE\xD2\xD1\xBB\xBB\xB3\xC9\xB1\xB8\xB7\xDD\xB6\xF8\xCE\xB4\xC4\xDC\xBB\xBB\xBB\xD8\xA3\xBB\xD4\xAD\xC0\xB4\xB5\xC4\xCE\xC4\xBC\xFE\xB8\xC4\xC3\xFB\xCE\xAA\xA1\xB0.qxold\xA1\xB1\xBD\xE1\xCE\xB2\xA3\xAC\xC1\xF4\xD4\xDA\xD4\xAD\xCE\xC4\xBC\xFE\xBC\xD0\xD6\xD0!";
 // 所选文件夹中没有备份!
 const char NO_BACKUP[] = "\xCB\xF9\xD1\xA1\xCE\xC4\xBC\xFE\xBC\xD0\xD6\xD0\xC3\xBB\xD3\xD0\xB1\xB8\xB7\xDD!";
 
@@ -197,6 +200,9 @@ void addPhrase(HWND dialog) {
     switch (addUserPhrase(path, phraseText.c_str(), code.c_str())) {
     case StoreResult::done: break;
     case StoreResult::full: showError(dialog, FULL_MESSAGE); return;
+    // Another program added meanwhile; the file decides.
+    case StoreResult::exists: showError(dialog, EXISTS_MESSAGE); return;
+    case StoreResult::codeFull: showError(dialog, FOUR_MESSAGE); return;
     case StoreResult::refused: showError(dialog, EMPTY_MESSAGE); return;
     default: showError(dialog, WRITE_FAILED_MESSAGE); return;
     }
@@ -311,8 +317,10 @@ void restore(HWND dialog) {
         return;
     }
     if (MessageBoxA(dialog, RESTORE_QUESTION, RESTORE_CAPTION, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    const bool ok = replaceUserFiles(sources, targets) >= 0;
-    MessageBoxA(dialog, ok ? RESTORE_DONE : RESTORE_FAILED, RESTORE_CAPTION, MB_OK | (ok ? MB_ICONINFORMATION : MB_ICONERROR));
+    const int replaced = replaceUserFiles(sources, targets);
+    const bool ok = replaced >= 0;
+    const char* outcome = ok ? RESTORE_DONE : replaced == RESTORE_UNDONE_PARTLY ? RESTORE_PARTLY : RESTORE_FAILED;
+    MessageBoxA(dialog, outcome, RESTORE_CAPTION, MB_OK | (ok ? MB_ICONINFORMATION : MB_ICONERROR));
     fillList(dialog);
 }
 

@@ -49,11 +49,6 @@ bool readWhole(const char* path, std::string& bytes, bool missingIsEmpty) {
 
 // The lookups' kept copies are read again after every write: a rewrite within one tick of
 // the file system's clock can leave the file's size and time as they were.
-bool moveOver(const std::string& temporary, const char* target) {
-    forgetUserPhraseFileLines();
-    return moveFileOver(temporary, target);
-}
-
 bool replaceWhole(const char* path, const std::string& bytes) {
     forgetUserPhraseFileLines();
     return replaceFileWith(path, bytes);
@@ -84,6 +79,22 @@ int countLines(const std::string& bytes, int limit) {
     int lines = 0;
     eachLine(bytes, [&](const LineSpan&) { return ++lines < limit; });
     return lines;
+}
+
+// Whether a line of the file holds phrase, and whether its code is code, as the lookups
+// read a line (userphrasefile).
+void lineUses(std::string_view text, std::string_view code, std::string_view phrase, bool& samePhrase, bool& sameCode) {
+    UserPhraseLine line{};
+    samePhrase = sameCode = false;
+    if (text.size() > USER_PHRASE_LINE_MAX) return;  // the lookups pass over such a line
+    std::memcpy(line.text, text.data(), text.size());
+    line.length = text.size();
+    const std::string_view held = userPhraseText(line);
+    samePhrase = held == phrase;
+    char lineCode[USER_CODE_COLUMN + 1] = {};
+    const size_t length = userPhraseCode(line, lineCode, USER_CODE_COLUMN, false);
+    // A line without a phrase carries none for its code.
+    sameCode = !held.empty() && std::string_view(lineCode, length) == code;
 }
 
 bool codeLetter(char c, bool semicolonAndSlash) {
@@ -164,9 +175,23 @@ StoreResult addUserPhrase(const char* path, const char* phrase, const char* code
     if (!foldUserCode(letters, true, PINYIN_CODE_LETTERS_MAX, folded) || folded != letters ||
         !validUserPhrase(text, PHRASE_BYTES_MAX))
         return StoreResult::refused;
+    if (path == nullptr || path[0] == '\0') return StoreResult::failed;
+    UserFileLock lock(path);
     std::string bytes;
     if (!readWhole(path, bytes, true)) return StoreResult::failed;
     if (countLines(bytes, USER_PHRASE_LINE_LIMIT) >= USER_PHRASE_LINE_LIMIT) return StoreResult::full;
+    // The file as it is now, which another program may have changed since the caller looked.
+    int uses = 0;
+    bool duplicate = false;
+    eachLine(bytes, [&](const LineSpan& line) {
+        bool samePhrase, sameCode;
+        lineUses(std::string_view(bytes).substr(line.start, line.length), letters, text, samePhrase, sameCode);
+        duplicate = samePhrase;
+        uses += sameCode ? 1 : 0;
+        return !duplicate;
+    });
+    if (duplicate) return StoreResult::exists;
+    if (uses >= CODE_PHRASES_MAX) return StoreResult::codeFull;
     // A last line without its newline would be glued to the new one.
     if (!bytes.empty() && bytes.back() != '\n') bytes += LINE_END;
     bytes += letters;
@@ -177,6 +202,8 @@ StoreResult addUserPhrase(const char* path, const char* phrase, const char* code
 }
 
 StoreResult deleteUserPhrase(const char* path, const char* lineText) {
+    if (path == nullptr || path[0] == '\0') return StoreResult::failed;
+    UserFileLock lock(path);
     std::string bytes;
     if (!readWhole(path, bytes, false)) return fileMissing(path) ? StoreResult::notFound : StoreResult::failed;
     const std::string_view wanted(lineText);
@@ -205,36 +232,74 @@ bool readUserPhraseList(const char* path, std::vector<std::string>& lines) {
 }
 
 bool copyUserFile(const char* from, const char* to) {
+    UserFileLock lock(to);
     std::string bytes;
     return readWhole(from, bytes, false) && replaceWhole(to, bytes);
 }
 
+std::string asideFileOf(const std::string& target) { return target + ".qxold"; }
+
 int replaceUserFiles(const std::vector<std::string>& sources, const std::vector<std::string>& targets) {
     if (sources.size() != targets.size()) return -1;
-    std::vector<std::string> written(targets.size());  // temporary beside each target, or empty
-    bool ok = true;
-    for (size_t i = 0; i < sources.size() && ok; ++i) {
+    if (targets.empty()) return 0;
+    UserFileLock lock(targets[0].c_str());
+    forgetUserPhraseFileLines();
+    // Each target's copy of its source beside it, or empty where the source is missing.
+    std::vector<std::string> written(targets.size());
+    auto dropCopies = [&] {
+        for (const std::string& temporary : written)
+            if (!temporary.empty()) DeleteFileA(temporary.c_str());
+    };
+    for (size_t i = 0; i < sources.size(); ++i) {
         if (fileMissing(sources[i].c_str())) continue;
         std::string bytes;
         const std::string temporary = temporaryFileOf(targets[i].c_str());
-        ok = readWhole(sources[i].c_str(), bytes, false) &&
-             writeTemporaryFile(temporary, [&](FILE* file) {
-                 return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-             });
-        if (ok) written[i] = temporary;
+        if (!readWhole(sources[i].c_str(), bytes, false) ||
+            !writeTemporaryFile(temporary, [&](FILE* file) {
+                return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+            })) {
+            dropCopies();
+            return -1;
+        }
+        written[i] = temporary;
     }
-    // Every copy is complete before the first target is replaced; from here on only a
-    // rename can fail, and it fails for the one target it concerns.
-    int replaced = 0;
-    for (size_t i = 0; i < targets.size(); ++i) {
+    // Every copy is complete. Each old file moves aside, then each copy takes its place;
+    // what was done is undone in reverse when any move fails (on Windows a move fails
+    // while another program has the file open).
+    enum Step { untouched, setAside, replaced };
+    std::vector<Step> steps(targets.size(), untouched);
+    std::vector<bool> hadFile(targets.size(), false);
+    bool ok = true;
+    for (size_t i = 0; i < targets.size() && ok; ++i) {
         if (written[i].empty()) continue;
-        // Nothing replaces a target until every copy is complete.
-        if (ok && moveOver(written[i], targets[i].c_str()))
-            ++replaced;
-        else {
-            ok = false;
-            DeleteFileA(written[i].c_str());
+        hadFile[i] = !fileMissing(targets[i].c_str());
+        if (!hadFile[i]) continue;
+        ok = moveFileReplacing(targets[i], asideFileOf(targets[i]).c_str());
+        if (ok) steps[i] = setAside;
+    }
+    for (size_t i = 0; i < targets.size() && ok; ++i) {
+        if (written[i].empty()) continue;
+        ok = moveFileReplacing(written[i], targets[i].c_str());
+        if (ok) {
+            steps[i] = replaced;
+            written[i].clear();
         }
     }
-    return ok ? replaced : -1;
+    if (ok) {
+        int count = 0;
+        for (size_t i = 0; i < targets.size(); ++i) {
+            if (steps[i] != replaced) continue;
+            ++count;
+            if (hadFile[i]) DeleteFileA(asideFileOf(targets[i]).c_str());
+        }
+        return count;
+    }
+    dropCopies();
+    bool undone = true;
+    for (size_t n = targets.size(); n-- > 0;) {
+        const char* target = targets[n].c_str();
+        if (steps[n] == replaced && !hadFile[n]) undone = DeleteFileA(target) && undone;
+        if (steps[n] != untouched && hadFile[n]) undone = moveFileReplacing(asideFileOf(targets[n]), target) && undone;
+    }
+    return undone ? -1 : RESTORE_UNDONE_PARTLY;
 }

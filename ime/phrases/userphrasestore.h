@@ -1,7 +1,9 @@
 // Changing a user phrase file: counting, adding and deleting whole lines. Every change is
-// written whole into a temporary file of this process beside the user's file, each write
-// and the close checked, and then moved over the file in one step: a failure at any point,
-// a full disk or a crash, leaves the user's file exactly as it was.
+// made under the user files' lock to the file as it is on the disk then, written whole
+// into a temporary file of this process beside the user's file, each write and the close
+// checked, and then moved over the file in one step: a failure at any point, a full disk
+// or a crash, leaves the user's file exactly as it was, and a change another program made
+// meanwhile stays.
 #pragma once
 
 #include <cstddef>
@@ -26,6 +28,8 @@ enum class StoreResult {
     refused,   // the code or the phrase cannot be written as a line that reads back
     notFound,  // no line equals the one to delete
     failed,    // the file could not be read or replaced; it is unchanged
+    exists,    // some line holds the phrase already
+    codeFull,  // the code carries CODE_PHRASES_MAX phrases already
 };
 
 // -1 when some line of the file holds exactly this phrase; otherwise the number of lines
@@ -39,8 +43,10 @@ int countUserPhraseLines(const char* path, int limit);
 // Appends the line "code, spaces to column 8, phrase" to the file (created when missing),
 // after a newline when the file does not end with one. Refused when the file already holds
 // USER_PHRASE_LINE_LIMIT lines (full), or when the code is not 1 to 7 code letters (a-z,
-// ';', '/') or the phrase not 1 to 11 whole double-byte characters (refused). Duplicates
-// and the four phrases of a code are the caller's to check with countCodeUse.
+// ';', '/') or the phrase not 1 to 11 whole double-byte characters (refused), when a line
+// holds the phrase already (exists) and when the code carries four phrases (codeFull).
+// Callers ask countCodeUse first for their messages; the add checks again against the
+// file it changes, so two programs adding at once never double a line.
 StoreResult addUserPhrase(const char* path, const char* phrase, const char* code);
 
 // Removes the first line equal to lineText (compared without its line end); every other
@@ -55,11 +61,17 @@ bool readUserPhraseList(const char* path, std::vector<std::string>& lines);
 // is an error.
 bool copyUserFile(const char* from, const char* to);
 
-// Replaces each target with the file of the same index in sources, only once all of them
-// have been copied completely beside their targets; a source that does not exist leaves
-// its target alone. A failure while reading or copying changes no target. Returns the
-// number of files replaced, or -1 on failure.
+// Replaces each target with the file of the same index in sources, all or none: every
+// source is copied completely beside its target first, then the old targets are moved
+// aside, and the copies put in place; when any step fails every target is put back as it
+// was. A source that does not exist leaves its target alone. Returns the number of files
+// replaced, -1 when nothing changed, or RESTORE_UNDONE_PARTLY when a failure could not be
+// undone for every file (the old files then remain beside their targets, named by
+// asideFileOf).
+constexpr int RESTORE_UNDONE_PARTLY = -2;
 int replaceUserFiles(const std::vector<std::string>& sources, const std::vector<std::string>& targets);
+// Where replaceUserFiles keeps a target's old file while it replaces it.
+std::string asideFileOf(const std::string& target);
 
 // What the add accepts. A code: letters a-z, and ';' and '/' where they are code letters,
 // capitals folded to small ones, 1 to maxLetters of them. A phrase: whole double-byte

@@ -105,8 +105,8 @@ void moveChosenUp(EngineContext* context, int row) {
         return;
     const int fixed = webFixedCount(*block);
     if (position <= fixed) return;
+    recordWebEdit(modes.webListIndex, WebEditKind::moveUp, (*block)[position]);
     moveWebRecord(*block, position, fixed);
-    webListFiles.changed[modes.webListIndex ? 1 : 0] = 1;
 }
 
 void choose(EngineContext* context, int row, bool byDigit) {
@@ -152,7 +152,8 @@ void leaveWebMode(EngineContext* context) {
 }
 
 int enterWebMode(int listIndex) {
-    loadWebLists();
+    // What other programs saved since the lists were read.
+    refreshWebLists();
     if (!webListLoaded(listIndex)) {
         MessageBeep(0xFFFFFFFF);
         return 0;

@@ -11,7 +11,7 @@
 void processWebAddressKey(uint32_t key, uint32_t ch, EngineContext* context);
 
 // Turns the mode on for a list (0 public, 1 personal), loading the lists first when they
-// are not in memory. A list that cannot be read is refused with a beep and the mode stays
+// are not in memory or their files changed. A list that cannot be read is refused with a beep and the mode stays
 // off. Returns 1 when the mode is on. The caller clears what it showed before.
 int enterWebMode(int listIndex);
 

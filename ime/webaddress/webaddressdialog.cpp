@@ -57,12 +57,30 @@ const char saveFailedText[] =
     "\xCE\xDE\xB7\xA8\xB1\xA3\xB4\xE6%s\xA3\xAC\xD4\xAD\xCE\xC4\xBC\xFE\xC3\xBB\xD3\xD0\xB8\xC4"
     "\xB6\xAF\xA1\xA3";
 
+// 重试: 再次保存；取消: 不保存%s的改动，退出。
+const char retryOrLeaveText[] = "\xD6\xD8\xCA\xD4: \xD4\xD9\xB4\xCE\xB1\xA3\xB4\xE6\xA3\xBB\xC8\xA1\xCF\xFB: \xB2\xBB\xB1\xA3\xB4\xE6%s\xB5\xC4\xB8\xC4\xB6\xAF\xA3\xAC\xCD\xCB\xB3\xF6\xA1\xA3";
+
 // Longer than any record, so that nothing typed or put into an edit is ever cut.
 constexpr int FIELD_BUFFER = 256;
 constexpr size_t CODE_COLUMN = 14;
 constexpr size_t NAME_COLUMN = 24;
 
 int currentList() { return modes.webListIndex ? WEB_PERSONAL_LIST : WEB_PUBLIC_LIST; }
+
+// The record 修改 put into the edits: it stays in its list until 添加 stores the changed
+// one, so leaving the dialog before that keeps it.
+struct Modifying {
+    int list = -1;
+    WebRecord record{};
+};
+Modifying modifying;
+
+int findText(const WebBlock& block, const char* text) {
+    const int count = webBlockCount(block);
+    for (int i = 0; i < count; ++i)
+        if (std::strncmp(block[i], text, WEB_RECORD_SIZE) == 0) return i;
+    return -1;
+}
 
 HWND listBox(HWND dialog) { return GetDlgItem(dialog, IDC_WEB_LIST); }
 
@@ -221,8 +239,13 @@ void addRecord(HWND dialog) {
         tell(dialog, inputErrorText);
         return;
     }
-    WebBlock& block = webList(list)[webBlockOf(edited.code[0])];
-    if (findWebRecord(block, fields) >= 0) {
+    // The record being modified, where it is now; -1 when there is none.
+    const int oldBlock = modifying.list == list ? webBlockOf(modifying.record[0]) : -1;
+    const int oldAt = oldBlock >= 0 ? findText(webList(list)[oldBlock], modifying.record) : -1;
+    const int letter = webBlockOf(edited.code[0]);
+    WebBlock& block = webList(list)[letter];
+    const int existing = findWebRecord(block, fields);
+    if (existing >= 0 && !(letter == oldBlock && existing == oldAt)) {
         tell(dialog, existsText);
         return;
     }
@@ -231,22 +254,40 @@ void addRecord(HWND dialog) {
         tell(dialog, tooLongText);
         return;
     }
+    if (oldAt >= 0 && std::strcmp(record, modifying.record) == 0) {  // modified into itself
+        modifying = Modifying{};
+        fillList(dialog);
+        selectRecord(dialog, letter, oldAt);
+        return;
+    }
+    // In its own block the old record makes room for the new one first.
+    if (oldAt >= 0 && letter == oldBlock) {
+        recordWebEdit(list, WebEditKind::remove, modifying.record);
+        removeWebRecord(block, oldAt);
+    }
     const int at = insertWebRecord(block, record);
     if (at < 0) {
         tell(dialog, blockFullText);
         return;
     }
-    webListFiles.changed[list] = 1;
+    recordWebEdit(list, WebEditKind::add, record);
+    if (oldAt >= 0 && letter != oldBlock) {
+        recordWebEdit(list, WebEditKind::remove, modifying.record);
+        removeWebRecord(webList(list)[oldBlock], oldAt);
+    }
+    modifying = Modifying{};
     fillList(dialog);
-    selectRecord(dialog, webBlockOf(edited.code[0]), at);
+    selectRecord(dialog, letter, findText(block, record));
 }
 
 void deleteRecord(HWND dialog) {
     Place place;
     if (!chosenRecord(dialog, place) || !listUsable(dialog, place.list)) return;
     if (MessageBoxA(dialog, deleteQuestion, deleteCaption, MB_YESNOCANCEL | MB_ICONQUESTION) != IDYES) return;
+    WebRecord& record = webList(place.list)[place.block][place.index];
+    if (modifying.list == place.list && std::strcmp(record, modifying.record) == 0) modifying = Modifying{};
+    recordWebEdit(place.list, WebEditKind::remove, record);
     removeWebRecord(webList(place.list)[place.block], place.index);
-    webListFiles.changed[place.list] = 1;
     fillList(dialog);
 }
 
@@ -258,15 +299,14 @@ void modifyRecord(HWND dialog) {
     WebBlock& block = webList(place.list)[place.block];
     WebFields fields;
     if (!splitWebRecord(block[place.index], fields)) return;
-    // Copies first: the record goes before its fields are put into the edits.
+    // The record stays until 添加 stores the changed one.
     const std::string_view address(fields.address.data(), fields.address.size() + (fields.starred ? 1 : 0));
     char code[WEB_RECORD_SIZE] = {}, name[WEB_RECORD_SIZE] = {}, whole[WEB_RECORD_SIZE] = {};
     std::memcpy(code, fields.code.data(), fields.code.size());
     std::memcpy(name, fields.name.data(), fields.name.size());
     std::memcpy(whole, address.data(), address.size());
-    removeWebRecord(block, place.index);
-    webListFiles.changed[place.list] = 1;
-    fillList(dialog);
+    modifying.list = place.list;
+    std::memcpy(modifying.record, block[place.index], sizeof modifying.record);
     SetDlgItemTextA(dialog, IDC_WEB_CODE, code);
     SetDlgItemTextA(dialog, IDC_WEB_NAME, name);
     SetDlgItemTextA(dialog, IDC_WEB_ADDRESS, whole);
@@ -303,6 +343,8 @@ void findRecord(HWND dialog) {
 void toggleStar(HWND dialog) {
     Place place;
     if (!chosenRecord(dialog, place) || !listUsable(dialog, place.list)) return;
+    WebRecord before{};
+    std::memcpy(before, webList(place.list)[place.block][place.index], sizeof before);
     const int at = toggleWebRecordStar(webList(place.list)[place.block], place.index);
     if (at == WEB_STAR_KEPT) {
         MessageBeep(0xFFFFFFFF);
@@ -312,7 +354,10 @@ void toggleStar(HWND dialog) {
         tell(dialog, starTooLongText);
         return;
     }
-    webListFiles.changed[place.list] = 1;
+    recordWebEdit(place.list, WebEditKind::star, before);
+    // The record being modified is the starred one now.
+    if (modifying.list == place.list && std::strcmp(before, modifying.record) == 0)
+        std::memcpy(modifying.record, webList(place.list)[place.block][at], sizeof modifying.record);
     fillList(dialog);
     selectRecord(dialog, place.block, at);
 }
@@ -341,9 +386,10 @@ void merge(HWND dialog, int list) {
     }
 }
 
-// Writes what changed. A list whose file had lines the load could not keep is written only
-// when the user agrees to lose them; Cancel keeps the dialog open. A failed write keeps
-// it open too, with the old file as it was.
+// Saves what changed. A list whose file had lines the load could not keep is written only
+// when the user agrees to lose them; Cancel keeps the dialog open. A failed save leaves
+// the old file as it was and asks: try again, or leave without saving that list's changes
+// (which are then forgotten, the list read again from its file).
 void closeDialog(HWND dialog) {
     bool write[2] = {true, true};
     for (int list = 0; list < 2; ++list) {
@@ -355,12 +401,20 @@ void closeDialog(HWND dialog) {
         write[list] = answer == IDYES;
     }
     for (int list = 0; list < 2; ++list) {
-        if (!write[list] || saveWebList(list)) continue;
-        char text[256];
-        std::snprintf(text, sizeof text, saveFailedText, webListFileName(list));
-        tell(dialog, text);
-        return;
+        if (!write[list]) continue;
+        while (!saveWebList(list)) {
+            char text[512];
+            const int length = std::snprintf(text, sizeof text, saveFailedText, webListFileName(list));
+            std::snprintf(text + length, sizeof text - static_cast<size_t>(length), "\n");
+            std::snprintf(text + length + 1, sizeof text - static_cast<size_t>(length) - 1, retryOrLeaveText,
+                          webListFileName(list));
+            if (MessageBoxA(dialog, text, errorCaption, MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY) {
+                discardWebEdits(list);
+                break;
+            }
+        }
     }
+    modifying = Modifying{};
     EndDialog(dialog, 1);
 }
 
@@ -415,7 +469,9 @@ INT_PTR CALLBACK WebAddressDialogProc(HWND dialog, UINT message, WPARAM wParam, 
     switch (message) {
     case WM_INITDIALOG:
         windows.webAddressDialog = dialog;
-        loadWebLists();
+        // What other programs saved since the lists were read.
+        refreshWebLists();
+        modifying = Modifying{};
         SendDlgItemMessageA(dialog, IDC_WEB_CODE, EM_LIMITTEXT, 10, 0);
         SendDlgItemMessageA(dialog, IDC_WEB_NAME, EM_LIMITTEXT, 20, 0);
         SendDlgItemMessageA(dialog, IDC_WEB_ADDRESS, EM_LIMITTEXT, 40, 0);

@@ -51,19 +51,30 @@ bool fileMissing(const char* path) {
     return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
+bool listPath(int list, char* path, size_t size) { return userFilePath(fileNames[list], path, size); }
+
+// The edits not yet saved, made again on a list just read.
+void applyEdits(int list, WebList& records) {
+    for (const WebEdit& edit : webListFiles.edits[list]) applyWebEdit(records, edit);
+}
+
+// Reads the list's file into the copy, then makes the edits not yet saved on it.
 void loadList(int list) {
     WebList& target = webList(list);
     std::memset(target, 0, sizeof target);
-    webListFiles.changed[list] = 0;
+    engineContext.webListsLoaded &= ~loadedBits[list];
     webListFiles.dropped[list] = 0;
     char path[QX_PATH_SIZE];
-    if (!systemFilePath(fileNames[list], path, sizeof path)) return;
+    if (!listPath(list, path, sizeof path)) return;
+    // Taken before the read: a write after it shows as a change at the next look.
+    webListFiles.read[list] = userFileStamp(path);
     FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
         if (!fileMissing(path)) return;  // there, but not for us: never to be overwritten
         // A user file that is missing is created empty; an empty list is all it holds.
         if (FILE* created = std::fopen(path, "ab")) std::fclose(created);
         engineContext.webListsLoaded |= loadedBits[list];
+        applyEdits(list, target);
         return;
     }
     int dropped = 0;
@@ -72,6 +83,14 @@ void loadList(int list) {
     if (!read) return;
     webListFiles.dropped[list] = dropped;
     engineContext.webListsLoaded |= loadedBits[list];
+    applyEdits(list, target);
+}
+
+int findText(const WebBlock& block, const char* text) {
+    const int count = webBlockCount(block);
+    for (int i = 0; i < count; ++i)
+        if (std::strncmp(block[i], text, WEB_RECORD_SIZE) == 0) return i;
+    return -1;
 }
 
 bool writeList(FILE* file, const WebList& list) {
@@ -90,8 +109,58 @@ bool writeList(FILE* file, const WebList& list) {
 }
 
 WebList mergeScratch;
+WebList saveScratch;
 
 }  // namespace
+
+bool applyWebEdit(WebList& list, const WebEdit& edit) {
+    const int letter = webBlockOf(edit.record[0]);
+    if (letter < 0) return false;
+    WebBlock& block = list[letter];
+    if (edit.kind == WebEditKind::add) {
+        WebFields fields;
+        if (!splitWebRecord(edit.record, fields) || findWebRecord(block, fields) >= 0) return false;
+        return insertWebRecord(block, edit.record) >= 0;
+    }
+    const int at = findText(block, edit.record);
+    if (at < 0) return false;
+    switch (edit.kind) {
+    case WebEditKind::remove: removeWebRecord(block, at); return true;
+    case WebEditKind::star: return toggleWebRecordStar(block, at) >= 0;
+    case WebEditKind::moveUp: {
+        const int fixed = webFixedCount(block);
+        if (at <= fixed) return false;
+        moveWebRecord(block, at, fixed);
+        return true;
+    }
+    default: return false;
+    }
+}
+
+void recordWebEdit(int list, WebEditKind kind, const char* record) {
+    list = list ? 1 : 0;
+    WebEdit edit{kind, {}};
+    std::strncpy(edit.record, record, WEB_RECORD_MAX);
+    webListFiles.edits[list].push_back(edit);
+    webListFiles.changed[list] = 1;
+}
+
+void discardWebEdits(int list) {
+    list = list ? 1 : 0;
+    webListFiles.edits[list].clear();
+    webListFiles.changed[list] = 0;
+    loadList(list);
+}
+
+void refreshWebLists() {
+    for (int list = 0; list < 2; ++list) {
+        if (webListLoaded(list)) {
+            char path[QX_PATH_SIZE];
+            if (!listPath(list, path, sizeof path) || !userFileChangedSince(path, webListFiles.read[list])) continue;
+        }
+        loadList(list);
+    }
+}
 
 WebList& webList(int list) { return list == WEB_PERSONAL_LIST ? engineContext.webListB : engineContext.webListA; }
 
@@ -134,12 +203,30 @@ int loadWebLists() {
 }
 
 int saveWebList(int list) {
-    if (!webListLoaded(list) || !webListFiles.changed[list]) return 1;
+    list = list ? 1 : 0;
+    if (!webListLoaded(list) || webListFiles.edits[list].empty()) return 1;
     char path[QX_PATH_SIZE];
-    if (!systemFilePath(fileNames[list], path, sizeof path)) return 0;
-    if (!replaceFileWith(path, [&](FILE* file) { return writeList(file, webList(list)); })) return 0;
+    if (!listPath(list, path, sizeof path)) return 0;
+    UserFileLock lock(path);
+    // The file as it is now, whoever wrote it last.
+    int dropped = 0;
+    FILE* file = std::fopen(path, "rb");
+    if (file != nullptr) {
+        const bool read = readWebListFile(file, saveScratch, &dropped);
+        std::fclose(file);
+        if (!read) return 0;
+    } else if (fileMissing(path)) {
+        std::memset(saveScratch, 0, sizeof saveScratch);
+    } else {
+        return 0;
+    }
+    for (const WebEdit& edit : webListFiles.edits[list]) applyWebEdit(saveScratch, edit);
+    if (!replaceFileWith(path, [&](FILE* out) { return writeList(out, saveScratch); })) return 0;
+    std::memcpy(webList(list), saveScratch, sizeof saveScratch);
+    webListFiles.edits[list].clear();
     webListFiles.changed[list] = 0;
     webListFiles.dropped[list] = 0;
+    webListFiles.read[list] = userFileStamp(path);
     return 1;
 }
 
@@ -149,7 +236,7 @@ int saveWebLists() {
     return publicSaved && personalSaved;
 }
 
-bool mergeWebListFile(FILE* file, WebList& list, WebMergeOutcome& outcome) {
+bool mergeWebListFile(FILE* file, WebList& list, WebMergeOutcome& outcome, std::vector<WebEdit>* added) {
     // Into a copy, so that a file that fails part way changes nothing.
     std::memcpy(mergeScratch, list, sizeof mergeScratch);
     WebMergeOutcome counts;
@@ -179,9 +266,15 @@ bool mergeWebListFile(FILE* file, WebList& list, WebMergeOutcome& outcome) {
         }
         std::memcpy(block[count], line.text, line.length + 1);
         ++counts.added;
+        if (added) {
+            WebEdit edit{WebEditKind::add, {}};
+            std::memcpy(edit.record, line.text, line.length + 1);
+            added->push_back(edit);
+        }
     }
     if (std::ferror(file)) {
         outcome.status = WEB_MERGE_UNREADABLE;
+        if (added) added->clear();
         return false;
     }
     counts.status = WEB_MERGE_DONE;
@@ -216,9 +309,10 @@ int mergeWebList(int list, HWND owner, WebMergeOutcome* outcome) {
     FILE* file = std::fopen(path, "rb");
     if (file == nullptr) return 0;
     WebList& target = webList(list);
-    const bool merged = mergeWebListFile(file, target, result);
+    std::vector<WebEdit> added;
+    const bool merged = mergeWebListFile(file, target, result, &added);
     std::fclose(file);
     if (!merged) return 0;
-    if (result.added > 0) webListFiles.changed[list ? 1 : 0] = 1;
+    for (const WebEdit& edit : added) recordWebEdit(list, edit.kind, edit.record);
     return 1;
 }

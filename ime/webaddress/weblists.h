@@ -4,9 +4,14 @@
 //
 // Each list is loaded on its own. A missing file is an empty list (and is created empty);
 // only a file that exists and cannot be read leaves its list unloaded, and a list that is
-// not loaded is never written. A list is written only when something changed it, through
-// a temporary file that replaces the old one in one step, so a failed save leaves the old
-// file as it was.
+// not loaded is never written.
+//
+// Every program with the module loaded keeps its own copy of the lists and may change the
+// files, so this process never writes its copy: what the dialog and the mode do is kept as
+// edits (add, remove, star, move up), applied to the copy at once and, when saving, to the
+// file as it is on the disk then, under the user files' lock; the result replaces the file
+// in one step and becomes the copy. An edit whose record is gone does nothing. A failed
+// save leaves the old file as it was and keeps the edits.
 #pragma once
 
 #include <windows.h>
@@ -14,8 +19,11 @@
 #include "core/engine.h"
 #include "webaddress/webrecord.h"
 
+#include "core/userfile.h"
+
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 constexpr int WEB_PUBLIC_LIST = 0;    // '[', "zwwz.dat"
 constexpr int WEB_PERSONAL_LIST = 1;  // ']', "grwz.dat"
@@ -24,10 +32,24 @@ constexpr int WEB_PERSONAL_LIST = 1;  // ']', "grwz.dat"
 constexpr int32_t WEB_PUBLIC_LOADED = 1;
 constexpr int32_t WEB_PERSONAL_LOADED = 2;
 
+// One change to a list, to be made again on the file as it is when saving.
+enum class WebEditKind : int8_t {
+    add,     // record goes in unless a record of its fields is there (or its block is full)
+    remove,  // the record of exactly this text goes
+    star,    // the record of exactly this text has its star switched
+    moveUp,  // the record of exactly this text moves up to the end of the starred head
+};
+struct WebEdit {
+    WebEditKind kind;
+    WebRecord record;
+};
+
 // What the module knows about the list files beyond the lists themselves.
 struct WebListFiles {
-    int32_t changed[2] = {};  // the list differs from its file
+    int32_t changed[2] = {};  // edits wait to be saved
     int32_t dropped[2] = {};  // lines of the file the last load could not keep
+    UserFileStamp read[2];    // the file as it was when last read or written
+    std::vector<WebEdit> edits[2];
 };
 extern WebListFiles webListFiles;
 
@@ -37,14 +59,25 @@ const char* webListFileName(int list);
 
 // Loads every list that is not loaded yet. Always 1; what loaded is in webListsLoaded.
 int loadWebLists();
+// Loads the lists as loadWebLists does, and reads again each list whose file changed
+// since it was read; edits not yet saved are made again on what was read.
+void refreshWebLists();
+
+// Keeps an edit of a list already made on the copy, for the next save.
+void recordWebEdit(int list, WebEditKind kind, const char* record);
+// Makes an edit on a list; true when it changed something.
+bool applyWebEdit(WebList& list, const WebEdit& edit);
+// Forgets the edits of a list not yet saved and reads it again from its file.
+void discardWebEdits(int list);
 
 // Reads a list file into list (emptied first). Lines that are not records, or that find
 // their block full, are counted in *dropped; empty lines are not. False, with the list
 // empty, when reading fails part way.
 bool readWebListFile(FILE* file, WebList& list, int* dropped);
 
-// Writes one list to its file if it is loaded and changed. 1 when the file holds the list
-// (or there was nothing to write), 0 when writing failed.
+// Saves the edits of one list: under the lock, the file read again, the edits made on it,
+// the result written over it and kept as the list. 1 when the file holds them (or there
+// was nothing to write), 0 when reading or writing failed.
 int saveWebList(int list);
 // Both lists; 1 when both are in their files.
 int saveWebLists();
@@ -68,5 +101,6 @@ struct WebMergeOutcome {
 // was read.
 int mergeWebList(int list, HWND owner, WebMergeOutcome* outcome = nullptr);
 // The merge itself, from a file already open: every '*' is dropped; records the block
-// holds already (starred or not) are not added, nor those with no room left.
-bool mergeWebListFile(FILE* file, WebList& list, WebMergeOutcome& outcome);
+// holds already (starred or not) are not added, nor those with no room left. Each record
+// added is put into added when given.
+bool mergeWebListFile(FILE* file, WebList& list, WebMergeOutcome& outcome, std::vector<WebEdit>* added = nullptr);

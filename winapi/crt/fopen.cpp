@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string>
 
+#include <sys/file.h>
+
 extern "C" FILE* __real_fopen(const char* path, const char* mode);
 
 namespace {
@@ -82,17 +84,29 @@ bool winapiFileWriteLimit(const char* path, long* bytes) {
     return true;
 }
 
+namespace {
+
+// Windows' C library opens a file without sharing its deletion: while it is open, no
+// other process may move a file over it, move it or delete it. The shared lock taken here
+// is what the stand-in's MoveFileExA and DeleteFileA look for; closing drops it.
+FILE* heldAsOnWindows(FILE* file) {
+    if (file != nullptr) flock(fileno(file), LOCK_SH | LOCK_NB);
+    return file;
+}
+
+}  // namespace
+
 extern "C" FILE* __wrap_fopen(const char* path, const char* mode) {
     if (path == nullptr || std::strchr(path, '\\') == nullptr) return __real_fopen(path, mode);
     const std::string local = slashed(path);
     long limit = 0;
     if (mode == nullptr || !writes(mode) || !winapiFileWriteLimit(local.c_str(), &limit))
-        return __real_fopen(local.c_str(), mode);
+        return heldAsOnWindows(__real_fopen(local.c_str(), mode));
     if (limit < 0) {
         errno = ENOSPC;
         return nullptr;
     }
-    FILE* real = __real_fopen(local.c_str(), mode);
+    FILE* real = heldAsOnWindows(__real_fopen(local.c_str(), mode));
     if (real == nullptr) return nullptr;
     auto* cookie = new LimitedFile{real, limit};
     FILE* limited = fopencookie(cookie, mode, cookie_io_functions_t{limitedRead, limitedWrite, limitedSeek, limitedClose});

@@ -9,6 +9,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,8 +73,13 @@ bool copyThroughTemporary(const std::string& from, const std::string& to, bool r
         return false;
     }
     struct stat st;
-    if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
-        error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (::fstat(in, &st) != 0) {
+        error = errno;
+        ::close(in);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        error = EISDIR;
         ::close(in);
         return false;
     }
@@ -143,6 +149,28 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Whether some process holds the file open as Windows' C library holds its files (the
+// stand-in's fopen takes a shared lock on each): then it can be neither replaced, moved
+// nor deleted. A missing file is held by nobody.
+bool heldOpen(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st;
+    bool held = false;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+// Host file handles carry their descriptor above this mark, apart from every other handle.
+constexpr intptr_t FILE_HANDLE_BASE = 0x51000000;
+
+int descriptorOf(HANDLE handle) {
+    const intptr_t value = reinterpret_cast<intptr_t>(handle);
+    if (value < FILE_HANDLE_BASE || value >= FILE_HANDLE_BASE + 0x100000) return -1;
+    return static_cast<int>(value - FILE_HANDLE_BASE);
+}
+
 }  // namespace
 
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
@@ -158,8 +186,10 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
     // Write-through: the new name is on the disk before we return. The file's own bytes
     // are its writer's to commit before the move, as on Windows.
     const bool writeThrough = (flags & MOVEFILE_WRITE_THROUGH) != 0;
+    if (heldOpen(from) || (replace && heldOpen(to))) return fail(EACCES);
     int moved = replace ? ::rename(from.c_str(), to.c_str()) : renameNoReplace(from, to);
-    if (moved == 0 && writeThrough) syncPath(folderOf(to), O_RDONLY | O_DIRECTORY);
+    // The move is done but not known to be on the disk: the caller hears of it.
+    if (moved == 0 && writeThrough && !syncPath(folderOf(to), O_RDONLY | O_DIRECTORY)) return fail(errno);
     if (moved != 0 && errno == EXDEV && (flags & MOVEFILE_COPY_ALLOWED)) {
         int error = 0;
         if (!copyThroughTemporary(from, to, replace, error)) return fail(error);
@@ -192,7 +222,78 @@ BOOL WINAPI DeleteFileA(LPCSTR path) {
     if (!validName(path)) return fail(ENOENT);
     const std::string local = hostPath(path);
     if (isDirectory(local)) return fail(EACCES);
+    if (heldOpen(local)) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return FALSE;
+    }
     if (::unlink(local.c_str()) != 0) return fail(errno);
+    return TRUE;
+}
+
+BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
+    if (!validName(path)) return fail(ENOENT);
+    if (::mkdir(hostPath(path).c_str(), 0755) != 0) return fail(errno);
+    return TRUE;
+}
+
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD, HANDLE) {
+    if (!validName(path)) {
+        fail(ENOENT);
+        return INVALID_HANDLE_VALUE;
+    }
+    int mode = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
+    switch (creation) {
+    case CREATE_NEW: mode |= O_CREAT | O_EXCL; break;
+    case CREATE_ALWAYS: mode |= O_CREAT | O_TRUNC; break;
+    case OPEN_ALWAYS: mode |= O_CREAT; break;
+    case OPEN_EXISTING: break;
+    default: fail(EINVAL); return INVALID_HANDLE_VALUE;
+    }
+    const std::string local = hostPath(path);
+    if (isDirectory(local)) {
+        fail(EACCES);
+        return INVALID_HANDLE_VALUE;
+    }
+    const int fd = ::open(local.c_str(), mode | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        fail(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS) SetLastError(ERROR_SUCCESS);
+    return reinterpret_cast<HANDLE>(FILE_HANDLE_BASE + fd);
+}
+
+BOOL WINAPI CloseHandle(HANDLE handle) {
+    const int fd = descriptorOf(handle);
+    if (fd < 0 || ::close(fd) != 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI LockFileEx(HANDLE file, DWORD flags, DWORD, DWORD, DWORD, LPOVERLAPPED) {
+    const int fd = descriptorOf(file);
+    if (fd < 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    int operation = (flags & LOCKFILE_EXCLUSIVE_LOCK) ? LOCK_EX : LOCK_SH;
+    if (flags & LOCKFILE_FAIL_IMMEDIATELY) operation |= LOCK_NB;
+    while (::flock(fd, operation) != 0) {
+        if (errno == EINTR) continue;
+        SetLastError(errno == EWOULDBLOCK ? ERROR_LOCK_VIOLATION : errorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI UnlockFileEx(HANDLE file, DWORD, DWORD, DWORD, LPOVERLAPPED) {
+    const int fd = descriptorOf(file);
+    if (fd < 0 || ::flock(fd, LOCK_UN) != 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
     return TRUE;
 }
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
+#include <strings.h>
 #include <thread>
 #include <time.h>
 #include <unistd.h>
@@ -43,6 +44,26 @@ UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
 }
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
     return copyDirectory(homeDirectory() + "/windows", buffer, size);
+}
+
+DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
+    if (name == nullptr || *name == '\0') {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::string value;
+    if (const char* host = getenv(name))
+        value = host;
+    else if (strcasecmp(name, "APPDATA") == 0) {
+        value = homeDirectory() + "/appdata";
+        makeDirectories(value);
+    } else {
+        SetLastError(203);  // ERROR_ENVVAR_NOT_FOUND
+        return 0;
+    }
+    if (buffer == nullptr || size <= value.size()) return static_cast<DWORD>(value.size() + 1);
+    memcpy(buffer, value.c_str(), value.size() + 1);
+    return static_cast<DWORD>(value.size());
 }
 
 BOOL WINAPI Beep(DWORD frequency, DWORD duration) {

@@ -31,6 +31,9 @@ void WINAPI SetLastError(DWORD dwErrCode);
 // QX_HOME/system on the host; created when first asked for.
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
+// The host's environment; APPDATA, which a Linux environment lacks, is QX_HOME/appdata
+// (created when first asked for), the user's own folder as Windows names it.
+DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
 
 // Recorded for tests and host programs (winapi_host.h); no sound is made.
 BOOL WINAPI Beep(DWORD dwFreq, DWORD dwDuration);
