@@ -75,11 +75,13 @@ std::string folderOf(const char* path) {
 
 }  // namespace
 
-std::string userOwnFolder() {
+std::string userOwnFolder(bool create) {
     char appData[QX_PATH_SIZE] = {};
     const DWORD length = GetEnvironmentVariableA("APPDATA", appData, sizeof appData);
     if (length == 0 || length >= sizeof appData) return {};
     const std::string folder = std::string(appData) + "\\qx";
+    if (!create) return folder;
+    CreateDirectoryA(appData, nullptr);
     if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return {};
     return folder;
 }
@@ -93,15 +95,12 @@ bool userFilePath(const char* name, char* path, size_t size) {
     if (system.empty()) return false;
     const std::string inSystem = system + "\\" + name;
     std::string chosen = inSystem;
-    const std::string own = userOwnFolder();
-    if (!own.empty()) {
-        const std::string inOwn = own + "\\" + name;
-        if (exists(inOwn)) {
-            chosen = inOwn;
-        } else if (!systemDirectoryWritable(system)) {
-            startUserCopy(inSystem, inOwn);
-            chosen = inOwn;
-        }
+    const std::string own = userOwnFolder(false);
+    if (!own.empty() && exists(own + "\\" + name)) {
+        chosen = own + "\\" + name;
+    } else if (!systemDirectoryWritable(system) && !userOwnFolder(true).empty()) {
+        chosen = own + "\\" + name;
+        startUserCopy(inSystem, chosen);
     }
     if (copyText(path, size, chosen.c_str()) == chosen.size()) return true;
     path[0] = '\0';
