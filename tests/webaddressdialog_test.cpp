@@ -427,6 +427,7 @@ TEST_F(WebDialogTest, AFailedSaveOffersToTryAgainOrToLeaveWithTheFileAsItWas) {
     const std::string before = readSystemFile("grwz.dat");
     winapiFailFileWrites(webListTemporary("grwz.dat").c_str(), 5);
     // Esc, 退出 and the close box all close through the same save: Esc here.
+    winapiPushMessageBoxAnswer(IDYES);
     winapiPushMessageBoxAnswer(IDCANCEL);
     run({[](HWND d) {
         click(d, IDC_WEB_PERSONAL);
@@ -441,9 +442,9 @@ TEST_F(WebDialogTest, AFailedSaveOffersToTryAgainOrToLeaveWithTheFileAsItWas) {
     EXPECT_EQ(records(1, 'w'), Lines{"wd 我的 my.example.cn "});
     EXPECT_EQ(webListFiles.changed[1], 0);
 
-    // Retry: the box waits while the disk gets room; the second save goes through.
+    // Retry, the box's first button: the box waits while the disk gets room; the second
+    // save goes through.
     winapiClearDesktopEvents();
-    winapiPushMessageBoxAnswer(IDRETRY);
     clearFaultInNextBox() = true;
     run({[](HWND d) {
         click(d, IDC_WEB_PERSONAL);

@@ -246,6 +246,7 @@ int replaceUserFiles(const std::vector<std::string>& sources, const std::vector<
     forgetUserPhraseFileLines();
     // Each target's copy of its source beside it, or empty where the source is missing.
     std::vector<std::string> written(targets.size());
+    int copies = 0;
     auto dropCopies = [&] {
         for (const std::string& temporary : written)
             if (!temporary.empty()) DeleteFileA(temporary.c_str());
@@ -262,44 +263,55 @@ int replaceUserFiles(const std::vector<std::string>& sources, const std::vector<
             return -1;
         }
         written[i] = temporary;
+        ++copies;
     }
-    // Every copy is complete. Each old file moves aside, then each copy takes its place;
-    // what was done is undone in reverse when any move fails (on Windows a move fails
-    // while another program has the file open).
-    enum Step { untouched, setAside, replaced };
-    std::vector<Step> steps(targets.size(), untouched);
+    // A copy of each old file beside it, to put back should a later file fail: the files
+    // themselves never leave their place, so a crash leaves each one old or new.
     std::vector<bool> hadFile(targets.size(), false);
-    bool ok = true;
-    for (size_t i = 0; i < targets.size() && ok; ++i) {
-        if (written[i].empty()) continue;
-        hadFile[i] = !fileMissing(targets[i].c_str());
-        if (!hadFile[i]) continue;
-        ok = moveFileReplacing(targets[i], asideFileOf(targets[i]).c_str());
-        if (ok) steps[i] = setAside;
-    }
-    for (size_t i = 0; i < targets.size() && ok; ++i) {
-        if (written[i].empty()) continue;
-        ok = moveFileReplacing(written[i], targets[i].c_str());
-        if (ok) {
-            steps[i] = replaced;
-            written[i].clear();
-        }
-    }
-    if (ok) {
-        int count = 0;
-        for (size_t i = 0; i < targets.size(); ++i) {
-            if (steps[i] != replaced) continue;
-            ++count;
+    auto dropAsides = [&] {
+        for (size_t i = 0; i < targets.size(); ++i)
             if (hadFile[i]) DeleteFileA(asideFileOf(targets[i]).c_str());
+    };
+    for (size_t i = 0; i < targets.size(); ++i) {
+        if (written[i].empty() || fileMissing(targets[i].c_str())) continue;
+        std::string bytes;
+        hadFile[i] = true;
+        if (!readWhole(targets[i].c_str(), bytes, false) ||
+            !writeTemporaryFile(asideFileOf(targets[i]), [&](FILE* file) {
+                return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+            })) {
+            dropCopies();
+            dropAsides();
+            return -1;
         }
-        return count;
+    }
+    // Each copy takes its target's place; when one cannot (on Windows while another
+    // program has the file open) those already replaced get their old files back.
+    size_t done = 0;
+    for (; done < targets.size(); ++done) {
+        if (written[done].empty()) continue;
+        if (!moveFileReplacing(written[done], targets[done].c_str())) break;
+        written[done].clear();
+    }
+    if (done == targets.size()) {
+        dropAsides();
+        return copies;
     }
     dropCopies();
     bool undone = true;
-    for (size_t n = targets.size(); n-- > 0;) {
-        const char* target = targets[n].c_str();
-        if (steps[n] == replaced && !hadFile[n]) undone = DeleteFileA(target) && undone;
-        if (steps[n] != untouched && hadFile[n]) undone = moveFileReplacing(asideFileOf(targets[n]), target) && undone;
+    for (size_t n = done; n-- > 0;) {
+        if (fileMissing(sources[n].c_str())) continue;  // never touched
+        const std::string aside = asideFileOf(targets[n]);
+        if (hadFile[n]) {
+            const bool back = moveFileReplacing(aside, targets[n].c_str());
+            hadFile[n] = !back;  // an old file that could not go back stays beside its target
+            undone = back && undone;
+        } else {
+            undone = DeleteFileA(targets[n].c_str()) && undone;
+        }
     }
+    if (undone) dropAsides();
+    for (size_t i = done; i < targets.size(); ++i)
+        if (hadFile[i]) DeleteFileA(asideFileOf(targets[i]).c_str());
     return undone ? -1 : RESTORE_UNDONE_PARTLY;
 }
