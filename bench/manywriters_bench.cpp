@@ -22,10 +22,14 @@ int main(int argc, char** argv) {
             const size_t n = std::strlen(name);
             return std::strncmp(arg, name, n) == 0 ? arg + n : nullptr;
         };
-        if (const char* v = value("--seconds=")) run.seconds = std::atof(v);
-        else if (const char* v = value("--workers=")) run.workers = std::atoi(v);
-        else if (const char* v = value("--kill-ms=")) run.killEveryMs = std::atoi(v);
-        else if (const char* v = value("--seed=")) run.seed = static_cast<unsigned>(std::atoi(v));
+        if (const char* v = value("--seconds="))
+            run.seconds = std::atof(v);
+        else if (const char* v = value("--workers="))
+            run.workers = std::atoi(v);
+        else if (const char* v = value("--kill-ms="))
+            run.killEveryMs = std::atoi(v);
+        else if (const char* v = value("--seed="))
+            run.seed = static_cast<unsigned>(std::atoi(v));
         else {
             std::fprintf(stderr, "unknown option %s\n", arg);
             return 2;
@@ -33,10 +37,11 @@ int main(int argc, char** argv) {
     }
     const std::string home = std::string(winapiHome()) + "/manywriters-soak";
     const ManyWritersOutcome out = runManyWriters(home, run);
-    std::printf("%d workers at once for %.0f s: %d processes, %d killed, %ld changes saved, %ld not saved; "
-                "lost %ld, doubled %ld, torn %ld; largest phrase file %d lines\n",
-                run.workers, run.seconds, out.processes, out.kills, out.changes, out.failures, out.lost, out.doubled,
-                out.torn, out.phraseLines);
+    std::printf(
+        "%d workers at once for %.0f s: %d processes, %d killed, %ld changes saved, %ld not saved; "
+        "lost %ld, doubled %ld, torn %ld; largest phrase file %d lines\n",
+        run.workers, run.seconds, out.processes, out.kills, out.changes, out.failures, out.lost, out.doubled,
+        out.torn, out.phraseLines);
     for (const std::string& problem : out.problems) std::printf("  %s\n", problem.c_str());
     std::system(("rm -rf '" + home + "'").c_str());
     return out.lost == 0 && out.doubled == 0 && out.torn == 0 && out.problems.empty() ? 0 : 1;

@@ -43,9 +43,8 @@ void writeFile(const std::string& path, const std::string& bytes) {
 // A home of its own for a test, beside the program's: under /tmp, where a process that
 // gives up root may still go.
 std::string freshHome(const char* name) {
-    static const int cleanup = std::atexit([] {
-        std::system(("rm -rf /tmp/qx_multiwriter_*_" + std::to_string(getpid())).c_str());
-    });
+    static const int cleanup = std::atexit(
+        [] { std::system(("rm -rf /tmp/qx_multiwriter_*_" + std::to_string(getpid())).c_str()); });
     (void)cleanup;
     const std::string home = "/tmp/qx_multiwriter_" + std::string(name) + "_" + std::to_string(getpid());
     std::system(("rm -rf '" + home + "'").c_str());
@@ -115,7 +114,9 @@ std::string nthPhrase(int n) {
     return {static_cast<char>(0xB0 + n / 94 % 72), static_cast<char>(0xA1 + n % 94), '\xD6', '\xD0'};
 }
 
-std::string nthCode(int n) { return {static_cast<char>('a' + n % 26), static_cast<char>('a' + n / 26 % 26), 'q'}; }
+std::string nthCode(int n) {
+    return {static_cast<char>('a' + n % 26), static_cast<char>('a' + n / 26 % 26), 'q'};
+}
 
 int countLine(const std::vector<std::string>& lines, const std::string& line) {
     return static_cast<int>(std::count(lines.begin(), lines.end(), line));
@@ -130,9 +131,11 @@ TEST(ManyWriters, FourProgramsKilledAtRandomLoseNoSavedChange) {
     run.seconds = 3;
     run.killEveryMs = 300;
     const ManyWritersOutcome out = runManyWriters(home, run);
-    std::printf("many writers: %d processes, %d killed, %ld changes saved, %ld not saved, %ld lost, %ld doubled, "
-                "%ld torn, %d phrase lines\n",
-                out.processes, out.kills, out.changes, out.failures, out.lost, out.doubled, out.torn, out.phraseLines);
+    std::printf(
+        "many writers: %d processes, %d killed, %ld changes saved, %ld not saved, %ld lost, %ld doubled, "
+        "%ld torn, %d phrase lines\n",
+        out.processes, out.kills, out.changes, out.failures, out.lost, out.doubled, out.torn,
+        out.phraseLines);
     for (const std::string& p : out.problems) ADD_FAILURE() << p;
     EXPECT_GE(out.processes, 4);
     EXPECT_GT(out.kills, 0);
@@ -157,9 +160,11 @@ TEST(TwoPrograms, LearningAtOnceLosesAndDoublesNothing) {
             bool ok = true;
             for (int i = 0; i < OWN; ++i) {
                 ok = addUserPhrase(path.c_str(), nthPhrase(first + i).c_str(), nthCode(first + i).c_str()) ==
-                         StoreResult::done && ok;
+                         StoreResult::done &&
+                     ok;
                 const int k = 1000 + i % SHARED;
-                const StoreResult shared = addUserPhrase(path.c_str(), nthPhrase(k).c_str(), nthCode(k).c_str());
+                const StoreResult shared =
+                    addUserPhrase(path.c_str(), nthPhrase(k).c_str(), nthCode(k).c_str());
                 ok = (shared == StoreResult::done || shared == StoreResult::exists) && ok;
             }
             return ok;
@@ -179,7 +184,8 @@ TEST(TwoPrograms, LearningAtOnceLosesAndDoublesNothing) {
     ASSERT_TRUE(readUserPhraseList(path.c_str(), lines));
     int missing = 0, doubled = 0;
     for (int n = 0; n < 2 * OWN; ++n) missing += countLine(lines, phraseLine(nthCode(n), nthPhrase(n))) != 1;
-    for (int k = 1000; k < 1000 + SHARED; ++k) doubled += countLine(lines, phraseLine(nthCode(k), nthPhrase(k))) != 1;
+    for (int k = 1000; k < 1000 + SHARED; ++k)
+        doubled += countLine(lines, phraseLine(nthCode(k), nthPhrase(k))) != 1;
     EXPECT_EQ(missing, 0);
     EXPECT_EQ(doubled, 0);
     EXPECT_EQ(lines.size(), static_cast<size_t>(2 * OWN + SHARED));
@@ -198,14 +204,17 @@ TEST(TwoPrograms, AddsAndDeletesFromTwoDialogsAtOnceAllLand) {
     if (adder == 0) {
         bool ok = true;
         for (int n = 0; n < 60; ++n)
-            ok = addUserPhrase(path.c_str(), nthPhrase(n).c_str(), nthCode(n).c_str()) == StoreResult::done && ok;
+            ok = addUserPhrase(path.c_str(), nthPhrase(n).c_str(), nthCode(n).c_str()) == StoreResult::done &&
+                 ok;
         _exit(ok ? 0 : 1);
     }
     const pid_t deleter = fork();
     if (deleter == 0) {
         bool ok = true;
         for (int n = 500; n < 560; ++n)
-            ok = deleteUserPhrase(path.c_str(), phraseLine(nthCode(n), nthPhrase(n)).c_str()) == StoreResult::done && ok;
+            ok = deleteUserPhrase(path.c_str(), phraseLine(nthCode(n), nthPhrase(n)).c_str()) ==
+                     StoreResult::done &&
+                 ok;
         _exit(ok ? 0 : 1);
     }
     int statusA = 0, statusD = 0;
@@ -251,7 +260,8 @@ TEST(Restore, AFailurePartWayPutsEveryFileBack) {
     EXPECT_EQ(leftovers.find(".tmp"), std::string::npos) << leftovers;
 
     EXPECT_EQ(replaceUserFiles(sources, targets), 4);
-    for (int f = 0; f < 4; ++f) EXPECT_EQ(readFile(users + "/" + names[f]), readFile(backup + "/" + names[f]));
+    for (int f = 0; f < 4; ++f)
+        EXPECT_EQ(readFile(users + "/" + names[f]), readFile(backup + "/" + names[f]));
 }
 
 // A typist without the right to write the system directory: the user files live in the
@@ -280,7 +290,8 @@ TEST(UserFolder, WhereTheSystemDirectoryRefusesWritesTheUserFolderTakesTheFiles)
     chmod(system.c_str(), 0755);
     EXPECT_TRUE(ok);
     EXPECT_EQ(readFile(system + "/fread.rt"), line + "\r\n");
-    EXPECT_EQ(readFile(home + "/appdata/qx/fread.rt"), line + "\r\n" + phraseLine("rm", gbk("人民")) + "\r\n");
+    EXPECT_EQ(readFile(home + "/appdata/qx/fread.rt"),
+              line + "\r\n" + phraseLine("rm", gbk("人民")) + "\r\n");
     // Where the system directory can be written (root here), it keeps the files, but a
     // copy of the user's own is read first.
     forgetUserFileFolders();
@@ -318,12 +329,13 @@ TEST(StandIn, LockFileExExcludesOtherProcesses) {
     UserFileLock lock(target.c_str());
     ASSERT_TRUE(lock.held());
     EXPECT_TRUE(inChild([&] {
-        HANDLE file = CreateFileA(windowsName(home + "/system", "qx.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                  nullptr, OPEN_ALWAYS, 0, nullptr);
+        HANDLE file = CreateFileA(windowsName(home + "/system", "qx.lock").c_str(),
+                                  GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
         OVERLAPPED whole{};
-        const bool refused = !LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole) &&
-                             GetLastError() == ERROR_LOCK_VIOLATION;
+        const bool refused =
+            !LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole) &&
+            GetLastError() == ERROR_LOCK_VIOLATION;
         CloseHandle(file);
         return refused;
     }));

@@ -115,8 +115,8 @@ std::string userFilePath(const char* name) {
 UserFileLock::UserFileLock(const char* path) {
     if (path == nullptr || path[0] == '\0') return;
     const std::string lockFile = folderOf(path) + "\\qx.lock";
-    handle_ = CreateFileA(lockFile.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_ALWAYS, 0, nullptr);
+    handle_ = CreateFileA(lockFile.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_ALWAYS, 0, nullptr);
     if (handle_ == INVALID_HANDLE_VALUE) return;
     OVERLAPPED whole{};
     if (!LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
@@ -142,7 +142,8 @@ UserFileStamp userFileStamp(const char* path) {
                     data.ftLastWriteTime.dwLowDateTime;
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
-    const unsigned long long current = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    const unsigned long long current =
+        (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     // Within two seconds of the write (FAT keeps times to two seconds) another write may
     // leave the same time and size.
     stamp.recent = current < stamp.written + 20000000ull;
@@ -151,7 +152,8 @@ UserFileStamp userFileStamp(const char* path) {
 
 bool userFileChangedSince(const char* path, const UserFileStamp& stamp) {
     const UserFileStamp now = userFileStamp(path);
-    return stamp.recent || now.exists != stamp.exists || now.size != stamp.size || now.written != stamp.written;
+    return stamp.recent || now.exists != stamp.exists || now.size != stamp.size ||
+           now.written != stamp.written;
 }
 
 std::string temporaryFileOf(const char* path) {
@@ -176,7 +178,8 @@ bool moveFileReplacing(const std::string& temporary, const char* target) {
     bool moved = false;
     for (int attempt = 0; attempt < 40 && !moved; ++attempt) {
         if (attempt > 0) Sleep(25);
-        moved = MoveFileExA(temporary.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        moved =
+            MoveFileExA(temporary.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
         if (!moved && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
             if (!DeleteFileA(target) && heldByAnother(GetLastError())) continue;
             moved = MoveFileA(temporary.c_str(), target) != 0;

@@ -83,7 +83,8 @@ int countLines(const std::string& bytes, int limit) {
 
 // Whether a line of the file holds phrase, and whether its code is code, as the lookups
 // read a line (userphrasefile).
-void lineUses(std::string_view text, std::string_view code, std::string_view phrase, bool& samePhrase, bool& sameCode) {
+void lineUses(std::string_view text, std::string_view code, std::string_view phrase, bool& samePhrase,
+              bool& sameCode) {
     UserPhraseLine line{};
     samePhrase = sameCode = false;
     if (text.size() > USER_PHRASE_LINE_MAX) return;  // the lookups pass over such a line
@@ -185,7 +186,8 @@ StoreResult addUserPhrase(const char* path, const char* phrase, const char* code
     bool duplicate = false;
     eachLine(bytes, [&](const LineSpan& line) {
         bool samePhrase, sameCode;
-        lineUses(std::string_view(bytes).substr(line.start, line.length), letters, text, samePhrase, sameCode);
+        lineUses(std::string_view(bytes).substr(line.start, line.length), letters, text, samePhrase,
+                 sameCode);
         duplicate = samePhrase;
         uses += sameCode ? 1 : 0;
         return !duplicate;
@@ -205,7 +207,8 @@ StoreResult deleteUserPhrase(const char* path, const char* lineText) {
     if (path == nullptr || path[0] == '\0') return StoreResult::failed;
     UserFileLock lock(path);
     std::string bytes;
-    if (!readWhole(path, bytes, false)) return fileMissing(path) ? StoreResult::notFound : StoreResult::failed;
+    if (!readWhole(path, bytes, false))
+        return fileMissing(path) ? StoreResult::notFound : StoreResult::failed;
     const std::string_view wanted(lineText);
     bool found = false;
     LineSpan match{};
@@ -255,8 +258,7 @@ int replaceUserFiles(const std::vector<std::string>& sources, const std::vector<
         if (fileMissing(sources[i].c_str())) continue;
         std::string bytes;
         const std::string temporary = temporaryFileOf(targets[i].c_str());
-        if (!readWhole(sources[i].c_str(), bytes, false) ||
-            !writeTemporaryFile(temporary, [&](FILE* file) {
+        if (!readWhole(sources[i].c_str(), bytes, false) || !writeTemporaryFile(temporary, [&](FILE* file) {
                 return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
             })) {
             dropCopies();

@@ -54,7 +54,8 @@ std::string learnedCode(int k) { return "zz" + letters(static_cast<unsigned>(k),
 
 class Log {
 public:
-    explicit Log(const std::string& path) : fd_(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644)) {}
+    explicit Log(const std::string& path)
+        : fd_(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644)) {}
     ~Log() { close(fd_); }
     // Before the change (I), and what the change reported: saved (S) or not (F).
     void write(char state, const char* op, const std::string& key) {
@@ -68,10 +69,11 @@ private:
 
 LONG setSetting(const std::string& name, DWORD value) {
     HKEY key = nullptr;
-    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\QX", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr);
+    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\QX", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, nullptr);
     if (status != ERROR_SUCCESS) return status;
-    status = RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    status =
+        RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
     RegCloseKey(key);
     return status;
 }
@@ -80,7 +82,8 @@ bool getSetting(const std::string& name, DWORD& value) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\QX", 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     DWORD size = sizeof value, type = 0;
-    const LONG status = RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    const LONG status =
+        RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
 }
@@ -120,7 +123,8 @@ bool getSetting(const std::string& name, DWORD& value) {
         switch (rng() % 10) {
         case 0:
         case 1: {  // the dialog's add
-            const std::string code = letters(rng(), 4), phrase = hanzi(id) + hanzi(static_cast<int>(sequence));
+            const std::string code = letters(rng(), 4),
+                              phrase = hanzi(id) + hanzi(static_cast<int>(sequence));
             const std::string line = phraseLine(code, phrase);
             log.write('I', "P+", line);
             const StoreResult r = addUserPhrase(phrases.c_str(), phrase.c_str(), code.c_str());
@@ -142,7 +146,8 @@ bool getSetting(const std::string& name, DWORD& value) {
             const int k = static_cast<int>(rng() % LEARNED_POOL);
             const std::string line = phraseLine(learnedCode(k), learnedPhrase(k));
             log.write('I', "L+", line);
-            const StoreResult r = addUserPhrase(learned.c_str(), learnedPhrase(k).c_str(), learnedCode(k).c_str());
+            const StoreResult r =
+                addUserPhrase(learned.c_str(), learnedPhrase(k).c_str(), learnedCode(k).c_str());
             log.write(r == StoreResult::done ? 'S' : 'F', "L+", line);
             break;
         }
@@ -150,8 +155,8 @@ bool getSetting(const std::string& name, DWORD& value) {
             if (ownCodes.size() >= 12) break;
             const std::string code = letters(sequence % 26, 1) + "w" + letters(static_cast<unsigned>(id), 3) +
                                      letters(sequence, 3);
-            const std::string record = code + " n" + std::to_string(id) + "_" + std::to_string(sequence) + " www." +
-                                       code + ".cn ";
+            const std::string record =
+                code + " n" + std::to_string(id) + "_" + std::to_string(sequence) + " www." + code + ".cn ";
             recordWebEdit(list, WebEditKind::add, record.c_str());
             WebEdit edit{WebEditKind::add, {}};
             std::strncpy(edit.record, record.c_str(), WEB_RECORD_MAX);
@@ -179,7 +184,8 @@ bool getSetting(const std::string& name, DWORD& value) {
             WebRecord before{};
             std::memcpy(before, record, sizeof before);
             WebBlock& block = webList(list)[webBlockOf(code[0])];
-            const int at = toggleWebRecordStar(block, static_cast<int>(reinterpret_cast<WebRecord*>(record) - block));
+            const int at =
+                toggleWebRecordStar(block, static_cast<int>(reinterpret_cast<WebRecord*>(record) - block));
             if (at < 0) break;
             recordWebEdit(list, WebEditKind::star, before);
             saveList("A*", code + " " + block[at]);
@@ -273,8 +279,9 @@ ManyWritersOutcome runManyWriters(const std::string& home, const ManyWritersRun&
     };
     for (int i = 0; i < run.workers; ++i) start();
     while (Clock::now() < until) {
-        const int wait = run.killEveryMs > 0 ? static_cast<int>(rng() % (2u * static_cast<unsigned>(run.killEveryMs)))
-                                             : 50;
+        const int wait = run.killEveryMs > 0
+                             ? static_cast<int>(rng() % (2u * static_cast<unsigned>(run.killEveryMs)))
+                             : 50;
         std::this_thread::sleep_for(std::chrono::milliseconds(wait));
         if (run.killEveryMs <= 0 || Clock::now() >= until || live.empty()) continue;
         auto victim = live.begin();
@@ -288,7 +295,8 @@ ManyWritersOutcome runManyWriters(const std::string& home, const ManyWritersRun&
     for (const auto& [pid, id] : live) {
         int status = 0;
         waitpid(pid, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) problem(out, "worker " + std::to_string(id) + " failed");
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            problem(out, "worker " + std::to_string(id) + " failed");
     }
 
     // The files as they are left.

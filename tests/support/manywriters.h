@@ -9,21 +9,21 @@
 #include <vector>
 
 struct ManyWritersRun {
-    int workers = 4;          // processes at once
-    double seconds = 3;       // how long they write
-    int killEveryMs = 400;    // on average, one worker killed this often (0: none)
+    int workers = 4;        // processes at once
+    double seconds = 3;     // how long they write
+    int killEveryMs = 400;  // on average, one worker killed this often (0: none)
     unsigned seed = 1;
 };
 
 struct ManyWritersOutcome {
-    int processes = 0;     // workers started, the replacements of killed ones included
+    int processes = 0;  // workers started, the replacements of killed ones included
     int kills = 0;
-    long changes = 0;      // changes reported saved
-    long failures = 0;     // changes reported not saved (refused, full, failed)
-    long lost = 0;         // saved changes missing from the files
-    long doubled = 0;      // lines or records found twice
-    long torn = 0;         // lines that do not read, or files that are none of the module's
-    int phraseLines = 0;   // lines of the largest phrase file at the end
+    long changes = 0;                   // changes reported saved
+    long failures = 0;                  // changes reported not saved (refused, full, failed)
+    long lost = 0;                      // saved changes missing from the files
+    long doubled = 0;                   // lines or records found twice
+    long torn = 0;                      // lines that do not read, or files that are none of the module's
+    int phraseLines = 0;                // lines of the largest phrase file at the end
     std::vector<std::string> problems;  // the first few, for the report
 };
 
