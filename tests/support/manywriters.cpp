@@ -240,13 +240,6 @@ bool wellFormedLine(const std::string& line) {
     return validUserPhrase(std::string_view(line).substr(USER_CODE_COLUMN), PHRASE_BYTES_MAX);
 }
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 void problem(ManyWritersOutcome& out, const std::string& text) {
     if (out.problems.size() < 12) out.problems.push_back(text);
 }
