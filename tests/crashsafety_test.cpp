@@ -271,16 +271,22 @@ std::string webListText(int perLetter, const char* host) {
     return bytes;
 }
 
-// Loads the personal list from text and saves it the module's way; returns the file.
-std::string savedWebList(const std::string& home, const std::string& text) {
-    const std::string path = home + "/system/grwz.dat";
-    writeFile(path, text);
-    engineContext.webListsLoaded = 0;
-    loadWebLists();
-    EXPECT_TRUE(webListLoaded(WEB_PERSONAL_LIST));
-    webListFiles.changed[WEB_PERSONAL_LIST] = 1;
-    EXPECT_EQ(saveWebList(WEB_PERSONAL_LIST), 1);
-    return readFile(path);
+// The records of a list text, one a line.
+std::vector<std::string> recordsOf(const std::string& text) {
+    std::vector<std::string> records;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) records.push_back(line);
+    }
+    return records;
+}
+
+// Saves edits of the personal list the module's way: each record added, or each removed.
+bool saveEdits(const std::vector<std::string>& records, WebEditKind kind) {
+    for (const std::string& record : records) recordWebEdit(WEB_PERSONAL_LIST, kind, record.c_str());
+    return saveWebList(WEB_PERSONAL_LIST) == 1;
 }
 
 }  // namespace
@@ -431,50 +437,52 @@ TEST(CrashSafety, PhraseBackupsAndRestoresLeaveEveryFileOldOrNew) {
 TEST(CrashSafety, WebListSavesAndMergesLeaveTheOldOrTheNewFile) {
     const std::string home = webHome("web");
     const std::string system = home + "/system", path = system + "/grwz.dat";
-    static WebList a, b;
-    const std::string savedA = savedWebList(home, webListText(40, "cn"));
-    std::memcpy(a, webList(WEB_PERSONAL_LIST), sizeof a);
-    const std::string savedB = savedWebList(home, webListText(40, "com"));
-    std::memcpy(b, webList(WEB_PERSONAL_LIST), sizeof b);
+    // The list of a, as the module writes it; b is a with more records in every block.
+    const std::vector<std::string> base = recordsOf(webListText(40, "cn")), more = recordsOf(webListText(8, "com"));
+    writeFile(path, "");
+    loadWebLists();
+    ASSERT_TRUE(webListLoaded(WEB_PERSONAL_LIST));
+    ASSERT_TRUE(saveEdits(base, WebEditKind::add));
+    const std::string savedA = readFile(path);
+    ASSERT_TRUE(saveEdits(more, WebEditKind::add));
+    const std::string savedB = readFile(path);
     ASSERT_NE(savedA, savedB);
-    const auto saveList = [&](const WebList& list) {
-        std::memcpy(webList(WEB_PERSONAL_LIST), list, sizeof list);
-        webListFiles.changed[WEB_PERSONAL_LIST] = 1;
-        return saveWebList(WEB_PERSONAL_LIST) == 1;
-    };
+    const auto saveList = [&](bool b) { return saveEdits(more, b ? WebEditKind::add : WebEditKind::remove); };
     KillTally tally = killWritersAtRandom({{path, {savedA, savedB}}}, system,
-                                          [&](int i) { return saveList(i % 2 ? a : b); }, 150, 1, [&] { saveList(a); });
+                                          [&](int i) { return saveList(i % 2 == 0); }, 150, 1, [&] { saveList(false); });
     report("web list save", tally);
     expectEveryVersionSeen(tally);
 
     // Two processes saving the list at once, as two programs with the module loaded may.
-    tally = killWritersAtRandom({{path, {savedA, savedB}}}, system,
-                                [&](int i) { return saveList(i % 2 ? a : b); }, 100, 2, [&] { saveList(a); });
+    tally = killWritersAtRandom({{path, {savedA, savedB}}}, system, [&](int i) { return saveList(i % 2 == 0); }, 100,
+                                2, [&] { saveList(false); });
     report("web list save, two writers", tally);
 
-    // A merge from a backup folder, saved; then the list as it was, saved.
+    // A merge from a backup folder, saved; then the merged records removed, saved.
     const std::string folder = home + "/merge";
     mkdir(folder.c_str(), 0755);
-    writeFile(folder + "/grwz.dat", webListText(8, "org"));
-    ASSERT_TRUE(saveList(a));
-    winapiPushFolderAnswer(folder.c_str());
-    WebMergeOutcome outcome;
-    ASSERT_EQ(mergeWebList(WEB_PERSONAL_LIST, nullptr, &outcome), 1);
-    ASSERT_EQ(outcome.added, 26 * 8);
-    ASSERT_EQ(saveWebList(WEB_PERSONAL_LIST), 1);
-    const std::string merged = readFile(path);
-    const auto mergeOrRevert = [&](int i) {
-        if (i % 2 == 1) return saveList(a);
+    const std::string mergeText = webListText(8, "org");
+    writeFile(folder + "/grwz.dat", mergeText);
+    ASSERT_TRUE(saveList(false));
+    const auto merge = [&] {
+        refreshWebLists();  // as the dialog does when it opens
         winapiPushFolderAnswer(folder.c_str());
         WebMergeOutcome added;
         return mergeWebList(WEB_PERSONAL_LIST, nullptr, &added) == 1 && added.added == 26 * 8 &&
                saveWebList(WEB_PERSONAL_LIST) == 1;
     };
-    tally = killWritersAtRandom({{path, {savedA, merged}}}, system, mergeOrRevert, 120, 1, [&] { saveList(a); });
+    ASSERT_TRUE(merge());
+    const std::string merged = readFile(path);
+    const auto mergeOrRevert = [&](int i) {
+        return i % 2 == 1 ? saveEdits(recordsOf(mergeText), WebEditKind::remove) : merge();
+    };
+    tally = killWritersAtRandom({{path, {savedA, merged}}}, system, mergeOrRevert, 120, 1,
+                                [&] { saveEdits(recordsOf(mergeText), WebEditKind::remove); });
     report("web list merge", tally);
     expectEveryVersionSeen(tally);
 
-    ASSERT_TRUE(saveList(a));
-    expectFailedSavesKeepFiles(system, {path}, [&] { return saveList(b); });
+    ASSERT_TRUE(saveEdits(recordsOf(mergeText), WebEditKind::remove));
+    ASSERT_EQ(readFile(path), savedA);
+    expectFailedSavesKeepFiles(system, {path}, [&] { return saveList(true); });
     std::system(("rm -rf '" + home + "'").c_str());
 }

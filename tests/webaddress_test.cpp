@@ -39,12 +39,17 @@ protected:
             return b.messageBeep == message && (message || (b.frequency == 200 && b.duration == 200));
         }));
     }
-    // A block of the public list given record by record, as the dialog or a merge leaves it.
+    // A block of the public list given record by record, as the dialog or a merge leaves
+    // it in the file (the mode reads the file again when it changed).
     static void setBlock(char letter, const std::vector<std::string>& records) {
         loadWebLists();
         WebBlock& block = webList(WEB_PUBLIC_LIST)[letter - 'a'];
         std::memset(block, 0, sizeof block);
         for (size_t i = 0; i < records.size(); ++i) copyText(block[i], WEB_RECORD_SIZE, gbk(records[i]).c_str());
+        std::string text;
+        for (const WebBlock& b : webList(WEB_PUBLIC_LIST))
+            for (int i = 0; i < webBlockCount(b); ++i) text += std::string(b[i]) + "\r\n";
+        writeSystemFile("zwwz.dat", text);
     }
 
     ImeDriver ime;

@@ -134,7 +134,8 @@ TEST_F(WebLists, OnlyAChangedListIsWrittenAndItLoadsBackTheSame) {
     EXPECT_EQ(saveWebLists(), 1);
     EXPECT_EQ(readSystemFile("zwwz.dat"), original);  // unchanged: not rewritten
 
-    webListFiles.changed[0] = 1;
+    // An edit that changes nothing still has the list written, from the file as it is.
+    recordWebEdit(WEB_PUBLIC_LIST, WebEditKind::add, gbk("bd 百度 www.baidu.com ").c_str());
     ASSERT_EQ(saveWebLists(), 1);
     // Blocks a to z, lines ended as Windows ends them, the last line without an end.
     EXPECT_EQ(utf8(readSystemFile("zwwz.dat")), "aly 阿里云 www.aliyun.com* \r\nbd 百度 www.baidu.com ");
@@ -153,7 +154,7 @@ TEST_F(WebLists, AFailedWriteLeavesTheOldFileByteForByte) {
     const std::string original = webListFile({"wd 我的 my.example.cn ", "wx 无线 wx.example.cn "}) + "junk\n";
     writeSystemFile("grwz.dat", original);
     loadWebLists();
-    webListFiles.changed[1] = 1;
+    recordWebEdit(WEB_PERSONAL_LIST, WebEditKind::add, gbk("wd 我的 my.example.cn ").c_str());
     for (long acceptedBytes : {-1L, 0L, 10L}) {
         winapiFailFileWrites(webListTemporary("grwz.dat").c_str(), acceptedBytes);
         EXPECT_EQ(saveWebList(WEB_PERSONAL_LIST), 0) << acceptedBytes;

@@ -75,11 +75,13 @@ std::string folderOf(const char* path) {
 
 }  // namespace
 
-std::string userOwnFolder() {
+std::string userOwnFolder(bool create) {
     char appData[QX_PATH_SIZE] = {};
     const DWORD length = GetEnvironmentVariableA("APPDATA", appData, sizeof appData);
     if (length == 0 || length >= sizeof appData) return {};
     const std::string folder = std::string(appData) + "\\qx";
+    if (!create) return folder;
+    CreateDirectoryA(appData, nullptr);
     if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return {};
     return folder;
 }
@@ -93,15 +95,12 @@ bool userFilePath(const char* name, char* path, size_t size) {
     if (system.empty()) return false;
     const std::string inSystem = system + "\\" + name;
     std::string chosen = inSystem;
-    const std::string own = userOwnFolder();
-    if (!own.empty()) {
-        const std::string inOwn = own + "\\" + name;
-        if (exists(inOwn)) {
-            chosen = inOwn;
-        } else if (!systemDirectoryWritable(system)) {
-            startUserCopy(inSystem, inOwn);
-            chosen = inOwn;
-        }
+    const std::string own = userOwnFolder(false);
+    if (!own.empty() && exists(own + "\\" + name)) {
+        chosen = own + "\\" + name;
+    } else if (!systemDirectoryWritable(system) && !userOwnFolder(true).empty()) {
+        chosen = own + "\\" + name;
+        startUserCopy(inSystem, chosen);
     }
     if (copyText(path, size, chosen.c_str()) == chosen.size()) return true;
     path[0] = '\0';
@@ -116,8 +115,8 @@ std::string userFilePath(const char* name) {
 UserFileLock::UserFileLock(const char* path) {
     if (path == nullptr || path[0] == '\0') return;
     const std::string lockFile = folderOf(path) + "\\qx.lock";
-    handle_ = CreateFileA(lockFile.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_ALWAYS, 0, nullptr);
+    handle_ = CreateFileA(lockFile.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_ALWAYS, 0, nullptr);
     if (handle_ == INVALID_HANDLE_VALUE) return;
     OVERLAPPED whole{};
     if (!LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
@@ -143,7 +142,8 @@ UserFileStamp userFileStamp(const char* path) {
                     data.ftLastWriteTime.dwLowDateTime;
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
-    const unsigned long long current = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    const unsigned long long current =
+        (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     // Within two seconds of the write (FAT keeps times to two seconds) another write may
     // leave the same time and size.
     stamp.recent = current < stamp.written + 20000000ull;
@@ -152,7 +152,8 @@ UserFileStamp userFileStamp(const char* path) {
 
 bool userFileChangedSince(const char* path, const UserFileStamp& stamp) {
     const UserFileStamp now = userFileStamp(path);
-    return stamp.recent || now.exists != stamp.exists || now.size != stamp.size || now.written != stamp.written;
+    return stamp.recent || now.exists != stamp.exists || now.size != stamp.size ||
+           now.written != stamp.written;
 }
 
 std::string temporaryFileOf(const char* path) {
@@ -177,7 +178,8 @@ bool moveFileReplacing(const std::string& temporary, const char* target) {
     bool moved = false;
     for (int attempt = 0; attempt < 40 && !moved; ++attempt) {
         if (attempt > 0) Sleep(25);
-        moved = MoveFileExA(temporary.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        moved =
+            MoveFileExA(temporary.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
         if (!moved && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
             if (!DeleteFileA(target) && heldByAnother(GetLastError())) continue;
             moved = MoveFileA(temporary.c_str(), target) != 0;

@@ -25,8 +25,9 @@
 bool userFilePath(const char* name, char* path, size_t size);
 // The same as a string; empty when it does not fit.
 std::string userFilePath(const char* name);
-// The user's own folder (%APPDATA%\qx), created if missing; empty when there is none.
-std::string userOwnFolder();
+// The user's own folder (%APPDATA%\qx), made when create asks; empty when there is none
+// (or it could not be made).
+std::string userOwnFolder(bool create);
 // Forgets what was found out about the folders (tests that change them).
 void forgetUserFileFolders();
 

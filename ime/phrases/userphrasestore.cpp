@@ -83,7 +83,8 @@ int countLines(const std::string& bytes, int limit) {
 
 // Whether a line of the file holds phrase, and whether its code is code, as the lookups
 // read a line (userphrasefile).
-void lineUses(std::string_view text, std::string_view code, std::string_view phrase, bool& samePhrase, bool& sameCode) {
+void lineUses(std::string_view text, std::string_view code, std::string_view phrase, bool& samePhrase,
+              bool& sameCode) {
     UserPhraseLine line{};
     samePhrase = sameCode = false;
     if (text.size() > USER_PHRASE_LINE_MAX) return;  // the lookups pass over such a line
@@ -185,7 +186,8 @@ StoreResult addUserPhrase(const char* path, const char* phrase, const char* code
     bool duplicate = false;
     eachLine(bytes, [&](const LineSpan& line) {
         bool samePhrase, sameCode;
-        lineUses(std::string_view(bytes).substr(line.start, line.length), letters, text, samePhrase, sameCode);
+        lineUses(std::string_view(bytes).substr(line.start, line.length), letters, text, samePhrase,
+                 sameCode);
         duplicate = samePhrase;
         uses += sameCode ? 1 : 0;
         return !duplicate;
@@ -205,7 +207,8 @@ StoreResult deleteUserPhrase(const char* path, const char* lineText) {
     if (path == nullptr || path[0] == '\0') return StoreResult::failed;
     UserFileLock lock(path);
     std::string bytes;
-    if (!readWhole(path, bytes, false)) return fileMissing(path) ? StoreResult::notFound : StoreResult::failed;
+    if (!readWhole(path, bytes, false))
+        return fileMissing(path) ? StoreResult::notFound : StoreResult::failed;
     const std::string_view wanted(lineText);
     bool found = false;
     LineSpan match{};
@@ -246,6 +249,7 @@ int replaceUserFiles(const std::vector<std::string>& sources, const std::vector<
     forgetUserPhraseFileLines();
     // Each target's copy of its source beside it, or empty where the source is missing.
     std::vector<std::string> written(targets.size());
+    int copies = 0;
     auto dropCopies = [&] {
         for (const std::string& temporary : written)
             if (!temporary.empty()) DeleteFileA(temporary.c_str());
@@ -254,52 +258,62 @@ int replaceUserFiles(const std::vector<std::string>& sources, const std::vector<
         if (fileMissing(sources[i].c_str())) continue;
         std::string bytes;
         const std::string temporary = temporaryFileOf(targets[i].c_str());
-        if (!readWhole(sources[i].c_str(), bytes, false) ||
-            !writeTemporaryFile(temporary, [&](FILE* file) {
+        if (!readWhole(sources[i].c_str(), bytes, false) || !writeTemporaryFile(temporary, [&](FILE* file) {
                 return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
             })) {
             dropCopies();
             return -1;
         }
         written[i] = temporary;
+        ++copies;
     }
-    // Every copy is complete. Each old file moves aside, then each copy takes its place;
-    // what was done is undone in reverse when any move fails (on Windows a move fails
-    // while another program has the file open).
-    enum Step { untouched, setAside, replaced };
-    std::vector<Step> steps(targets.size(), untouched);
+    // A copy of each old file beside it, to put back should a later file fail: the files
+    // themselves never leave their place, so a crash leaves each one old or new.
     std::vector<bool> hadFile(targets.size(), false);
-    bool ok = true;
-    for (size_t i = 0; i < targets.size() && ok; ++i) {
-        if (written[i].empty()) continue;
-        hadFile[i] = !fileMissing(targets[i].c_str());
-        if (!hadFile[i]) continue;
-        ok = moveFileReplacing(targets[i], asideFileOf(targets[i]).c_str());
-        if (ok) steps[i] = setAside;
-    }
-    for (size_t i = 0; i < targets.size() && ok; ++i) {
-        if (written[i].empty()) continue;
-        ok = moveFileReplacing(written[i], targets[i].c_str());
-        if (ok) {
-            steps[i] = replaced;
-            written[i].clear();
-        }
-    }
-    if (ok) {
-        int count = 0;
-        for (size_t i = 0; i < targets.size(); ++i) {
-            if (steps[i] != replaced) continue;
-            ++count;
+    auto dropAsides = [&] {
+        for (size_t i = 0; i < targets.size(); ++i)
             if (hadFile[i]) DeleteFileA(asideFileOf(targets[i]).c_str());
+    };
+    for (size_t i = 0; i < targets.size(); ++i) {
+        if (written[i].empty() || fileMissing(targets[i].c_str())) continue;
+        std::string bytes;
+        hadFile[i] = true;
+        if (!readWhole(targets[i].c_str(), bytes, false) ||
+            !writeTemporaryFile(asideFileOf(targets[i]), [&](FILE* file) {
+                return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+            })) {
+            dropCopies();
+            dropAsides();
+            return -1;
         }
-        return count;
+    }
+    // Each copy takes its target's place; when one cannot (on Windows while another
+    // program has the file open) those already replaced get their old files back.
+    size_t done = 0;
+    for (; done < targets.size(); ++done) {
+        if (written[done].empty()) continue;
+        if (!moveFileReplacing(written[done], targets[done].c_str())) break;
+        written[done].clear();
+    }
+    if (done == targets.size()) {
+        dropAsides();
+        return copies;
     }
     dropCopies();
     bool undone = true;
-    for (size_t n = targets.size(); n-- > 0;) {
-        const char* target = targets[n].c_str();
-        if (steps[n] == replaced && !hadFile[n]) undone = DeleteFileA(target) && undone;
-        if (steps[n] != untouched && hadFile[n]) undone = moveFileReplacing(asideFileOf(targets[n]), target) && undone;
+    for (size_t n = done; n-- > 0;) {
+        if (fileMissing(sources[n].c_str())) continue;  // never touched
+        const std::string aside = asideFileOf(targets[n]);
+        if (hadFile[n]) {
+            const bool back = moveFileReplacing(aside, targets[n].c_str());
+            hadFile[n] = !back;  // an old file that could not go back stays beside its target
+            undone = back && undone;
+        } else {
+            undone = DeleteFileA(targets[n].c_str()) && undone;
+        }
     }
+    if (undone) dropAsides();
+    for (size_t i = done; i < targets.size(); ++i)
+        if (hadFile[i]) DeleteFileA(asideFileOf(targets[i]).c_str());
     return undone ? -1 : RESTORE_UNDONE_PARTLY;
 }

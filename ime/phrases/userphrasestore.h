@@ -62,12 +62,13 @@ bool readUserPhraseList(const char* path, std::vector<std::string>& lines);
 bool copyUserFile(const char* from, const char* to);
 
 // Replaces each target with the file of the same index in sources, all or none: every
-// source is copied completely beside its target first, then the old targets are moved
-// aside, and the copies put in place; when any step fails every target is put back as it
-// was. A source that does not exist leaves its target alone. Returns the number of files
+// source is copied completely beside its target and every old target copied aside first,
+// then the copies are moved over the targets one by one; when a move fails, the targets
+// already replaced get their old files back. Each target is always whole, old or new. A
+// source that does not exist leaves its target alone. Returns the number of files
 // replaced, -1 when nothing changed, or RESTORE_UNDONE_PARTLY when a failure could not be
-// undone for every file (the old files then remain beside their targets, named by
-// asideFileOf).
+// undone for every file (the old files it could not put back then remain beside their
+// targets, named by asideFileOf).
 constexpr int RESTORE_UNDONE_PARTLY = -2;
 int replaceUserFiles(const std::vector<std::string>& sources, const std::vector<std::string>& targets);
 // Where replaceUserFiles keeps a target's old file while it replaces it.

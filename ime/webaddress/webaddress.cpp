@@ -13,7 +13,9 @@ constexpr uint32_t KEY_SPACE = 0x20;
 constexpr size_t CODE_LETTERS = 10;  // letters of a code that take part in matching
 constexpr int PAGE_ROWS = 10;
 
-size_t typedLength(const EngineContext* context) { return strnlen(context->modeInput, sizeof context->modeInput); }
+size_t typedLength(const EngineContext* context) {
+    return strnlen(context->modeInput, sizeof context->modeInput);
+}
 
 // The block of the first typed letter in the chosen list; null with nothing typed.
 WebBlock* currentBlock(const EngineContext* context) {

@@ -58,7 +58,9 @@ const char saveFailedText[] =
     "\xB6\xAF\xA1\xA3";
 
 // 重试: 再次保存；取消: 不保存%s的改动，退出。
-const char retryOrLeaveText[] = "\xD6\xD8\xCA\xD4: \xD4\xD9\xB4\xCE\xB1\xA3\xB4\xE6\xA3\xBB\xC8\xA1\xCF\xFB: \xB2\xBB\xB1\xA3\xB4\xE6%s\xB5\xC4\xB8\xC4\xB6\xAF\xA3\xAC\xCD\xCB\xB3\xF6\xA1\xA3";
+const char retryOrLeaveText[] =
+    "\xD6\xD8\xCA\xD4: \xD4\xD9\xB4\xCE\xB1\xA3\xB4\xE6\xA3\xBB\xC8\xA1\xCF\xFB: "
+    "\xB2\xBB\xB1\xA3\xB4\xE6%s\xB5\xC4\xB8\xC4\xB6\xAF\xA3\xAC\xCD\xCB\xB3\xF6\xA1\xA3";
 
 // Longer than any record, so that nothing typed or put into an edit is ever cut.
 constexpr int FIELD_BUFFER = 256;
@@ -395,7 +397,8 @@ void closeDialog(HWND dialog) {
     for (int list = 0; list < 2; ++list) {
         if (!webListLoaded(list) || !webListFiles.changed[list] || webListFiles.dropped[list] == 0) continue;
         char question[256];
-        std::snprintf(question, sizeof question, dropQuestion, webListFileName(list), webListFiles.dropped[list]);
+        std::snprintf(question, sizeof question, dropQuestion, webListFileName(list),
+                      webListFiles.dropped[list]);
         const int answer = MessageBoxA(dialog, question, deleteCaption, MB_YESNOCANCEL | MB_ICONWARNING);
         if (answer == IDCANCEL) return;
         write[list] = answer == IDYES;

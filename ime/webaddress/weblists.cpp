@@ -20,7 +20,7 @@ const char backupTitle[] = "\xB1\xB8\xB7\xDD";
 // A line as read: a record is at most 89 bytes, so a longer line is only measured.
 struct ListLine {
     char text[WEB_RECORD_SIZE + 1];
-    size_t length;    // bytes kept in text
+    size_t length;  // bytes kept in text
     bool tooLong;
 };
 
@@ -156,13 +156,16 @@ void refreshWebLists() {
     for (int list = 0; list < 2; ++list) {
         if (webListLoaded(list)) {
             char path[QX_PATH_SIZE];
-            if (!listPath(list, path, sizeof path) || !userFileChangedSince(path, webListFiles.read[list])) continue;
+            if (!listPath(list, path, sizeof path) || !userFileChangedSince(path, webListFiles.read[list]))
+                continue;
         }
         loadList(list);
     }
 }
 
-WebList& webList(int list) { return list == WEB_PERSONAL_LIST ? engineContext.webListB : engineContext.webListA; }
+WebList& webList(int list) {
+    return list == WEB_PERSONAL_LIST ? engineContext.webListB : engineContext.webListA;
+}
 
 bool webListLoaded(int list) { return (engineContext.webListsLoaded & loadedBits[list ? 1 : 0]) != 0; }
 

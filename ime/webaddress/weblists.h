@@ -103,4 +103,5 @@ int mergeWebList(int list, HWND owner, WebMergeOutcome* outcome = nullptr);
 // The merge itself, from a file already open: every '*' is dropped; records the block
 // holds already (starred or not) are not added, nor those with no room left. Each record
 // added is put into added when given.
-bool mergeWebListFile(FILE* file, WebList& list, WebMergeOutcome& outcome, std::vector<WebEdit>* added = nullptr);
+bool mergeWebListFile(FILE* file, WebList& list, WebMergeOutcome& outcome,
+                      std::vector<WebEdit>* added = nullptr);

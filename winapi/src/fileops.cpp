@@ -157,7 +157,8 @@ bool heldOpen(const std::string& path) {
     if (fd < 0) return false;
     struct stat st;
     bool held = false;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(fd);
     return held;
 }
@@ -236,7 +237,8 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
     return TRUE;
 }
 
-HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD, HANDLE) {
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD,
+                          HANDLE) {
     if (!validName(path)) {
         fail(ENOENT);
         return INVALID_HANDLE_VALUE;
@@ -317,12 +319,13 @@ BOOL WINAPI GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVO
     struct stat st;
     if (::stat(hostPath(path).c_str(), &st) != 0) return fail(errno);
     auto* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(information);
-    data->dwFileAttributes = S_ISDIR(st.st_mode)    ? FILE_ATTRIBUTE_DIRECTORY
+    data->dwFileAttributes = S_ISDIR(st.st_mode)   ? FILE_ATTRIBUTE_DIRECTORY
                              : (st.st_mode & 0222) ? FILE_ATTRIBUTE_NORMAL
                                                    : FILE_ATTRIBUTE_READONLY;
     // Windows' file times count 100 ns from 1601, 11644473600 s before 1970.
     auto fileTime = [](const struct timespec& t) {
-        const uint64_t ticks = (uint64_t(t.tv_sec) + 11644473600ull) * 10000000ull + uint64_t(t.tv_nsec) / 100;
+        const uint64_t ticks =
+            (uint64_t(t.tv_sec) + 11644473600ull) * 10000000ull + uint64_t(t.tv_nsec) / 100;
         return FILETIME{DWORD(ticks), DWORD(ticks >> 32)};
     };
     data->ftCreationTime = fileTime(st.st_ctim);

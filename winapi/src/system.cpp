@@ -54,10 +54,9 @@ DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
     std::string value;
     if (const char* host = getenv(name))
         value = host;
-    else if (strcasecmp(name, "APPDATA") == 0) {
+    else if (strcasecmp(name, "APPDATA") == 0)
         value = homeDirectory() + "/appdata";
-        makeDirectories(value);
-    } else {
+    else {
         SetLastError(203);  // ERROR_ENVVAR_NOT_FOUND
         return 0;
     }

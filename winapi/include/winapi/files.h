@@ -77,7 +77,8 @@ BOOL WINAPI CloseHandle(HANDLE handle);
 // releases it, as it does on Windows.
 BOOL WINAPI LockFileEx(HANDLE file, DWORD flags, DWORD reserved, DWORD bytesLow, DWORD bytesHigh,
                        LPOVERLAPPED overlapped);
-BOOL WINAPI UnlockFileEx(HANDLE file, DWORD reserved, DWORD bytesLow, DWORD bytesHigh, LPOVERLAPPED overlapped);
+BOOL WINAPI UnlockFileEx(HANDLE file, DWORD reserved, DWORD bytesLow, DWORD bytesHigh,
+                         LPOVERLAPPED overlapped);
 }
 
 #ifndef UNICODE

@@ -31,8 +31,8 @@ void WINAPI SetLastError(DWORD dwErrCode);
 // QX_HOME/system on the host; created when first asked for.
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
-// The host's environment; APPDATA, which a Linux environment lacks, is QX_HOME/appdata
-// (created when first asked for), the user's own folder as Windows names it.
+// The host's environment; APPDATA, which a Linux environment lacks, is QX_HOME/appdata,
+// the user's own folder as Windows names it (made by whoever first writes there).
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
 
 // Recorded for tests and host programs (winapi_host.h); no sound is made.
