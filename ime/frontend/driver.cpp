@@ -220,8 +220,9 @@ void openAddressMode(char bracket) {
     EngineContext* context = &engineContext;
     EndOpenDialogs();
     if (!enterWebMode(bracket == '[' ? 0 : 1)) {
-        // The list cannot be read (enterWebMode beeped): drop the bracket and let the key
-        // be typed as if it had come first.
+        // The list cannot be read: refuse it, drop the bracket and let the key be typed as
+        // if it had come first.
+        MessageBeep(0xFFFFFFFF);
         clearCode(context);
         context->displayLine[0] = '\0';
         shapeCode.inputPhase = 1;
@@ -393,11 +394,19 @@ UINT translateKey(const Key& key, INPUTCONTEXT* imc, MessageWriter& out) {
     }
     if (!context->chineseMode) return passThrough(key, out);
 
+    context->resultFlags = 0;  // nothing asked outside a key is left for this one
     engineRequest(ZOZ_KEY, key.word);
     const uint32_t flags = context->resultFlags;
+    // What the engine asked for, in the order it needs: the switch and the dialog before
+    // the windows are placed, the status bar once the commit has ended a mode.
+    if (flags & RF_SWITCH_CHINESE) switchChineseForKey();
+    if (flags & RF_END_DIALOGS) EndOpenDialogs();
     if (flags & RF_REFRESH) refresh();
     if (flags & RF_COMMIT) commitResult(imc, out);
     context->resultFlags = 0;
+    if (flags & RF_STATUS) RepaintStatusWindow();
+    if (flags & RF_BEEP) MessageBeep(0xFFFFFFFF);
+    if (flags & RF_TONE) Beep(200, 200);
     if (flags & RF_PASS) return passThrough(key, out);
     refresh();
     return out.count;

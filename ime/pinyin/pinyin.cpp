@@ -4,7 +4,6 @@
 // list, the candidates and the rows from the tables.
 #include "pinyin/pinyin.h"
 
-#include "frontend/driver.h"
 #include "pinyin/pinyintables.h"
 #include "webaddress/webaddress.h"
 #include "phrases/userphrasefile.h"
@@ -14,7 +13,6 @@
 #include "shapecode/lookuplist.h"
 #include "shapecode/punctuation.h"
 #include "shapecode/shapecode.h"
-#include "ui/ui.h"
 #include "webaddress/weblists.h"
 
 #include <algorithm>
@@ -397,7 +395,7 @@ void chooseRow(EngineContext* c, int row) {
     const int made = choicesMade(c);
     if (length == 0 || length > PINYIN_CHOICE_BYTES_MAX || made >= PINYIN_CHOICES_MAX ||
         length / 2 > count - converted) {
-        MessageBeep(0xFFFFFFFF);
+        c->resultFlags |= RF_BEEP;
         return;
     }
     copyText(choice(c, made), ENTRY_SIZE, text);
@@ -480,9 +478,11 @@ void showSymbolLine(EngineContext* c) {
 // '[' or ']' on an empty line opens the address lists; the same key then goes to the
 // web-address engine. A list that cannot be read is refused with a beep.
 bool enterWebMode(EngineContext* c, uint32_t ch) {
-    if (!::enterWebMode(ch == ']' ? WEB_PERSONAL_LIST : WEB_PUBLIC_LIST)) return false;
+    if (!::enterWebMode(ch == ']' ? WEB_PERSONAL_LIST : WEB_PUBLIC_LIST)) {
+        c->resultFlags |= RF_BEEP;
+        return false;
+    }
     clearComposition(c);
-    EndOpenDialogs();  // the user-phrase dialog edits the file of a mode being left
     c->lastCell = c->hintOffset = c->hintLength = c->caret = c->codeLength = 0;
     c->displayLine[0] = c->lastResult[0] = c->code[0] = c->result[0] = c->modeResult[0] = '\0';
     std::memset(c->modeInput, 0, sizeof c->modeInput);
@@ -491,9 +491,8 @@ bool enterWebMode(EngineContext* c, uint32_t ch) {
     std::memset(c->rowNote, 0, sizeof c->rowNote);
     c->rowFirst = c->rowMore = 0;
     c->webState[WS_CONVERTED_COUNT] = c->webState[WS_SYLLABLE_COUNT] = 0;
-    c->resultFlags = 0;
-    RelayoutComposition();
-    RepaintStatusWindow();
+    // The user-phrase dialog edits the file of a mode being left.
+    c->resultFlags = RF_END_DIALOGS | RF_STATUS;
     return true;
 }
 
@@ -558,8 +557,7 @@ int processPinyinKey(uint32_t key, uint32_t ch, EngineContext* c) {
     if (letter && syllableCount(c) > 0 && convertedCount(c) == syllableCount(c)) deliverSentence(c, true);
 
     if (ch == 'v' && line(c)[0] == '\0') {
-        switchChineseForKey();
-        RelayoutComposition();
+        c->resultFlags |= RF_SWITCH_CHINESE;
         return 1;
     }
     if (vk == VK_SHIFT && line(c)[0] == '\0' && frontEnd.leftShiftLast == 1) showSymbolLine(c);
@@ -643,7 +641,6 @@ int processPinyinKey(uint32_t key, uint32_t ch, EngineContext* c) {
         fillRows(c, pinyin.candidateList);
     }
     buildDisplay(c);
-    RelayoutComposition();
     modes.pinyinStartFlag = 0;
     return 1;
 }

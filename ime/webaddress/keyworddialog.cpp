@@ -3,7 +3,6 @@
 #include "webaddress/webaddress.h"
 #include "resources/resource.h"
 #include "shapecode/shapecode.h"
-#include "ui/ui.h"
 #include "webaddress/weblists.h"
 
 #include <cstring>
@@ -16,6 +15,9 @@ const char errorCaption[] = "ERROR";
 const char notFoundText[] = "\xC3\xBB\xD3\xD0\xD5\xE2\xD1\xF9\xB5\xC4\xBC\xC7\xC2\xBC";
 
 constexpr size_t KEYWORD_LIMIT = 20;
+
+// Set by OK while the dialog runs: the mode and its rows changed, the windows must show it.
+bool enteredMode = false;
 
 bool lettersOnly(std::string_view text) {
     for (char c : text)
@@ -88,15 +90,22 @@ void accept(HWND dialog) {
         }
     }
     EndDialog(dialog, 1);
+    enteredMode = true;
     clearDisplay();
-    if (enterWebMode(list) && code[0] != '\0') typeWebCode(&engineContext, code);
-    RelayoutComposition();
-    RepaintStatusWindow();
+    if (!enterWebMode(list)) {
+        MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    if (code[0] != '\0') typeWebCode(&engineContext, code);
 }
 
 }  // namespace
 
-INT_PTR OpenKeywordDialog(HWND owner) { return DialogBoxParamA(moduleInstance, "ZX", owner, KeywordDialogProc, 0); }
+bool OpenKeywordDialog(HWND owner) {
+    enteredMode = false;
+    DialogBoxParamA(moduleInstance, "ZX", owner, KeywordDialogProc, 0);
+    return enteredMode;
+}
 
 INT_PTR CALLBACK KeywordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {

@@ -1,6 +1,5 @@
 #include "webaddress/webaddress.h"
 
-#include "ui/ui.h"
 #include "webaddress/weblists.h"
 
 #include <cstring>
@@ -119,24 +118,19 @@ void choose(EngineContext* context, int row, bool byDigit) {
     clearShown(context);
     context->webState[WS_FIXED_COUNT] = context->webState[WS_CONVERTED_COUNT] = 0;
     context->webState[WS_SYLLABLE_COUNT] = 0;
-    context->resultFlags = RF_COMMIT;
-    // The windows show the state after the mode; the driver ends it with the delivery.
-    modes.webMode = 0;
-    RepaintStatusWindow();
-    RelayoutComposition();
-    modes.webMode = 1;
+    // The driver ends the mode with the delivery; the windows then show the state after it.
+    context->resultFlags = RF_COMMIT | RF_STATUS;
     modes.webResultPending = 1;
 }
 
 void refreshPage(EngineContext* context) {
     int found = search(context);
     if (found == 0) {
-        Beep(200, 200);
+        context->resultFlags |= RF_TONE;
         removeLastLetter(context);
         found = search(context);
     }
     buildPage(context, found);
-    RelayoutComposition();
 }
 
 }  // namespace
@@ -147,16 +141,12 @@ void leaveWebMode(EngineContext* context) {
     clearRows(context);
     clearShown(context);
     for (auto& word : context->webState) word = 0;
-    RepaintStatusWindow();
-    RelayoutComposition();
+    context->resultFlags |= RF_STATUS;
 }
 
 int enterWebMode(int listIndex) {
     loadWebLists();
-    if (!webListLoaded(listIndex)) {
-        MessageBeep(0xFFFFFFFF);
-        return 0;
-    }
+    if (!webListLoaded(listIndex)) return 0;
     EngineContext* context = &engineContext;
     modes.webMode = 1;
     modes.webListIndex = listIndex ? 1 : 0;
@@ -178,7 +168,6 @@ void typeWebCode(EngineContext* context, const char* code) {
     context->codeLength = context->caret = static_cast<int16_t>(n);
     context->rowFirst = 0;
     buildPage(context, search(context));
-    RelayoutComposition();
 }
 
 void processWebAddressKey(uint32_t key, uint32_t ch, EngineContext* context) {
