@@ -1,4 +1,5 @@
-// The engine record: its storage and the one way to clear the typed code.
+// The engine record: its storage, the one way to clear the typed code, and what the engines
+// ask of the driver.
 #include "core/engine.h"
 
 #include <cstring>
@@ -7,7 +8,17 @@ EngineContext engineContext;
 ModeState modes;
 FrontEndState frontEnd;
 ModuleWindows windows;
+EngineAsks engineAsks;
 HINSTANCE moduleInstance;
+
+void askDriver(uint32_t what) {
+    if (engineAsks.duringKey) {
+        engineAsks.asked |= what;
+        return;
+    }
+    if (what & ASK_BEEP) MessageBeep(0xFFFFFFFF);
+    if (what & ASK_TONE) Beep(200, 200);
+}
 
 void clearCode(EngineContext* context) {
     context->code[0] = '\0';

@@ -80,14 +80,24 @@ constexpr uint32_t RF_REFRESH = 1;   // refresh the windows
 constexpr uint32_t RF_LISTS = 2;     // lists changed (no action in the driver)
 constexpr uint32_t RF_COMMIT = 4;    // result holds text to commit
 constexpr uint32_t RF_PASS = 8;      // key not used: pass it to the application
-// What an engine needs done beyond its own state, asked for here and done by the driver
-// once the engine has the key: the engines never call into the windows or the switches.
-constexpr uint32_t RF_SWITCH_CHINESE = 0x10;  // switch Chinese/English, as pinyin's `v` does
-constexpr uint32_t RF_END_DIALOGS = 0x20;     // end the user-phrase dialog: its mode is left
-constexpr uint32_t RF_STATUS = 0x40;          // repaint the status bar (after the commit)
-constexpr uint32_t RF_BEEP = 0x80;            // the key is refused: the system beep
-constexpr uint32_t RF_TONE = 0x100;           // the short tone of a code that matches nothing
-constexpr uint32_t RF_ASKED = RF_SWITCH_CHINESE | RF_END_DIALOGS | RF_STATUS | RF_BEEP | RF_TONE;
+
+// What an engine needs done beyond its own state and the result: asked for here, and done
+// by the driver once, after the engine has had the key (the composition window is placed
+// and painted after every key anyway). The engines never call into the windows or the
+// driver. A word of its own, not resultFlags, which the engines assign whole.
+constexpr uint32_t ASK_SWITCH_CHINESE = 1;  // switch Chinese/English, as pinyin's `v` does
+constexpr uint32_t ASK_END_DIALOGS = 2;     // end the user-phrase dialog: its mode is left
+constexpr uint32_t ASK_STATUS = 4;          // repaint the status bar, once a commit has ended a mode
+constexpr uint32_t ASK_BEEP = 8;            // refused: the system beep
+constexpr uint32_t ASK_TONE = 16;           // the short tone of a code that matches nothing
+struct EngineAsks {
+    int32_t duringKey = 0;  // the driver is translating a key and will do what is asked
+    uint32_t asked = 0;     // ASK_* bits asked during this key
+};
+extern EngineAsks engineAsks;
+// Asks for what. Outside a key (a routine called on its own, from a dialog or a test) the
+// beeps sound at once and the rest is left to the caller, who knows what it changed.
+void askDriver(uint32_t what);
 
 // The request record by which the driver and start-up call an engine.
 struct EngineRequest {

@@ -394,19 +394,21 @@ UINT translateKey(const Key& key, INPUTCONTEXT* imc, MessageWriter& out) {
     }
     if (!context->chineseMode) return passThrough(key, out);
 
-    context->resultFlags = 0;  // nothing asked outside a key is left for this one
+    engineAsks = {1, 0};
     engineRequest(ZOZ_KEY, key.word);
     const uint32_t flags = context->resultFlags;
+    const uint32_t asked = engineAsks.asked;
+    engineAsks = {};
     // What the engine asked for, in the order it needs: the switch and the dialog before
     // the windows are placed, the status bar once the commit has ended a mode.
-    if (flags & RF_SWITCH_CHINESE) switchChineseForKey();
-    if (flags & RF_END_DIALOGS) EndOpenDialogs();
+    if (asked & ASK_SWITCH_CHINESE) switchChineseForKey();
+    if (asked & ASK_END_DIALOGS) EndOpenDialogs();
     if (flags & RF_REFRESH) refresh();
     if (flags & RF_COMMIT) commitResult(imc, out);
     context->resultFlags = 0;
-    if (flags & RF_STATUS) RepaintStatusWindow();
-    if (flags & RF_BEEP) MessageBeep(0xFFFFFFFF);
-    if (flags & RF_TONE) Beep(200, 200);
+    if (asked & ASK_STATUS) RepaintStatusWindow();
+    if (asked & ASK_BEEP) MessageBeep(0xFFFFFFFF);
+    if (asked & ASK_TONE) Beep(200, 200);
     if (flags & RF_PASS) return passThrough(key, out);
     refresh();
     return out.count;

@@ -9,8 +9,11 @@
 #include <cstring>
 
 void engineReset(EngineContext* context) {
-    // clearComposition also leaves a GBK lookup that the setting does not keep on.
+    // clearComposition also leaves a GBK lookup that the setting does not keep on, and says
+    // so on the message line: the windows are placed for it.
+    const bool leavesGbk = modes.gbkLookup && !modes.gbkSetting;
     clearComposition(context);
+    if (leavesGbk) RelayoutComposition();
     for (auto& cell : context->cells) cell[0] = '\0';
     shapeCode.completionUnits = 0;
     shapeCode.nextPageStart = 0;
@@ -25,25 +28,18 @@ bool pinyinEngineAvailable() { return true; }
 // Each engine may switch the mode flags and hand the same key on to the next one, so
 // the flags are read again before every step. A mode whose engine is not built counts as
 // off, so its flag can never leave a key with nobody to take it.
-// What an engine asked of the driver stays asked when it hands the key on.
 static void dispatchKey(uint32_t key, EngineContext* context) {
     const uint32_t ch = (key >> 8) & 0xFF;
     auto pinyinOn = [] { return modes.pinyinMode && pinyinEngineAvailable(); };
-    uint32_t asked = 0;
     // The pinyin engine takes the key first while webMode is off; a bracket there opens the
     // address lists and hands the same key on. While webMode is on the web-address engine
     // owns the key, even one that ends the mode.
-    if (pinyinOn() && !modes.webMode) {
-        processPinyinKey(key, ch, context);
-        asked = context->resultFlags & RF_ASKED;
-    }
+    if (pinyinOn() && !modes.webMode) processPinyinKey(key, ch, context);
     if (modes.webMode) {
         processWebAddressKey(key, ch, context);
-        context->resultFlags |= asked;
         return;
     }
     if (!pinyinOn()) processShapeCodeKey(key, ch, context);
-    context->resultFlags |= asked;
 }
 
 int engineCall(uint32_t command, EngineRequest* request) {

@@ -18,6 +18,7 @@ void resetProcessState() {
     modes = {};
     frontEnd = {};
     windows = {};
+    engineAsks = {};
     codeTables = {};
     shapeCode = {};
     lookupLists = {};

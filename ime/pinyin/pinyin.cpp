@@ -395,7 +395,7 @@ void chooseRow(EngineContext* c, int row) {
     const int made = choicesMade(c);
     if (length == 0 || length > PINYIN_CHOICE_BYTES_MAX || made >= PINYIN_CHOICES_MAX ||
         length / 2 > count - converted) {
-        c->resultFlags |= RF_BEEP;
+        askDriver(ASK_BEEP);
         return;
     }
     copyText(choice(c, made), ENTRY_SIZE, text);
@@ -479,7 +479,7 @@ void showSymbolLine(EngineContext* c) {
 // web-address engine. A list that cannot be read is refused with a beep.
 bool enterWebMode(EngineContext* c, uint32_t ch) {
     if (!::enterWebMode(ch == ']' ? WEB_PERSONAL_LIST : WEB_PUBLIC_LIST)) {
-        c->resultFlags |= RF_BEEP;
+        askDriver(ASK_BEEP);
         return false;
     }
     clearComposition(c);
@@ -491,8 +491,8 @@ bool enterWebMode(EngineContext* c, uint32_t ch) {
     std::memset(c->rowNote, 0, sizeof c->rowNote);
     c->rowFirst = c->rowMore = 0;
     c->webState[WS_CONVERTED_COUNT] = c->webState[WS_SYLLABLE_COUNT] = 0;
-    // The user-phrase dialog edits the file of a mode being left.
-    c->resultFlags = RF_END_DIALOGS | RF_STATUS;
+    c->resultFlags = 0;
+    askDriver(ASK_END_DIALOGS | ASK_STATUS);  // the user-phrase dialog edits the file of a mode being left
     return true;
 }
 
@@ -557,7 +557,7 @@ int processPinyinKey(uint32_t key, uint32_t ch, EngineContext* c) {
     if (letter && syllableCount(c) > 0 && convertedCount(c) == syllableCount(c)) deliverSentence(c, true);
 
     if (ch == 'v' && line(c)[0] == '\0') {
-        c->resultFlags |= RF_SWITCH_CHINESE;
+        askDriver(ASK_SWITCH_CHINESE);
         return 1;
     }
     if (vk == VK_SHIFT && line(c)[0] == '\0' && frontEnd.leftShiftLast == 1) showSymbolLine(c);

@@ -119,14 +119,15 @@ void choose(EngineContext* context, int row, bool byDigit) {
     context->webState[WS_FIXED_COUNT] = context->webState[WS_CONVERTED_COUNT] = 0;
     context->webState[WS_SYLLABLE_COUNT] = 0;
     // The driver ends the mode with the delivery; the windows then show the state after it.
-    context->resultFlags = RF_COMMIT | RF_STATUS;
+    context->resultFlags = RF_COMMIT;
+    askDriver(ASK_STATUS);
     modes.webResultPending = 1;
 }
 
 void refreshPage(EngineContext* context) {
     int found = search(context);
     if (found == 0) {
-        context->resultFlags |= RF_TONE;
+        askDriver(ASK_TONE);
         removeLastLetter(context);
         found = search(context);
     }
@@ -141,7 +142,7 @@ void leaveWebMode(EngineContext* context) {
     clearRows(context);
     clearShown(context);
     for (auto& word : context->webState) word = 0;
-    context->resultFlags |= RF_STATUS;
+    askDriver(ASK_STATUS);
 }
 
 int enterWebMode(int listIndex) {

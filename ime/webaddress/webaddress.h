@@ -15,8 +15,8 @@ void processWebAddressKey(uint32_t key, uint32_t ch, EngineContext* context);
 // stays off. Returns 1 when the mode is on. The caller clears what it showed before.
 int enterWebMode(int listIndex);
 
-// Leaves the mode as Esc does: everything typed and shown in it is cleared, and RF_STATUS
-// asks for the status bar (the caller outside a key repaints the windows itself).
+// Leaves the mode as Esc does: everything typed and shown in it is cleared, and the status
+// bar is asked for (a caller outside a key repaints the windows itself).
 void leaveWebMode(EngineContext* context);
 
 // Fills the page of a code as if its letters had been typed (at most the 10 that count);
