@@ -126,6 +126,27 @@ bool pinyinEngineAvailable();
 // path that throws the typed code away runs this one list.
 void clearCode(EngineContext* context);
 
+// "Clear what the modes showed", the one routine of every path that throws shown input
+// away: clearCode, the text typed in pinyin or web-address mode with its work areas
+// (modeScratch, syllables, webStaging) and the row paging, and the parts asked for. The
+// paths differ in the parts on purpose:
+constexpr unsigned CLEAR_DISPLAY_LINE = 1;      // all but Enter, which leaves the line's message
+constexpr unsigned CLEAR_RESULTS = 2;           // result and lastResult: all but Enter
+constexpr unsigned CLEAR_ROWS = 4;              // rowText and rowNote: all but the mode switches,
+                                                // whose row mode fills them on its first key
+constexpr unsigned CLEAR_MODE_RESULT = 8;       // modeResult: entering the address mode
+constexpr unsigned CLEAR_COUNTERS = 16;         // the four webState words: mode switches, Enter,
+                                                // leaving the address mode
+constexpr unsigned CLEAR_SYLLABLE_COUNTS = 32;  // only pinyin's syllable counts: entering the
+                                                // address mode or choosing an address keeps
+                                                // pinyin's count of choices
+// The mode switches of the driver; entering the address mode (a bracket in pinyin mode,
+// the keyword dialog's OK; the shape-code composition is cleared before).
+constexpr unsigned CLEAR_FOR_MODE_SWITCH = CLEAR_DISPLAY_LINE | CLEAR_RESULTS | CLEAR_COUNTERS;
+constexpr unsigned CLEAR_FOR_ADDRESS_MODE =
+    CLEAR_DISPLAY_LINE | CLEAR_RESULTS | CLEAR_ROWS | CLEAR_MODE_RESULT | CLEAR_SYLLABLE_COUNTS;
+void clearShownInput(EngineContext* context, unsigned parts);
+
 // Path of a user file. Sized for any system directory.
 constexpr size_t QX_PATH_SIZE = 1024;
 

@@ -10,7 +10,7 @@
 #include "phrases/userphrasestore.h"
 #include "phrases/userphrases.h"
 #include "shapecode/codetable.h"
-#include "shapecode/lookuplist.h"
+#include "core/lookuplist.h"
 #include "shapecode/punctuation.h"
 #include "shapecode/shapecode.h"
 #include "webaddress/weblists.h"
@@ -483,14 +483,7 @@ bool enterWebMode(EngineContext* c, uint32_t ch) {
         return false;
     }
     clearComposition(c);
-    c->lastCell = c->hintOffset = c->hintLength = c->caret = c->codeLength = 0;
-    c->displayLine[0] = c->lastResult[0] = c->code[0] = c->result[0] = c->modeResult[0] = '\0';
-    std::memset(c->modeInput, 0, sizeof c->modeInput);
-    std::memset(c->syllables, 0, sizeof c->syllables);
-    std::memset(c->rowText, 0, sizeof c->rowText);
-    std::memset(c->rowNote, 0, sizeof c->rowNote);
-    c->rowFirst = c->rowMore = 0;
-    c->webState[WS_CONVERTED_COUNT] = c->webState[WS_SYLLABLE_COUNT] = 0;
+    clearShownInput(c, CLEAR_FOR_ADDRESS_MODE);
     c->resultFlags = 0;
     askDriver(ASK_END_DIALOGS | ASK_STATUS);  // the user-phrase dialog edits the file of a mode being left
     return true;

@@ -8,7 +8,7 @@
 #include "webaddress/webaddress.h"
 #include "webaddress/webaddressdialog.h"
 #include <imedev.h>
-#include "phrases/userphrasedialog.h"
+#include "ui/userphrasedialog.h"
 #include "ui/softkeyboard.h"
 
 // Our own site, opened by the first menu item (the same address the pictures give).

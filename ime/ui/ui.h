@@ -23,8 +23,6 @@ void ShowCompositionWindow(int show);
 HWND EnsureWubiNote();
 // End the user-phrase dialog if it is open (at detach and on mode switches).
 int EndOpenDialogs();
-// Register the module's window classes (process attach). Returns 1.
-int RegisterUiClasses();
 // Put the windows' layout state back as at process start: no stored positions, the
 // introduction still to come. Part of the process reset.
 void resetUiState();

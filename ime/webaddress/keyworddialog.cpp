@@ -59,20 +59,11 @@ bool findKeyword(std::string_view keyword, int& list, char* code, size_t size) {
     return false;
 }
 
-// Everything the shape-code and row windows showed goes, as when a bracket opens the mode.
+// Everything the shape-code and row windows showed goes, as when a bracket opens the mode;
+// the last results stay as they were.
 void clearDisplay() {
-    EngineContext* context = &engineContext;
-    clearComposition(context);
-    context->lastCell = context->hintOffset = context->hintLength = 0;
-    context->caret = context->codeLength = 0;
-    context->displayLine[0] = context->code[0] = '\0';
-    std::memset(context->modeInput, 0, sizeof context->modeInput);
-    std::memset(context->syllables, 0, sizeof context->syllables);
-    std::memset(context->rowText, 0, sizeof context->rowText);
-    std::memset(context->rowNote, 0, sizeof context->rowNote);
-    std::memset(context->modeResult, 0, sizeof context->modeResult);
-    context->rowFirst = context->rowMore = 0;
-    context->webState[2] = context->webState[3] = 0;
+    clearComposition(&engineContext);
+    clearShownInput(&engineContext, CLEAR_FOR_ADDRESS_MODE & ~CLEAR_RESULTS);
 }
 
 // OK: enters the mode, at the keyword's record when one is given. A keyword that finds

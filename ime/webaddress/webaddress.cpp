@@ -32,15 +32,8 @@ void clearTyped(EngineContext* context) {
     context->caret = 0;
 }
 
-// What every way out of the mode clears besides the typed letters and the rows.
-void clearShown(EngineContext* context) {
-    clearCode(context);
-    context->displayLine[0] = context->result[0] = context->lastResult[0] = '\0';
-    std::memset(context->syllables, 0, sizeof context->syllables);
-    std::memset(context->webStaging, 0, sizeof context->webStaging);
-    context->rowFirst = 0;
-    context->rowMore = 0;
-}
+// What every way out of the mode clears, with the counters each way clears.
+constexpr unsigned LEAVING = CLEAR_DISPLAY_LINE | CLEAR_RESULTS | CLEAR_ROWS;
 
 void removeLastLetter(EngineContext* context) {
     const size_t length = typedLength(context);
@@ -113,11 +106,8 @@ void choose(EngineContext* context, int row, bool byDigit) {
     if (byDigit && context->modeInput[0] == '\0') return;
     moveChosenUp(context, row);
     copyText(context->modeResult, sizeof context->modeResult, context->rowText[row]);
-    clearTyped(context);
-    clearRows(context);
-    clearShown(context);
-    context->webState[WS_FIXED_COUNT] = context->webState[WS_CONVERTED_COUNT] = 0;
-    context->webState[WS_SYLLABLE_COUNT] = 0;
+    clearShownInput(context, LEAVING | CLEAR_SYLLABLE_COUNTS);
+    context->webState[WS_FIXED_COUNT] = 0;
     // The driver ends the mode with the delivery; the windows then show the state after it.
     context->resultFlags = RF_COMMIT;
     askDriver(ASK_STATUS);
@@ -138,10 +128,7 @@ void refreshPage(EngineContext* context) {
 
 void leaveWebMode(EngineContext* context) {
     modes.webMode = 0;
-    clearTyped(context);
-    clearRows(context);
-    clearShown(context);
-    for (auto& word : context->webState) word = 0;
+    clearShownInput(context, LEAVING | CLEAR_COUNTERS);
     askDriver(ASK_STATUS);
 }
 
