@@ -1,5 +1,5 @@
 // The code the dialog proposes for a phrase, from its characters' codes in a table.
-#include "phrases/codeproposal.h"
+#include "shapecode/codeproposal.h"
 
 #include "gbk.h"
 #include "tablebuilder.h"

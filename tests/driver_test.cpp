@@ -4,6 +4,7 @@
 #include "userfiles.h"
 
 #include "frontend/driver.h"
+#include "frontend/uiwindow.h"
 #include "shapecode/shapecode.h"
 #include "ui/ui.h"
 #include "ui/uiwindows.h"

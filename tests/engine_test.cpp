@@ -7,6 +7,7 @@
 #include "ui/uiwindows.h"
 
 #include <gtest/gtest.h>
+#include <winapi_host.h>
 
 #include <cstring>
 
@@ -52,6 +53,74 @@ TEST(EngineState, ClearCodeEmptiesTheCodeAndItsExtentOnly) {
     EXPECT_STREQ(c.codeCopy, "");
     EXPECT_EQ(c.codeLength | c.caret | c.hintOffset | c.hintLength | c.lastCell, 0);
     EXPECT_STREQ(c.displayLine, "kept");
+}
+
+// Each path clears the parts it names and keeps the others: Enter keeps the display
+// line's message and the results, the mode switches keep the rows, entering the address
+// mode keeps pinyin's count of choices.
+TEST(EngineState, ClearShownInputClearsTheBaseAndTheNamedPartsOnly) {
+    EngineContext& c = engineContext;
+    auto fill = [&c] {
+        resetProcessState();
+        std::strcpy(c.code, "ab");
+        c.codeLength = 2;
+        std::strcpy(c.displayLine, "line");
+        std::strcpy(c.modeInput, "nihao");
+        std::strcpy(c.syllables[SYLLABLE_SHOWN], "ni hao");
+        c.rowFirst = 10;
+        c.rowMore = 3;
+        std::strcpy(c.result, "r");
+        std::strcpy(c.lastResult, "l");
+        std::strcpy(c.rowText[0], "row");
+        std::strcpy(c.rowNote[0], "note");
+        std::strcpy(c.modeResult, "m");
+        for (int i = 0; i < 4; ++i) c.webState[i] = i + 1;
+    };
+    auto baseCleared = [&c] {
+        return c.code[0] == '\0' && c.codeLength == 0 && c.modeInput[0] == '\0' &&
+               c.syllables[SYLLABLE_SHOWN][0] == '\0' && c.rowFirst == 0 && c.rowMore == 0;
+    };
+    fill();
+    clearShownInput(&c, CLEAR_ROWS | CLEAR_COUNTERS);  // Enter
+    EXPECT_TRUE(baseCleared());
+    EXPECT_STREQ(c.displayLine, "line");
+    EXPECT_STREQ(c.lastResult, "l");
+    EXPECT_STREQ(c.rowText[0], "");
+    EXPECT_EQ(c.webState[0] | c.webState[1] | c.webState[2] | c.webState[3], 0);
+
+    fill();
+    clearShownInput(&c, CLEAR_FOR_MODE_SWITCH);
+    EXPECT_TRUE(baseCleared());
+    EXPECT_STREQ(c.displayLine, "");
+    EXPECT_STREQ(c.result, "");
+    EXPECT_STREQ(c.lastResult, "");
+    EXPECT_STREQ(c.rowNote[0], "note");
+    EXPECT_STREQ(c.modeResult, "m");
+
+    fill();
+    clearShownInput(&c, CLEAR_FOR_ADDRESS_MODE);
+    EXPECT_TRUE(baseCleared());
+    EXPECT_STREQ(c.rowText[0], "");
+    EXPECT_STREQ(c.modeResult, "");
+    EXPECT_EQ(c.webState[WS_CHOICE_COUNT], 1);
+    EXPECT_EQ(c.webState[WS_CONVERTED_COUNT] | c.webState[WS_SYLLABLE_COUNT], 0);
+}
+
+// During a key what an engine asks waits for the driver; outside one a beep sounds at once.
+TEST(EngineState, AsksWaitForTheDriverDuringAKeyAndBeepAtOnceOutside) {
+    resetProcessState();
+    winapiClearRecords();
+    engineAsks.duringKey = 1;
+    askDriver(ASK_BEEP);
+    askDriver(ASK_STATUS);
+    EXPECT_TRUE(winapiBeeps().empty());
+    EXPECT_EQ(engineAsks.asked, ASK_BEEP | ASK_STATUS);
+    engineAsks = {};
+    askDriver(ASK_TONE | ASK_STATUS);
+    ASSERT_EQ(winapiBeeps().size(), 1u);
+    EXPECT_EQ(winapiBeeps()[0].frequency, 200u);
+    EXPECT_EQ(engineAsks.asked, 0u);
+    winapiClearRecords();
 }
 
 TEST(EngineState, ResetPutsEveryRecordBackAsLoaded) {

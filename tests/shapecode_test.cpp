@@ -2,6 +2,7 @@
 #include "imedriver.h"
 #include "tablebuilder.h"
 
+#include "frontend/uiwindow.h"
 #include "shapecode/shapecode.h"
 #include "ui/uiwindows.h"
 

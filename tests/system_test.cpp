@@ -1,5 +1,6 @@
 // Kernel odds and ends: key state, beeps, the system directory and the string routines.
 #include <windows.h>
+#include <winapi_desktop.h>
 #include <winapi_host.h>
 
 #include <gtest/gtest.h>
@@ -59,6 +60,32 @@ TEST(Records, BeepsAndEventsInOrderUntilCleared) {
     winapiClearRecords();
     EXPECT_TRUE(winapiBeeps().empty());
     EXPECT_TRUE(winapiEvents().empty());
+}
+
+// A program that runs for days keeps recent records only: each record stops at its bound
+// by letting its older half go, and the latest entries are always there.
+TEST(Records, StayBoundedAndKeepTheLatest) {
+    winapiClearRecords();
+    for (DWORD i = 0; i < 3 * WINAPI_RECORDS_KEPT; ++i) {
+        Beep(i, 1);
+        winapiRecordEvent("tick", std::to_string(i));
+    }
+    const auto beeps = winapiBeeps();
+    const auto events = winapiEvents();
+    EXPECT_LE(beeps.size(), WINAPI_RECORDS_KEPT);
+    EXPECT_GE(beeps.size(), WINAPI_RECORDS_KEPT / 2);
+    EXPECT_EQ(beeps.back().frequency, 3 * WINAPI_RECORDS_KEPT - 1);
+    EXPECT_EQ(beeps.front().frequency, 3 * WINAPI_RECORDS_KEPT - beeps.size());  // no gap
+    ASSERT_LE(events.size(), WINAPI_RECORDS_KEPT);
+    EXPECT_EQ(events.back().text, std::to_string(3 * WINAPI_RECORDS_KEPT - 1));
+    winapiClearRecords();
+    // The desktop's events (message boxes, started programs, dialogs) alike.
+    winapiClearDesktopEvents();
+    for (size_t i = 0; i < 2 * WINAPI_RECORDS_KEPT; ++i) WinExec(std::to_string(i).c_str(), SW_SHOW);
+    ASSERT_LE(winapiDesktopEvents().size(), WINAPI_RECORDS_KEPT);
+    EXPECT_EQ(winapiDesktopEvents().back().text, std::to_string(2 * WINAPI_RECORDS_KEPT - 1));
+    winapiClearDesktopEvents();
+    winapiClearRecords();
 }
 
 TEST(SystemDirectory, LivesUnderHomeAndReportsSizesAsWindows) {

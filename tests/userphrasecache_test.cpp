@@ -4,7 +4,7 @@
 #include "phrases/userphrasefile.h"
 #include "phrases/userphrases.h"
 #include "phrases/userphrasestore.h"
-#include "shapecode/lookuplist.h"
+#include "core/lookuplist.h"
 
 #include "tablebuilder.h"
 

@@ -5,7 +5,7 @@
 #include "uitest.h"
 
 #include "imedriver.h"
-#include "phrases/userphrasedialog.h"
+#include "ui/userphrasedialog.h"
 #include "phrases/userphrasestore.h"
 #include "tablebuilder.h"
 #include "userfiles.h"

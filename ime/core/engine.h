@@ -81,6 +81,24 @@ constexpr uint32_t RF_LISTS = 2;     // lists changed (no action in the driver)
 constexpr uint32_t RF_COMMIT = 4;    // result holds text to commit
 constexpr uint32_t RF_PASS = 8;      // key not used: pass it to the application
 
+// What an engine needs done beyond its own state and the result: asked for here, and done
+// by the driver once, after the engine has had the key (the composition window is placed
+// and painted after every key anyway). The engines never call into the windows or the
+// driver. A word of its own, not resultFlags, which the engines assign whole.
+constexpr uint32_t ASK_SWITCH_CHINESE = 1;  // switch Chinese/English, as pinyin's `v` does
+constexpr uint32_t ASK_END_DIALOGS = 2;     // end the user-phrase dialog: its mode is left
+constexpr uint32_t ASK_STATUS = 4;          // repaint the status bar, once a commit has ended a mode
+constexpr uint32_t ASK_BEEP = 8;            // refused: the system beep
+constexpr uint32_t ASK_TONE = 16;           // the short tone of a code that matches nothing
+struct EngineAsks {
+    int32_t duringKey = 0;  // the driver is translating a key and will do what is asked
+    uint32_t asked = 0;     // ASK_* bits asked during this key
+};
+extern EngineAsks engineAsks;
+// Asks for what. Outside a key (a routine called on its own, from a dialog or a test) the
+// beeps sound at once and the rest is left to the caller, who knows what it changed.
+void askDriver(uint32_t what);
+
 // The request record by which the driver and start-up call an engine.
 struct EngineRequest {
     uint32_t key;            // vk in bits 0-7, character in bits 8-15; for a reset: 0 or not
@@ -107,6 +125,27 @@ bool pinyinEngineAvailable();
 // "Clear the code": the typed code, its copy, the hint stretch and the cells shown. Every
 // path that throws the typed code away runs this one list.
 void clearCode(EngineContext* context);
+
+// "Clear what the modes showed", the one routine of every path that throws shown input
+// away: clearCode, the text typed in pinyin or web-address mode with its work areas
+// (modeScratch, syllables, webStaging) and the row paging, and the parts asked for. The
+// paths differ in the parts on purpose:
+constexpr unsigned CLEAR_DISPLAY_LINE = 1;      // all but Enter, which leaves the line's message
+constexpr unsigned CLEAR_RESULTS = 2;           // result and lastResult: all but Enter
+constexpr unsigned CLEAR_ROWS = 4;              // rowText and rowNote: all but the mode switches,
+                                                // whose row mode fills them on its first key
+constexpr unsigned CLEAR_MODE_RESULT = 8;       // modeResult: entering the address mode
+constexpr unsigned CLEAR_COUNTERS = 16;         // the four webState words: mode switches, Enter,
+                                                // leaving the address mode
+constexpr unsigned CLEAR_SYLLABLE_COUNTS = 32;  // only pinyin's syllable counts: entering the
+                                                // address mode or choosing an address keeps
+                                                // pinyin's count of choices
+// The mode switches of the driver; entering the address mode (a bracket in pinyin mode,
+// the keyword dialog's OK; the shape-code composition is cleared before).
+constexpr unsigned CLEAR_FOR_MODE_SWITCH = CLEAR_DISPLAY_LINE | CLEAR_RESULTS | CLEAR_COUNTERS;
+constexpr unsigned CLEAR_FOR_ADDRESS_MODE =
+    CLEAR_DISPLAY_LINE | CLEAR_RESULTS | CLEAR_ROWS | CLEAR_MODE_RESULT | CLEAR_SYLLABLE_COUNTS;
+void clearShownInput(EngineContext* context, unsigned parts);
 
 // Path of a user file. Sized for any system directory.
 constexpr size_t QX_PATH_SIZE = 1024;

@@ -2,6 +2,7 @@
 // application receives.
 #include "frontend/driver.h"
 
+#include "core/moduledialogs.h"
 #include "core/userfile.h"
 
 #include "webaddress/webaddress.h"
@@ -227,8 +228,9 @@ void openAddressMode(char bracket) {
     EngineContext* context = &engineContext;
     EndOpenDialogs();
     if (!enterWebMode(bracket == '[' ? 0 : 1)) {
-        // The list cannot be read (enterWebMode beeped): drop the bracket and let the key
-        // be typed as if it had come first.
+        // The list cannot be read: refuse it, drop the bracket and let the key be typed as
+        // if it had come first.
+        MessageBeep(0xFFFFFFFF);
         clearCode(context);
         context->displayLine[0] = '\0';
         shapeCode.inputPhase = 1;
@@ -400,11 +402,22 @@ UINT translateKey(const Key& key, INPUTCONTEXT* imc, MessageWriter& out) {
     }
     if (!context->chineseMode) return passThrough(key, out);
 
+    engineAsks = {1, 0};
     engineRequest(ZOZ_KEY, key.word);
     const uint32_t flags = context->resultFlags;
+    const uint32_t asked = engineAsks.asked;
+    engineAsks = {};
+    // What the engine asked for, in the order it needs: its beeps before the driver's own,
+    // the switch and the dialog before the windows are placed, the status bar once the
+    // commit has ended a mode.
+    if (asked & ASK_BEEP) MessageBeep(0xFFFFFFFF);
+    if (asked & ASK_TONE) Beep(200, 200);
+    if (asked & ASK_SWITCH_CHINESE) switchChineseForKey();
+    if (asked & ASK_END_DIALOGS) EndOpenDialogs();
     if (flags & RF_REFRESH) refresh();
     if (flags & RF_COMMIT) commitResult(imc, out);
     context->resultFlags = 0;
+    if (asked & ASK_STATUS) RepaintStatusWindow();
     if (flags & RF_PASS) return passThrough(key, out);
     refresh();
     return out.count;
@@ -427,18 +440,7 @@ void showCellMessage(const char* text) {
     context->lastCell = static_cast<int16_t>(cell > 0 ? cell - 1 : 0);
 }
 
-void clearInput() {
-    EngineContext* context = &engineContext;
-    clearCode(context);
-    context->displayLine[0] = context->result[0] = context->lastResult[0] = '\0';
-    std::memset(context->modeInput, 0, sizeof context->modeInput);
-    std::memset(context->modeScratch, 0, sizeof context->modeScratch);
-    std::memset(context->syllables, 0, sizeof context->syllables);
-    context->rowFirst = context->rowMore = 0;
-    context->webState[WS_CHOICE_COUNT] = context->webState[WS_FIXED_COUNT] = 0;
-    context->webState[WS_CONVERTED_COUNT] = 0;
-    context->webState[WS_SYLLABLE_COUNT] = 0;
-}
+void clearInput() { clearShownInput(&engineContext, CLEAR_FOR_MODE_SWITCH); }
 
 void toggleChinese(HIMC hIMC, const char* message) {
     EngineContext* context = &engineContext;

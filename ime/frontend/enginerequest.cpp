@@ -9,8 +9,11 @@
 #include <cstring>
 
 void engineReset(EngineContext* context) {
-    // clearComposition also leaves a GBK lookup that the setting does not keep on.
+    // clearComposition also leaves a GBK lookup that the setting does not keep on, and says
+    // so on the message line: the windows are placed for it.
+    const bool leavesGbk = modes.gbkLookup && !modes.gbkSetting;
     clearComposition(context);
+    if (leavesGbk) RelayoutComposition();
     for (auto& cell : context->cells) cell[0] = '\0';
     shapeCode.completionUnits = 0;
     shapeCode.nextPageStart = 0;

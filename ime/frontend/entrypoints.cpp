@@ -5,6 +5,7 @@
 #include <imm.h>
 #include <commctrl.h>
 #include "frontend/imeexports.h"
+#include "frontend/uiwindow.h"
 #include "ui/ui.h"
 
 #include <cstring>

@@ -1,10 +1,11 @@
 // ImeProcessKey: which key-downs the module takes. Letters and digits are taken even in
 // English mode; the driver hands them back to the application.
 #include "core/engine.h"
+#include "core/moduledialogs.h"
 
 #include <imm.h>
 #include "frontend/imeexports.h"
-#include "phrases/userphrasedialog.h"
+#include "ui/userphrasedialog.h"
 #include "shapecode/shapecode.h"
 #include "ui/softkeyboard.h"
 #include "ui/ui.h"
@@ -18,18 +19,9 @@ bool held(const BYTE* state, int vk) { return state && (state[vk] & 0x80); }
 bool inModeWithoutInput() { return engineContext.modeInput[0] == '\0'; }
 
 // Enter with text typed in pinyin or web-address mode throws the text away.
+// The display line keeps its message and the results stay.
 void discardModeInput() {
-    EngineContext* context = &engineContext;
-    context->syllables[SYLLABLE_SHOWN][0] = '\0';
-    std::memset(context->modeInput, 0, sizeof context->modeInput);
-    std::memset(context->syllables, 0, sizeof context->syllables);
-    std::memset(context->rowText, 0, sizeof context->rowText);
-    std::memset(context->rowNote, 0, sizeof context->rowNote);
-    std::memset(context->webStaging, 0, sizeof context->webStaging);
-    for (auto& word : context->webState) word = 0;
-    clearCode(context);
-    context->rowFirst = 0;
-    context->rowMore = 0;
+    clearShownInput(&engineContext, CLEAR_ROWS | CLEAR_COUNTERS);
     RelayoutComposition();
 }
 

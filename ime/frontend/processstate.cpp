@@ -4,7 +4,7 @@
 #include "frontend/uiwindow.h"
 #include "pinyin/pinyin.h"
 #include "pinyin/pinyintables.h"
-#include "phrases/userphrasedialog.h"
+#include "ui/userphrasedialog.h"
 #include "shapecode/codetable.h"
 #include "shapecode/shapecode.h"
 #include "ui/uiwindows.h"
@@ -18,6 +18,7 @@ void resetProcessState() {
     modes = {};
     frontEnd = {};
     windows = {};
+    engineAsks = {};
     codeTables = {};
     shapeCode = {};
     lookupLists = {};

@@ -9,6 +9,9 @@
 #include <cstdint>
 
 LRESULT CALLBACK UiWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Register the module's window classes, the host window's and the windows' of ui/
+// (process attach). Returns 1.
+int RegisterUiClasses();
 
 // WM_IME_SELECT: full start-up on selection, shut-down on deselection.
 void selectInputMethod(int selected);

@@ -6,7 +6,7 @@
 #include "phrases/userphrases.h"
 
 #include "phrases/userphrasefile.h"
-#include "shapecode/lookuplist.h"
+#include "core/lookuplist.h"
 
 #include <cstring>
 #include <string>

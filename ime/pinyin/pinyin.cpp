@@ -4,17 +4,15 @@
 // list, the candidates and the rows from the tables.
 #include "pinyin/pinyin.h"
 
-#include "frontend/driver.h"
 #include "pinyin/pinyintables.h"
 #include "webaddress/webaddress.h"
 #include "phrases/userphrasefile.h"
 #include "phrases/userphrasestore.h"
 #include "phrases/userphrases.h"
 #include "shapecode/codetable.h"
-#include "shapecode/lookuplist.h"
+#include "core/lookuplist.h"
 #include "shapecode/punctuation.h"
 #include "shapecode/shapecode.h"
-#include "ui/ui.h"
 #include "webaddress/weblists.h"
 
 #include <algorithm>
@@ -397,7 +395,7 @@ void chooseRow(EngineContext* c, int row) {
     const int made = choicesMade(c);
     if (length == 0 || length > PINYIN_CHOICE_BYTES_MAX || made >= PINYIN_CHOICES_MAX ||
         length / 2 > count - converted) {
-        MessageBeep(0xFFFFFFFF);
+        askDriver(ASK_BEEP);
         return;
     }
     copyText(choice(c, made), ENTRY_SIZE, text);
@@ -480,20 +478,14 @@ void showSymbolLine(EngineContext* c) {
 // '[' or ']' on an empty line opens the address lists; the same key then goes to the
 // web-address engine. A list that cannot be read is refused with a beep.
 bool enterWebMode(EngineContext* c, uint32_t ch) {
-    if (!::enterWebMode(ch == ']' ? WEB_PERSONAL_LIST : WEB_PUBLIC_LIST)) return false;
+    if (!::enterWebMode(ch == ']' ? WEB_PERSONAL_LIST : WEB_PUBLIC_LIST)) {
+        askDriver(ASK_BEEP);
+        return false;
+    }
     clearComposition(c);
-    EndOpenDialogs();  // the user-phrase dialog edits the file of a mode being left
-    c->lastCell = c->hintOffset = c->hintLength = c->caret = c->codeLength = 0;
-    c->displayLine[0] = c->lastResult[0] = c->code[0] = c->result[0] = c->modeResult[0] = '\0';
-    std::memset(c->modeInput, 0, sizeof c->modeInput);
-    std::memset(c->syllables, 0, sizeof c->syllables);
-    std::memset(c->rowText, 0, sizeof c->rowText);
-    std::memset(c->rowNote, 0, sizeof c->rowNote);
-    c->rowFirst = c->rowMore = 0;
-    c->webState[WS_CONVERTED_COUNT] = c->webState[WS_SYLLABLE_COUNT] = 0;
+    clearShownInput(c, CLEAR_FOR_ADDRESS_MODE);
     c->resultFlags = 0;
-    RelayoutComposition();
-    RepaintStatusWindow();
+    askDriver(ASK_END_DIALOGS | ASK_STATUS);  // the user-phrase dialog edits the file of a mode being left
     return true;
 }
 
@@ -558,8 +550,7 @@ int processPinyinKey(uint32_t key, uint32_t ch, EngineContext* c) {
     if (letter && syllableCount(c) > 0 && convertedCount(c) == syllableCount(c)) deliverSentence(c, true);
 
     if (ch == 'v' && line(c)[0] == '\0') {
-        switchChineseForKey();
-        RelayoutComposition();
+        askDriver(ASK_SWITCH_CHINESE);
         return 1;
     }
     if (vk == VK_SHIFT && line(c)[0] == '\0' && frontEnd.leftShiftLast == 1) showSymbolLine(c);
@@ -643,7 +634,6 @@ int processPinyinKey(uint32_t key, uint32_t ch, EngineContext* c) {
         fillRows(c, pinyin.candidateList);
     }
     buildDisplay(c);
-    RelayoutComposition();
     modes.pinyinStartFlag = 0;
     return 1;
 }

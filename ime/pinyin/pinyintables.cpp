@@ -7,7 +7,7 @@
 // scan returns, for any bytes the table holds.
 #include "pinyin/pinyintables.h"
 
-#include "shapecode/lookuplist.h"
+#include "core/lookuplist.h"
 
 #include <algorithm>
 #include <array>

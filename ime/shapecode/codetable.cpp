@@ -4,7 +4,7 @@
 #include "shapecode/codetable.h"
 
 #include "phrases/userphrases.h"
-#include "shapecode/lookuplist.h"
+#include "core/lookuplist.h"
 #include "shapecode/packedrecord.h"
 #include "shapecode/tableindex.h"
 

@@ -4,7 +4,6 @@
 
 #include "resources/resource.h"
 #include "shapecode/punctuation.h"
-#include "ui/ui.h"
 
 #include <algorithm>
 #include <cstring>
@@ -32,8 +31,6 @@ const char lastPageMarker[] = "\xA1\xF0";  // ○
 const char morePageMarker[] = "\xA1\xFA";  // →
 
 bool isCodeLetter(uint32_t c) { return (c >= 'a' && c <= 'z') || c == ';' || c == '/'; }
-
-void refresh() { RelayoutComposition(); }
 
 bool isHintUnit(int unit) {
     if (unit < 0 || 2 * unit >= static_cast<int>(COMPLETION_LIST_SIZE)) return false;
@@ -75,7 +72,6 @@ void commit(EngineContext* context) {
     clearComposition(context);
     context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
     shapeCode.inputPhase = 1;
-    refresh();
 }
 
 void startPaging(EngineContext* context) {
@@ -98,7 +94,6 @@ void wrongKey(EngineContext* context, char w) {
         // otherwise still pick from it.
         context->displayLine[0] = '\0';
         shapeCode.inputPhase = 1;
-        refresh();
         // Posted, not sent: the dialog is modal, and it must open once this key is
         // translated, not inside the translation while the context is held.
         if (!modes.gbkLookup && context->statusWindow)
@@ -107,12 +102,11 @@ void wrongKey(EngineContext* context, char w) {
         copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, wrongKeyMessage);
         shapeCode.repeatArmed = 1;
         context->lastCell = 0;
-        refresh();
     }
     shapeCode.repeatKeys[0] = shapeCode.repeatKeys[1];
     shapeCode.repeatKeys[1] = shapeCode.repeatKeys[2];
     shapeCode.repeatKeys[2] = w;
-    MessageBeep(0xFFFFFFFF);
+    askDriver(ASK_BEEP);
 }
 
 // The entry starting at position start of displayLine, up to a space or the end.
@@ -159,7 +153,6 @@ void onlyExact(EngineContext* context, bool severalIsWrong, char w) {
         shapeCode.inputPhase = 3;
         shapeCode.nextPageStart = 0;
         context->resultFlags = RF_REFRESH;
-        refresh();
     } else {
         commit(context);
     }
@@ -177,7 +170,6 @@ void showWebTitle(EngineContext* context, char bracket, const char* title) {
     shapeCode.inputPhase = 2;
     shapeCode.nextPageStart = 0;
     fillCandidatePage(context);
-    refresh();
 }
 
 // The step of every key that adds to the code: look the code up with the key and, when
@@ -189,7 +181,6 @@ bool composeStep(EngineContext* context, char key, bool severalIsWrong) {
     showStep(context, key);
     if (shapeCode.completionUnits > 0) {
         startPaging(context);
-        refresh();
     } else {
         onlyExact(context, severalIsWrong, key);
     }
@@ -197,9 +188,7 @@ bool composeStep(EngineContext* context, char key, bool severalIsWrong) {
 }
 
 // A code letter in the idle phase; a first letter that finds nothing is ignored.
-void idleCodeLetter(EngineContext* context, char key) {
-    if (!composeStep(context, key, false)) refresh();
-}
+void idleCodeLetter(EngineContext* context, char key) { composeStep(context, key, false); }
 
 void idlePhase(uint32_t vk, uint32_t ch, EngineContext* context) {
     if (vk == VK_SHIFT && context->code[0] == '\0') {
@@ -216,17 +205,13 @@ void idlePhase(uint32_t vk, uint32_t ch, EngineContext* context) {
             mapPunctuation(ch, context);
         else
             context->resultFlags = RF_PASS;
-        refresh();
         return;
     }
     idleCodeLetter(context, static_cast<char>(ch));
 }
 
 void backspace(EngineContext* context, uint32_t ch) {
-    if (context->caret <= 0) {
-        refresh();
-        return;
-    }
+    if (context->caret <= 0) return;
     char* code = context->code;
     std::memmove(code + context->caret - 1, code + context->caret, MAX_CODE + 1 - context->caret);
     code[MAX_CODE] = '\0';
@@ -239,10 +224,7 @@ void backspace(EngineContext* context, uint32_t ch) {
         shapeCode.inputPhase = 1;
         clearComposition(context);
     }
-    if (code[0] == '\0') {
-        refresh();
-        return;
-    }
+    if (code[0] == '\0') return;
     bool found = lookupWith(context, 0);
     copyText(context->displayLine, sizeof context->displayLine, lookupLists.exactList);
     if (shapeCode.completionUnits > 0) {
@@ -251,9 +233,7 @@ void backspace(EngineContext* context, uint32_t ch) {
         wrongKey(context, static_cast<char>(ch));
     } else {
         onlyExact(context, false, 0);
-        return;
     }
-    refresh();
 }
 
 void pageBack(EngineContext* context) {
@@ -282,15 +262,13 @@ void fifthLetter(EngineContext* context, char key) {
     context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
     if (!lookupWith(context, key)) {  // the held text is still committed; the letter is dropped
         shapeCode.inputPhase = 1;
-        MessageBeep(0xFFFFFFFF);
-        refresh();
+        askDriver(ASK_BEEP);
         return;
     }
     showStep(context, key);
     startPaging(context);
     context->resultFlags = RF_REFRESH | RF_LISTS | RF_COMMIT;
     copyText(context->result, sizeof context->result, shapeCode.heldCommit);
-    refresh();
 }
 
 // "=" or "]" forward, "-" or "[" back. With no exact match the display line shows the
@@ -322,7 +300,6 @@ void composingPhase(uint32_t vk, uint32_t ch, EngineContext* context) {
         context->resultFlags = RF_REFRESH | RF_LISTS;
         shapeCode.inputPhase = 1;
         context->displayLine[0] = '\0';
-        refresh();
         return;
     }
     if (vk == VK_SPACE) {
@@ -355,12 +332,7 @@ void composingPhase(uint32_t vk, uint32_t ch, EngineContext* context) {
         backspace(context, ch);
         return;
     }
-    if (ch == '=' || ch == ']' || ch == '-' || ch == '[') {
-        turnPage(context, ch == '=' || ch == ']');
-        refresh();
-        return;
-    }
-    refresh();
+    if (ch == '=' || ch == ']' || ch == '-' || ch == '[') turnPage(context, ch == '=' || ch == ']');
 }
 
 }  // namespace
@@ -371,7 +343,6 @@ void clearComposition(EngineContext* context) {
     shapeCode.phraseLibraryMode = 0;
     if (modes.gbkLookup && !modes.gbkSetting) {
         copyText(shapeCode.messageLine, sizeof shapeCode.messageLine, leaveGbkMessage);
-        refresh();
         modes.gbkLookup = 0;
     }
 }
@@ -379,7 +350,7 @@ void clearComposition(EngineContext* context) {
 void appendCodeKey(EngineContext* context, char key) {
     const int length = std::clamp<int>(context->codeLength, 0, MAX_CODE);
     if (length >= MAX_CODE) {
-        MessageBeep(0xFFFFFFFF);
+        askDriver(ASK_BEEP);
         return;
     }
     const int caret = std::clamp<int>(context->caret, 0, length);
@@ -483,10 +454,7 @@ void processShapeCodeKey(uint32_t virtualKey, uint32_t character, EngineContext*
         idlePhase(vk, ch, context);
         break;
     case 2:
-        if (vk == VK_SPACE && !composeStep(context, ' ', false)) {
-            MessageBeep(0xFFFFFFFF);
-            refresh();
-        }
+        if (vk == VK_SPACE && !composeStep(context, ' ', false)) askDriver(ASK_BEEP);
         break;
     default:
         composingPhase(vk, ch, context);

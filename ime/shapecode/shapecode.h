@@ -12,7 +12,7 @@
 void processShapeCodeKey(uint32_t virtualKey, uint32_t character, EngineContext* context);
 
 void clearComposition(EngineContext* context);
-// Inserts key at the caret while the code has room (6 characters); beeps otherwise.
+// Inserts key at the caret while the code has room (6 characters); asks for a beep otherwise.
 void appendCodeKey(EngineContext* context, char key);
 // codeCopy = code with key inserted at the caret (when there is room).
 void prepareLookupCode(EngineContext* context, char key);

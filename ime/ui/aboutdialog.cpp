@@ -1,6 +1,7 @@
 // The about box "ABOUTBOX": the product's picture, its makers and their site. OK, Esc
 // and the close box end it alike.
 #include "core/engine.h"
+#include "core/moduledialogs.h"
 #include "ui/uiwindows.h"
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

@@ -7,6 +7,7 @@
 // stored, takes effect and keeps its tick; a value that cannot be stored (HKLM is
 // read-only for an ordinary user of Windows NT) leaves the tick as it was, with a beep.
 #include "core/engine.h"
+#include "core/moduledialogs.h"
 #include "resources/resource.h"
 #include "ui/ui.h"
 #include "ui/uiwindows.h"

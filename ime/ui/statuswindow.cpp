@@ -5,9 +5,10 @@
 
 #include "core/engine.h"
 #include "webaddress/keyworddialog.h"
+#include "webaddress/webaddress.h"
 #include "webaddress/webaddressdialog.h"
 #include <imedev.h>
-#include "phrases/userphrasedialog.h"
+#include "ui/userphrasedialog.h"
 #include "ui/softkeyboard.h"
 
 // Our own site, opened by the first menu item (the same address the pictures give).
@@ -135,8 +136,20 @@ static void runCommand(UINT id) {
     if (id == CMD_ABOUT) OpenAboutBox(application);
     if (id == CMD_SETTINGS) OpenSettingsDialog(application);
     if (id == CMD_USER_PHRASES) OpenUserPhraseDialog(application);
-    if (id == CMD_WEB_ADDRESSES) OpenWebAddressDialog(application);
-    if (id == CMD_KEYWORD_QUERY) OpenKeywordDialog(application);
+    if (id == CMD_WEB_ADDRESSES) {
+        // The dialog leaves the address mode first (its rows point into the lists it edits);
+        // the windows show that before it opens.
+        if (modes.webMode) {
+            leaveWebMode(&engineContext);
+            RepaintStatusWindow();
+            RelayoutComposition();
+        }
+        OpenWebAddressDialog(application);
+    }
+    if (id == CMD_KEYWORD_QUERY && OpenKeywordDialog(application)) {
+        RelayoutComposition();
+        RepaintStatusWindow();
+    }
 }
 
 static void releaseButton(HWND window) {

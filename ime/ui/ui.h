@@ -23,13 +23,6 @@ void ShowCompositionWindow(int show);
 HWND EnsureWubiNote();
 // End the user-phrase dialog if it is open (at detach and on mode switches).
 int EndOpenDialogs();
-// One instance of each dialog: true, with the dialog brought forward, when it is open
-// already (its handle in `windows`).
-bool DialogAlreadyOpen(HWND dialog);
-// The focus is in one of the module's own dialogs: keys typed there switch no mode.
-bool ModuleDialogFocused();
-// Register the module's window classes (process attach). Returns 1.
-int RegisterUiClasses();
 // Put the windows' layout state back as at process start: no stored positions, the
 // introduction still to come. Part of the process reset.
 void resetUiState();

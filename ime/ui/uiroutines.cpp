@@ -14,21 +14,6 @@ void DestroyKeptWindow(HWND& handle) {
     handle = nullptr;
 }
 
-bool DialogAlreadyOpen(HWND dialog) {
-    if (!WindowExists(dialog)) return false;
-    SetForegroundWindow(dialog);
-    return true;
-}
-
-bool ModuleDialogFocused() {
-    HWND focus = GetFocus();
-    if (focus == nullptr) return false;
-    for (HWND dialog : {windows.userPhraseDialog, windows.keywordDialog, windows.aboutDialog,
-                        windows.settingsDialog, windows.webAddressDialog})
-        if (WindowExists(dialog) && (focus == dialog || IsChild(dialog, focus))) return true;
-    return false;
-}
-
 HIMC uiInputContext() {
     if (windows.uiHostWindow == nullptr) return nullptr;
     return reinterpret_cast<HIMC>(GetWindowLongPtrA(windows.uiHostWindow, 0));

@@ -1,9 +1,9 @@
 #include "webaddress/keyworddialog.h"
 
+#include "core/moduledialogs.h"
 #include "webaddress/webaddress.h"
 #include "resources/resource.h"
 #include "shapecode/shapecode.h"
-#include "ui/ui.h"
 #include "webaddress/weblists.h"
 
 #include <cstring>
@@ -16,6 +16,9 @@ const char errorCaption[] = "ERROR";
 const char notFoundText[] = "\xC3\xBB\xD3\xD0\xD5\xE2\xD1\xF9\xB5\xC4\xBC\xC7\xC2\xBC";
 
 constexpr size_t KEYWORD_LIMIT = 20;
+
+// Set by OK while the dialog runs: the mode and its rows changed, the windows must show it.
+bool enteredMode = false;
 
 bool lettersOnly(std::string_view text) {
     for (char c : text)
@@ -57,20 +60,11 @@ bool findKeyword(std::string_view keyword, int& list, char* code, size_t size) {
     return false;
 }
 
-// Everything the shape-code and row windows showed goes, as when a bracket opens the mode.
+// Everything the shape-code and row windows showed goes, as when a bracket opens the mode;
+// the last results stay as they were.
 void clearDisplay() {
-    EngineContext* context = &engineContext;
-    clearComposition(context);
-    context->lastCell = context->hintOffset = context->hintLength = 0;
-    context->caret = context->codeLength = 0;
-    context->displayLine[0] = context->code[0] = '\0';
-    std::memset(context->modeInput, 0, sizeof context->modeInput);
-    std::memset(context->syllables, 0, sizeof context->syllables);
-    std::memset(context->rowText, 0, sizeof context->rowText);
-    std::memset(context->rowNote, 0, sizeof context->rowNote);
-    std::memset(context->modeResult, 0, sizeof context->modeResult);
-    context->rowFirst = context->rowMore = 0;
-    context->webState[2] = context->webState[3] = 0;
+    clearComposition(&engineContext);
+    clearShownInput(&engineContext, CLEAR_FOR_ADDRESS_MODE & ~CLEAR_RESULTS);
 }
 
 // OK: enters the mode, at the keyword's record when one is given. A keyword that finds
@@ -88,18 +82,23 @@ void accept(HWND dialog) {
         }
     }
     EndDialog(dialog, 1);
+    enteredMode = true;
     clearDisplay();
-    if (enterWebMode(list) && code[0] != '\0') typeWebCode(&engineContext, code);
-    RelayoutComposition();
-    RepaintStatusWindow();
+    if (!enterWebMode(list)) {
+        MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    if (code[0] != '\0') typeWebCode(&engineContext, code);
 }
 
 }  // namespace
 
-INT_PTR OpenKeywordDialog(HWND owner) {
+bool OpenKeywordDialog(HWND owner) {
     // A second one would clear the handle, and with it the guards, as it ends.
-    if (DialogAlreadyOpen(windows.keywordDialog)) return 0;
-    return DialogBoxParamA(moduleInstance, "ZX", owner, KeywordDialogProc, 0);
+    if (DialogAlreadyOpen(windows.keywordDialog)) return false;
+    enteredMode = false;
+    DialogBoxParamA(moduleInstance, "ZX", owner, KeywordDialogProc, 0);
+    return enteredMode;
 }
 
 INT_PTR CALLBACK KeywordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

@@ -1,6 +1,5 @@
 #include "webaddress/webaddress.h"
 
-#include "ui/ui.h"
 #include "webaddress/weblists.h"
 
 #include <cstring>
@@ -35,15 +34,8 @@ void clearTyped(EngineContext* context) {
     context->caret = 0;
 }
 
-// What every way out of the mode clears besides the typed letters and the rows.
-void clearShown(EngineContext* context) {
-    clearCode(context);
-    context->displayLine[0] = context->result[0] = context->lastResult[0] = '\0';
-    std::memset(context->syllables, 0, sizeof context->syllables);
-    std::memset(context->webStaging, 0, sizeof context->webStaging);
-    context->rowFirst = 0;
-    context->rowMore = 0;
-}
+// What every way out of the mode clears, with the counters each way clears.
+constexpr unsigned LEAVING = CLEAR_DISPLAY_LINE | CLEAR_RESULTS | CLEAR_ROWS;
 
 void removeLastLetter(EngineContext* context) {
     const size_t length = typedLength(context);
@@ -116,50 +108,36 @@ void choose(EngineContext* context, int row, bool byDigit) {
     if (byDigit && context->modeInput[0] == '\0') return;
     moveChosenUp(context, row);
     copyText(context->modeResult, sizeof context->modeResult, context->rowText[row]);
-    clearTyped(context);
-    clearRows(context);
-    clearShown(context);
-    context->webState[WS_FIXED_COUNT] = context->webState[WS_CONVERTED_COUNT] = 0;
-    context->webState[WS_SYLLABLE_COUNT] = 0;
+    clearShownInput(context, LEAVING | CLEAR_SYLLABLE_COUNTS);
+    context->webState[WS_FIXED_COUNT] = 0;
+    // The driver ends the mode with the delivery; the windows then show the state after it.
     context->resultFlags = RF_COMMIT;
-    // The windows show the state after the mode; the driver ends it with the delivery.
-    modes.webMode = 0;
-    RepaintStatusWindow();
-    RelayoutComposition();
-    modes.webMode = 1;
+    askDriver(ASK_STATUS);
     modes.webResultPending = 1;
 }
 
 void refreshPage(EngineContext* context) {
     int found = search(context);
     if (found == 0) {
-        Beep(200, 200);
+        askDriver(ASK_TONE);
         removeLastLetter(context);
         found = search(context);
     }
     buildPage(context, found);
-    RelayoutComposition();
 }
 
 }  // namespace
 
 void leaveWebMode(EngineContext* context) {
     modes.webMode = 0;
-    clearTyped(context);
-    clearRows(context);
-    clearShown(context);
-    for (auto& word : context->webState) word = 0;
-    RepaintStatusWindow();
-    RelayoutComposition();
+    clearShownInput(context, LEAVING | CLEAR_COUNTERS);
+    askDriver(ASK_STATUS);
 }
 
 int enterWebMode(int listIndex) {
     // What other programs saved since the lists were read.
     refreshWebLists();
-    if (!webListLoaded(listIndex)) {
-        MessageBeep(0xFFFFFFFF);
-        return 0;
-    }
+    if (!webListLoaded(listIndex)) return 0;
     EngineContext* context = &engineContext;
     modes.webMode = 1;
     modes.webListIndex = listIndex ? 1 : 0;
@@ -181,7 +159,6 @@ void typeWebCode(EngineContext* context, const char* code) {
     context->codeLength = context->caret = static_cast<int16_t>(n);
     context->rowFirst = 0;
     buildPage(context, search(context));
-    RelayoutComposition();
 }
 
 void processWebAddressKey(uint32_t key, uint32_t ch, EngineContext* context) {

@@ -11,12 +11,15 @@
 void processWebAddressKey(uint32_t key, uint32_t ch, EngineContext* context);
 
 // Turns the mode on for a list (0 public, 1 personal), loading the lists first when they
-// are not in memory or their files changed. A list that cannot be read is refused with a beep and the mode stays
-// off. Returns 1 when the mode is on. The caller clears what it showed before.
+// are not in memory or their files changed. A list that cannot be read is refused (the
+// caller beeps) and the mode stays off. Returns 1 when the mode is on. The caller clears what
+// it showed before.
 int enterWebMode(int listIndex);
 
-// Leaves the mode as Esc does: everything typed and shown in it is cleared.
+// Leaves the mode as Esc does: everything typed and shown in it is cleared, and the status
+// bar is asked for (a caller outside a key repaints the windows itself).
 void leaveWebMode(EngineContext* context);
 
-// Shows the page of a code as if its letters had been typed (at most the 10 that count).
+// Fills the page of a code as if its letters had been typed (at most the 10 that count);
+// the caller relayouts the windows.
 void typeWebCode(EngineContext* context, const char* code);

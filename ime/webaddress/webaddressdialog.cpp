@@ -1,5 +1,6 @@
 #include "webaddress/webaddressdialog.h"
 
+#include "core/moduledialogs.h"
 #include "webaddress/webaddress.h"
 #include "resources/resource.h"
 #include "webaddress/weblists.h"

@@ -49,6 +49,7 @@ struct WinapiDesktopEvent {
     std::string detail;
     long value = 0;
 };
+// Bounded as the records of winapi_host.h are (WINAPI_RECORDS_KEPT).
 const std::vector<WinapiDesktopEvent>& winapiDesktopEvents();
 void winapiClearDesktopEvents();
 

@@ -26,7 +26,10 @@ void winapiSetKeyboardState(const BYTE* state256);
 
 // What the system did where a person would have seen or heard it. Beeps are kept apart;
 // other parts of the stand-in (message boxes, started programs, IME messages) log
-// events as a kind and a text.
+// events as a kind and a text. Each record, and the desktop's events, is bounded: when one
+// reaches WINAPI_RECORDS_KEPT entries its older half goes, so that a program that runs for
+// days does not grow (a reader that marks a position must expect the record to shrink).
+constexpr size_t WINAPI_RECORDS_KEPT = 8192;
 struct WinapiBeep {
     bool messageBeep;   // MessageBeep (uType in type) or Beep (frequency, duration)
     UINT type;

@@ -83,7 +83,9 @@ static std::vector<WinapiDesktopEvent>& events() {
 }
 
 void recordEvent(const char* kind, const std::string& text, const std::string& detail, long value) {
-    events().push_back(WinapiDesktopEvent{kind, text, detail, value});
+    std::vector<WinapiDesktopEvent>& kept = events();
+    if (kept.size() >= WINAPI_RECORDS_KEPT) kept.erase(kept.begin(), kept.begin() + WINAPI_RECORDS_KEPT / 2);
+    kept.push_back(WinapiDesktopEvent{kind, text, detail, value});
 }
 
 bool takeMenuAnswer(UINT& id) {

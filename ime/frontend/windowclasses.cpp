@@ -1,11 +1,11 @@
-// Registration of the module's window classes at attach, and the end of open dialogs at
-// detach.
+// Registration of the module's window classes at attach: the UI host window's and those
+// of the windows in ui/.
+#include "frontend/uiwindow.h"
+
+#include "core/engine.h"
 #include "ui/softkeyboard.h"
 #include "ui/ui.h"
 #include "ui/uiwindows.h"
-
-#include "core/engine.h"
-#include "frontend/uiwindow.h"
 
 #include <imm.h>
 
@@ -46,10 +46,5 @@ int RegisterUiClasses() {
         RegisterClassA(&windowClass);
     }
     uiState.letterBoxWidth = 40;
-    return 1;
-}
-
-int EndOpenDialogs() {
-    if (WindowExists(windows.userPhraseDialog)) EndDialog(windows.userPhraseDialog, 1);
     return 1;
 }

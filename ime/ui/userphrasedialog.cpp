@@ -1,17 +1,19 @@
 // The dialog "自造词组". Every change goes through the store, which replaces the file in
 // one step; the list and the boxes change only when the file did, and every refusal or
 // failure is shown in an error box with the boxes left as they were.
-#include "phrases/userphrasedialog.h"
+#include "ui/userphrasedialog.h"
 
+#include "core/moduledialogs.h"
 #include "core/userfile.h"
 
 #include <shlobj.h>
 
-#include "phrases/codeproposal.h"
+#include "shapecode/codeproposal.h"
 #include "phrases/userphrasestore.h"
 #include "resources/resource.h"
 #include "shapecode/codetable.h"
 #include "ui/ui.h"
+#include "ui/uiwindows.h"
 
 #include <cstdio>
 #include <cstring>
@@ -19,6 +21,11 @@
 #include <vector>
 
 UserPhraseDialogState userPhraseDialog;
+
+int EndOpenDialogs() {
+    if (WindowExists(windows.userPhraseDialog)) EndDialog(windows.userPhraseDialog, 1);
+    return 1;
+}
 
 namespace {
 

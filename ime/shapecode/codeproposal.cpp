@@ -1,6 +1,6 @@
 // Proposing a user phrase's code: one pass over the table's records finds the first
 // character record of each character the rule takes.
-#include "phrases/codeproposal.h"
+#include "shapecode/codeproposal.h"
 
 #include "shapecode/packedrecord.h"
 
