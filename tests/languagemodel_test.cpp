@@ -364,19 +364,22 @@ TEST_F(RealModel, LikelyEntriesKeepTheirValues) {
         if (order == 1) {
             unigram[w[0]] = prob;
             // Single words are stored in 256 bins over all their values.
-            if (prob > -5 && checkedUnigrams++ < 2000)
+            if (prob > -5 && checkedUnigrams++ < 2000) {
                 EXPECT_NEAR(languageModelScore(m.get(), 0, 0, id[0]), prob, 0.05) << f[1];
+            }
         } else if (order == 2) {
             bigram[f[1]] = {prob, f.size() > 2 ? std::stof(f[2]) : 0.0f};
             // Probable sequences (far above the pruning threshold) are kept, and the
             // source's own 8-bit values come back exactly.
-            if (unigram[w[0]] + prob > -4 && checkedBigrams++ < 5000)
+            if (unigram[w[0]] + prob > -4 && checkedBigrams++ < 5000) {
                 EXPECT_NEAR(languageModelScore(m.get(), 0, id[0], id[1]), prob, 1e-5) << f[1];
+            }
         } else if (order == 3) {
             auto context = bigram.find(w[0] + " " + w[1]);
             if (context != bigram.end() && unigram[w[0]] + context->second.first + prob > -4 &&
-                checkedTrigrams++ < 5000)
+                checkedTrigrams++ < 5000) {
                 EXPECT_NEAR(languageModelScore(m.get(), id[0], id[1], id[2]), prob, 1e-5) << f[1];
+            }
         }
     }
     EXPECT_GT(checkedUnigrams, 1000);
