@@ -360,7 +360,7 @@ bool readArpa(const std::string& text, NgramModel& model, std::string& error) {
             section = 4;
             continue;
         }
-        if (t[0].size() == 10 && t[0][0] == '\\' && t[0].substr(2) == "-grams:") {
+        if (t[0].size() == 9 && t[0][0] == '\\' && t[0].substr(2) == "-grams:") {
             int n = t[0][1] - '0';
             if (n < 1 || n > 3) return fail("only models of at most three words are read");
             section = n;
