@@ -1,6 +1,7 @@
 #include "ngrammodel.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -437,9 +438,10 @@ std::string arpaText(const NgramModel& model) {
     out += "ngram 1=" + std::to_string(model.unigrams.size()) + "\n";
     out += "ngram 2=" + std::to_string(model.bigrams.size()) + "\n";
     out += "ngram 3=" + std::to_string(model.trigrams.size()) + "\n";
+    // The shortest text that reads back as the same float.
     char number[32];
     auto value = [&](float v) {
-        std::snprintf(number, sizeof number, "%.9g", double(plain(v)));
+        *std::to_chars(number, number + sizeof number - 1, plain(v)).ptr = '\0';
         return number;
     };
     out += "\n\\1-grams:\n";
