@@ -98,11 +98,26 @@ bool userFilePath(const char* name, char* path, size_t size) {
     const std::string own = userOwnFolder(false);
     if (!own.empty() && exists(own + "\\" + name)) {
         chosen = own + "\\" + name;
-    } else if (!systemDirectoryWritable(system) && !userOwnFolder(true).empty()) {
-        chosen = own + "\\" + name;
-        startUserCopy(inSystem, chosen);
+    } else if (!systemDirectoryWritable(system)) {
+        // The folder may not exist yet: the name is built on the folder as it is made.
+        const std::string made = userOwnFolder(true);
+        if (!made.empty()) {
+            chosen = made + "\\" + name;
+            startUserCopy(inSystem, chosen);
+        }
     }
     if (copyText(path, size, chosen.c_str()) == chosen.size()) return true;
+    path[0] = '\0';
+    return false;
+}
+
+bool systemDirectoryFile(const char* name, char* path, size_t size) {
+    if (size == 0) return false;
+    path[0] = '\0';
+    const std::string system = systemDirectory();
+    if (system.empty()) return false;
+    const std::string inSystem = system + "\\" + name;
+    if (copyText(path, size, inSystem.c_str()) == inSystem.size()) return true;
     path[0] = '\0';
     return false;
 }

@@ -25,6 +25,9 @@
 bool userFilePath(const char* name, char* path, size_t size);
 // The same as a string; empty when it does not fit.
 std::string userFilePath(const char* name);
+// A file the module reads and never writes, beside the data libraries: the system directory
+// + "\" + name. False, with path empty, when that does not fit.
+bool systemDirectoryFile(const char* name, char* path, size_t size);
 // The user's own folder (%APPDATA%\qx), made when create asks; empty when there is none
 // (or it could not be made).
 std::string userOwnFolder(bool create);

@@ -207,7 +207,7 @@ const LanguageModel* pinyinLanguageModel() {
     if (!processModel.tried) {
         processModel.tried = true;
         char path[QX_PATH_SIZE];
-        if (systemFilePath(LANGUAGE_MODEL_FILE, path, sizeof path))
+        if (systemDirectoryFile(LANGUAGE_MODEL_FILE, path, sizeof path))
             processModel.model = openLanguageModelFile(path);
     }
     return processModel.model;

@@ -1,7 +1,9 @@
-// Files opened for reading and their read-only mappings. A handle is an object of this
-// file, known by its address in a set, so a stale or foreign handle fails instead of
+// Read-only mappings of files opened with CreateFileA. A mapping handle is an object of
+// this file, known by its address in a set, so a stale or foreign handle fails instead of
 // being followed. Views are the host's shared mappings of the file.
 #include <windows.h>
+
+#include "filehandles.h"
 
 #include <cerrno>
 #include <map>
@@ -19,7 +21,7 @@ namespace {
 
 struct FileObject {
     int fd = -1;
-    bool mapping = false;  // a mapping object rather than an open file
+    bool mapping = true;
     uint64_t size = 0;
     ~FileObject() {
         if (fd >= 0) ::close(fd);
@@ -33,13 +35,6 @@ std::map<const void*, size_t> views;
 FileObject* live(HANDLE handle) {
     auto found = objects.find(static_cast<FileObject*>(handle));
     return found == objects.end() ? nullptr : *found;
-}
-
-HANDLE keep(std::unique_ptr<FileObject> object) {
-    std::lock_guard<std::mutex> guard(lock);
-    FileObject* raw = object.release();
-    objects.insert(raw);
-    return raw;
 }
 
 DWORD errorFromErrno(int error) {
@@ -57,30 +52,10 @@ DWORD errorFromErrno(int error) {
 
 }  // namespace
 
-HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD,
-                          HANDLE) {
-    if (!path || !*path || access != DWORD(GENERIC_READ) || creation != OPEN_EXISTING) {
-        SetLastError(path && *path ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
-    std::string host(path);
-    for (char& c : host)
-        if (c == '\\') c = '/';
-    auto object = std::make_unique<FileObject>();
-    object->fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st;
-    if (object->fd < 0 || ::fstat(object->fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        SetLastError(object->fd >= 0 ? ERROR_ACCESS_DENIED : errorFromErrno(errno));
-        return INVALID_HANDLE_VALUE;
-    }
-    return keep(std::move(object));
-}
-
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh) {
-    std::lock_guard<std::mutex> guard(lock);
-    FileObject* object = live(file);
+    const int fd = descriptorOf(file);
     struct stat st;
-    if (!object || object->mapping || ::fstat(object->fd, &st) != 0) {
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
         SetLastError(ERROR_INVALID_HANDLE);
         return INVALID_FILE_SIZE;
     }
@@ -93,8 +68,8 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh) {
 HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWORD sizeHigh,
                                  DWORD sizeLow, LPCSTR name) {
     std::lock_guard<std::mutex> guard(lock);
-    FileObject* object = live(file);
-    if (!object || object->mapping) {
+    const int fd = descriptorOf(file);
+    if (fd < 0) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
@@ -103,14 +78,13 @@ HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD prote
         return nullptr;
     }
     struct stat st;
-    if (::fstat(object->fd, &st) != 0 || st.st_size == 0) {
+    if (::fstat(fd, &st) != 0 || st.st_size == 0) {
         // Windows refuses to map an empty file.
         SetLastError(1006);  // ERROR_FILE_INVALID
         return nullptr;
     }
     auto mapping = std::make_unique<FileObject>();
-    mapping->fd = ::dup(object->fd);
-    mapping->mapping = true;
+    mapping->fd = ::dup(fd);
     mapping->size = uint64_t(st.st_size);
     if (mapping->fd < 0) {
         SetLastError(errorFromErrno(errno));
@@ -155,6 +129,7 @@ BOOL WINAPI UnmapViewOfFile(LPCVOID base) {
 }
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
+    if (closeFileHandle(handle)) return TRUE;
     std::lock_guard<std::mutex> guard(lock);
     FileObject* object = live(handle);
     if (!object) {

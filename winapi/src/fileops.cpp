@@ -3,6 +3,8 @@
 // "\fread.rt" names the same file for every call.
 #include <windows.h>
 
+#include "filehandles.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -166,13 +168,13 @@ bool heldOpen(const std::string& path) {
 // Host file handles carry their descriptor above this mark, apart from every other handle.
 constexpr intptr_t FILE_HANDLE_BASE = 0x51000000;
 
+}  // namespace
+
 int descriptorOf(HANDLE handle) {
     const intptr_t value = reinterpret_cast<intptr_t>(handle);
     if (value < FILE_HANDLE_BASE || value >= FILE_HANDLE_BASE + 0x100000) return -1;
     return static_cast<int>(value - FILE_HANDLE_BASE);
 }
-
-}  // namespace
 
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
     if (!validName(existing) || !validName(target)) return fail(ENOENT);
@@ -265,13 +267,9 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
     return reinterpret_cast<HANDLE>(FILE_HANDLE_BASE + fd);
 }
 
-BOOL WINAPI CloseHandle(HANDLE handle) {
+bool closeFileHandle(HANDLE handle) {
     const int fd = descriptorOf(handle);
-    if (fd < 0 || ::close(fd) != 0) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    return TRUE;
+    return fd >= 0 && ::close(fd) == 0;
 }
 
 BOOL WINAPI LockFileEx(HANDLE file, DWORD flags, DWORD, DWORD, DWORD, LPOVERLAPPED) {
