@@ -38,10 +38,11 @@ int main(int argc, char** argv) {
     const std::string home = std::string(winapiHome()) + "/manywriters-soak";
     const ManyWritersOutcome out = runManyWriters(home, run);
     std::printf(
-        "%d workers at once for %.0f s: %d processes, %d killed, %ld changes saved, %ld not saved; "
-        "lost %ld, doubled %ld, torn %ld; largest phrase file %d lines\n",
-        run.workers, run.seconds, out.processes, out.kills, out.changes, out.failures, out.lost, out.doubled,
-        out.torn, out.phraseLines);
+        "%d workers at once for %.0f s: %d processes, %d killed, %ld changes saved, %ld not saved "
+        "(%ld addresses refused, their letter full); lost %ld, doubled %ld, torn %ld; largest phrase file %d "
+        "lines\n",
+        run.workers, run.seconds, out.processes, out.kills, out.changes, out.failures, out.refused, out.lost,
+        out.doubled, out.torn, out.phraseLines);
     for (const std::string& problem : out.problems) std::printf("  %s\n", problem.c_str());
     std::system(("rm -rf '" + home + "'").c_str());
     return out.lost == 0 && out.doubled == 0 && out.torn == 0 && out.problems.empty() ? 0 : 1;

@@ -78,7 +78,8 @@ protected:
     }
 
     static void click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-    static void setFields(HWND dialog, const std::string& code, const std::string& name, const std::string& address) {
+    static void setFields(HWND dialog, const std::string& code, const std::string& name,
+                          const std::string& address) {
         SetDlgItemTextA(dialog, IDC_WEB_CODE, gbk(code).c_str());
         SetDlgItemTextA(dialog, IDC_WEB_NAME, gbk(name).c_str());
         SetDlgItemTextA(dialog, IDC_WEB_ADDRESS, gbk(address).c_str());
@@ -156,16 +157,17 @@ TEST_F(WebDialogTest, ShowsThePublicListFirstAndEitherListByItsButton) {
     EXPECT_EQ(modes.webMode, 0);
     EXPECT_EQ(engineContext.modeInput[0], '\0');
     EXPECT_TRUE(publicChecked);
-    EXPECT_EQ(publicLines, (Lines{line("bd", "百度", "www.baidu.com"), line("bdbk", "百度百科", "baike.baidu.com"),
-                                  line("xl", "新浪", "www.sina.com.cn*")}));
+    EXPECT_EQ(publicLines,
+              (Lines{line("bd", "百度", "www.baidu.com"), line("bdbk", "百度百科", "baike.baidu.com"),
+                     line("xl", "新浪", "www.sina.com.cn*")}));
     EXPECT_EQ(personalLines, Lines{line("wd", "我的", "my.example.cn")});
     EXPECT_EQ(modes.webListIndex, 1);  // the list last shown is the mode's next list
 }
 
 TEST_F(WebDialogTest, AddRefusesWhatCannotBeARecord) {
     const std::vector<std::vector<std::string>> refused = {
-        {"ab", "甲", ""},  {"ab", "甲 乙", "a.cn"}, {"1b", "甲", "a.cn"}, {"aB", "甲", "a.cn"},
-        {"a*", "甲", "a.cn"}, {"ab", "甲*", "a.cn"}, {"ab", "甲", "a*b.cn"}, {"ab", "甲", "*"},
+        {"ab", "甲", ""},     {"ab", "甲 乙", "a.cn"}, {"1b", "甲", "a.cn"},   {"aB", "甲", "a.cn"},
+        {"a*", "甲", "a.cn"}, {"ab", "甲*", "a.cn"},   {"ab", "甲", "a*b.cn"}, {"ab", "甲", "*"},
     };
     std::vector<Step> s;
     for (const auto& f : refused)
@@ -204,14 +206,17 @@ TEST_F(WebDialogTest, AddPutsANewRecordInAndRefusesOneThatIsThere) {
     EXPECT_EQ(messages(), (Lines{"此记录已经存在!", "此记录已经存在!"}));
     EXPECT_EQ(afterAdd, line("bdzd", "百度知道", "zhidao.baidu.com"));
     EXPECT_EQ(records(0, 'b').back(), "bdzd 百度知道 zhidao.baidu.com ");
-    EXPECT_EQ(utf8(readSystemFile("zwwz.dat")),
-              "bd 百度 www.baidu.com \r\nbdbk 百度百科 baike.baidu.com \r\nbdzd 百度知道 zhidao.baidu.com \r\n"
-              "xl 新浪 www.sina.com.cn* ");
+    EXPECT_EQ(
+        utf8(readSystemFile("zwwz.dat")),
+        "bd 百度 www.baidu.com \r\nbdbk 百度百科 baike.baidu.com \r\nbdzd 百度知道 zhidao.baidu.com \r\n"
+        "xl 新浪 www.sina.com.cn* ");
 }
 
 TEST_F(WebDialogTest, AddIntoAFullBlockIsRefused) {
     std::string full;
-    for (int i = 0; i < 200; ++i) full += "a" + std::string(1, char('a' + i / 26)) + std::string(1, char('a' + i % 26)) + " x " + std::to_string(i) + ".cn \n";
+    for (int i = 0; i < 200; ++i)
+        full += "a" + std::string(1, char('a' + i / 26)) + std::string(1, char('a' + i % 26)) + " x " +
+                std::to_string(i) + ".cn \n";
     writeSystemFile("zwwz.dat", full);
     run({[](HWND d) {
         setFields(d, "azz", "甲", "new.cn");
@@ -224,7 +229,8 @@ TEST_F(WebDialogTest, AddIntoAFullBlockIsRefused) {
 // Lines are found by the record they show, not by reading the padded text back: a code
 // longer than its column and a starred record go and come back whole.
 TEST_F(WebDialogTest, ModifyMovesARecordIntoTheFieldsAndAddPutsItBack) {
-    writeSystemFile("grwz.dat", webListFile({"wabcdefghijklmnop 我的很长的名字 my.example.cn* ", "wd 我的 w.cn "}));
+    writeSystemFile("grwz.dat",
+                    webListFile({"wabcdefghijklmnop 我的很长的名字 my.example.cn* ", "wd 我的 w.cn "}));
     std::string code, name, address;
     Lines during, after;
     run({[](HWND d) { click(d, IDC_WEB_PERSONAL); },
@@ -300,7 +306,8 @@ TEST_F(WebDialogTest, StarringKeepsTheFrequentRecordsAtTheHead) {
              select(d, "ab ");
              RECT item{};
              HWND box = GetDlgItem(d, IDC_WEB_LIST);
-             SendMessageA(box, LB_GETITEMRECT, SendMessageA(box, LB_GETCURSEL, 0, 0), reinterpret_cast<LPARAM>(&item));
+             SendMessageA(box, LB_GETITEMRECT, SendMessageA(box, LB_GETCURSEL, 0, 0),
+                          reinterpret_cast<LPARAM>(&item));
              POINT p{item.left + 5, item.top + 3};
              ClientToScreen(box, &p);
              winapiDoubleClick(p.x, p.y);
@@ -397,7 +404,8 @@ TEST_F(WebDialogTest, ClosingWritesOnlyWhatChanged) {
 
 // Lines the load could not keep are lost only when the user agrees, told how many.
 TEST_F(WebDialogTest, ClosingAsksBeforeLinesThatCouldNotBeReadAreLost) {
-    const std::string before = webListFile({"bd 百度 www.baidu.com ", "a line that is no record", "xl 新浪 x.cn "});
+    const std::string before =
+        webListFile({"bd 百度 www.baidu.com ", "a line that is no record", "xl 新浪 x.cn "});
     writeSystemFile("zwwz.dat", before);
     auto change = [](HWND d) {
         setFields(d, "bdzd", "百度知道", "zhidao.baidu.com");
@@ -413,7 +421,8 @@ TEST_F(WebDialogTest, ClosingAsksBeforeLinesThatCouldNotBeReadAreLost) {
     winapiPushMessageBoxAnswer(IDCANCEL);
     winapiPushMessageBoxAnswer(IDYES);
     bool openAfterCancel = false;
-    run({[](HWND d) { click(d, IDC_WEB_CLOSE); }, [&](HWND d) {
+    run({[](HWND d) { click(d, IDC_WEB_CLOSE); },
+         [&](HWND d) {
              openAfterCancel = IsWindow(d);
              click(d, IDC_WEB_CLOSE);
          }});
@@ -437,8 +446,10 @@ TEST_F(WebDialogTest, AFailedSaveOffersToTryAgainOrToLeaveWithTheFileAsItWas) {
         click(d, IDC_WEB_DELETE);
     }});
     // run returns: the dialog is gone.
-    EXPECT_EQ(messages(), (Lines{"确实要删除该记录吗？",
-                                 "无法保存grwz.dat，原文件没有改动。\n重试: 再次保存；取消: 不保存grwz.dat的改动，退出。"}));
+    EXPECT_EQ(
+        messages(),
+        (Lines{"确实要删除该记录吗？",
+               "无法保存grwz.dat，原文件没有改动。\n重试: 再次保存；取消: 不保存grwz.dat的改动，退出。"}));
     EXPECT_EQ(readSystemFile("grwz.dat"), before);
     // What was not saved is forgotten: the list is the file's again.
     EXPECT_EQ(records(1, 'w'), Lines{"wd 我的 my.example.cn "});
@@ -480,6 +491,30 @@ TEST_F(WebDialogTest, ModifyThenLeaveKeepsTheRecord) {
         click(d, IDC_WEB_ADD);
     }});
     EXPECT_EQ(utf8(readSystemFile("grwz.dat")), "md 我的 my.example.cn ");
+}
+
+// While the dialog is open another program fills the "m" block of the file. Moving "wd" to
+// "md" and adding "mx" cannot be stored: leaving says the letter is full, and "wd" stays.
+TEST_F(WebDialogTest, AddressesWhoseLetterAnotherProgramFilledAreNotStoredAndTheMoveKeepsTheOld) {
+    static std::string full;
+    full.clear();
+    for (int i = 0; i < 200; ++i)
+        full += "m" + std::string(1, char('a' + i / 26)) + std::string(1, char('a' + i % 26)) + " x " +
+                std::to_string(i) + ".cn \r\n";
+    run({[](HWND d) {
+        click(d, IDC_WEB_PERSONAL);
+        select(d, "wd ");
+        click(d, IDC_WEB_MODIFY);
+        setFields(d, "md", "我的", "my.example.cn");
+        click(d, IDC_WEB_ADD);
+        setFields(d, "mx", "邮箱", "mail.example.cn");
+        click(d, IDC_WEB_ADD);
+        writeSystemFile("grwz.dat", full + gbk("wd 我的 my.example.cn "));  // the other program's save
+    }});
+    EXPECT_EQ(messages(), Lines{"该字母的网址已满(200条)!"});
+    EXPECT_EQ(utf8(readSystemFile("grwz.dat")), full + "wd 我的 my.example.cn ");
+    EXPECT_EQ(records(1, 'w'), Lines{"wd 我的 my.example.cn "});
+    EXPECT_EQ(records(1, 'm').size(), 200u);
 }
 
 // Two programs with their own copies of the lists: B, whose lists were read before A added
@@ -573,7 +608,9 @@ protected:
         steps() = std::move(s);
         OpenKeywordDialog(windows.uiHostWindow);
     }
-    static void typeKeyword(HWND d, const std::string& text) { SetDlgItemTextA(d, IDC_KEYWORD, gbk(text).c_str()); }
+    static void typeKeyword(HWND d, const std::string& text) {
+        SetDlgItemTextA(d, IDC_KEYWORD, gbk(text).c_str());
+    }
 };
 
 TEST_F(KeywordDialogTest, OkEntersTheModeAtTheFirstSiteWhoseNameHoldsTheKeyword) {

@@ -33,7 +33,8 @@ protected:
         return out;
     }
     // A folder of its own holding a list file, for the merges.
-    static std::string folderWith(const std::string& name, const std::string& bytes, const std::string& folder = "merge") {
+    static std::string folderWith(const std::string& name, const std::string& bytes,
+                                  const std::string& folder = "merge") {
         const fs::path dir = fs::path(systemFile("")) / ".." / folder;
         fs::create_directories(dir);
         std::ofstream(dir / name, std::ios::binary | std::ios::trunc) << bytes;
@@ -56,21 +57,23 @@ TEST_F(WebLists, EachLetterGoesToItsBlockAndALaterRunAddsToIt) {
     loadWebLists();
     ASSERT_TRUE(webListLoaded(WEB_PUBLIC_LIST));
     // The second run of 'b' and of 'a' come after the first, nothing is overwritten.
-    EXPECT_EQ(block(0, 'a'), (Records{"aqy 爱奇艺 www.iqiyi.com ", "aly 阿里云 www.aliyun.com* ", "ajk 安居客 www.anjuke.com "}));
+    EXPECT_EQ(block(0, 'a'), (Records{"aqy 爱奇艺 www.iqiyi.com ", "aly 阿里云 www.aliyun.com* ",
+                                      "ajk 安居客 www.anjuke.com "}));
     EXPECT_EQ(block(0, 'b'), (Records{"bd 百度 www.baidu.com ", "bdbk 百度百科 baike.baidu.com "}));
     EXPECT_EQ(webListFiles.dropped[0], 0);
 }
 
 TEST_F(WebLists, LinesThatAreNoRecordsAreCountedAndLineEndsAreNotKept) {
-    writeSystemFile("grwz.dat", gbk("aa 甲 a.cn \r\n"            // kept, without its carriage return
-                                    "ab 乙 b.cn\n"               // two spaces
-                                    "ac 丙 c.cn x y\n"           // four spaces
-                                    "ad  d.cn \n"                // no name
-                                    "ae 丁 * \n"                 // a star but no address
-                                    "Af 戊 f.cn \n"              // not a block letter
-                                    "\r\n\n" +                   // empty lines are nothing
-                                    std::string("ag 己 ") + std::string(83, 'g') + " \n" +  // 90 bytes
-                                    std::string("ah 庚 ") + std::string(82, 'h') + " "));   // 89, last line
+    writeSystemFile("grwz.dat", gbk("aa 甲 a.cn \r\n"   // kept, without its carriage return
+                                    "ab 乙 b.cn\n"      // two spaces
+                                    "ac 丙 c.cn x y\n"  // four spaces
+                                    "ad  d.cn \n"       // no name
+                                    "ae 丁 * \n"        // a star but no address
+                                    "Af 戊 f.cn \n"     // not a block letter
+                                    "\r\n\n" +          // empty lines are nothing
+                                    std::string("ag 己 ") +
+                                    std::string(83, 'g') + " \n" +                         // 90 bytes
+                                    std::string("ah 庚 ") + std::string(82, 'h') + " "));  // 89, last line
     loadWebLists();
     ASSERT_TRUE(webListLoaded(WEB_PERSONAL_LIST));
     const Records a = block(1, 'a');
@@ -82,7 +85,9 @@ TEST_F(WebLists, LinesThatAreNoRecordsAreCountedAndLineEndsAreNotKept) {
 
 TEST_F(WebLists, The201stRecordOfALetterIsCounted) {
     std::string file;
-    for (int i = 0; i < 201; ++i) file += "a" + std::string(1, char('a' + i / 26)) + std::string(1, char('a' + i % 26)) + " x " + std::to_string(i) + ".cn \n";
+    for (int i = 0; i < 201; ++i)
+        file += "a" + std::string(1, char('a' + i / 26)) + std::string(1, char('a' + i % 26)) + " x " +
+                std::to_string(i) + ".cn \n";
     writeSystemFile("grwz.dat", gbk(file));
     loadWebLists();
     EXPECT_EQ(webBlockRecords(1, 'a').size(), 200u);
@@ -170,10 +175,11 @@ TEST_F(WebLists, AFailedWriteLeavesTheOldFileByteForByte) {
 TEST_F(WebLists, MergingDropsStarsAndAddsOnlyWhatIsNew) {
     writeSystemFile("grwz.dat", webListFile({"bd 百度 www.baidu.com* "}));
     loadWebLists();
-    const std::string folder = folderWith("grwz.dat", webListFile({"bd 百度 www.baidu.com ",      // the starred one
-                                                                   "xl 新浪 www.sina.com.cn* ",
-                                                                   "xl 新浪 www.sina.com.cn ",     // twice in the file
-                                                                   "bad line"}));
+    const std::string folder =
+        folderWith("grwz.dat", webListFile({"bd 百度 www.baidu.com ",  // the starred one
+                                            "xl 新浪 www.sina.com.cn* ",
+                                            "xl 新浪 www.sina.com.cn ",  // twice in the file
+                                            "bad line"}));
     WebMergeOutcome first = merge(WEB_PERSONAL_LIST, folder);
     EXPECT_EQ(first.status, WEB_MERGE_DONE);
     EXPECT_EQ(first.added, 1);
@@ -190,13 +196,70 @@ TEST_F(WebLists, MergingDropsStarsAndAddsOnlyWhatIsNew) {
 
 TEST_F(WebLists, AMergeCountsWhatFindsNoRoom) {
     std::string full;
-    for (int i = 0; i < 199; ++i) full += "a" + std::string(1, char('a' + i / 26)) + std::string(1, char('a' + i % 26)) + " x " + std::to_string(i) + ".cn \n";
+    for (int i = 0; i < 199; ++i)
+        full += "a" + std::string(1, char('a' + i / 26)) + std::string(1, char('a' + i % 26)) + " x " +
+                std::to_string(i) + ".cn \n";
     writeSystemFile("zwwz.dat", full);
     loadWebLists();
-    const WebMergeOutcome outcome = merge(WEB_PUBLIC_LIST, folderWith("zwwz.dat", "an x 1.cn \nao x 2.cn \nap x 3.cn \n"));
+    const WebMergeOutcome outcome =
+        merge(WEB_PUBLIC_LIST, folderWith("zwwz.dat", "an x 1.cn \nao x 2.cn \nap x 3.cn \n"));
     EXPECT_EQ(outcome.added, 1);
     EXPECT_EQ(outcome.noRoom, 2);
     EXPECT_EQ(webBlockRecords(0, 'a').size(), 200u);
+}
+
+// Another program fills the "m" block after this one read the list: this one's merged
+// address and its added one find no room when their edits are made on the file. The save
+// writes the rest and names the two it could not store; neither is reported stored.
+TEST_F(WebLists, AnAddThatFindsItsBlockFullOnTheFileIsReportedNotStored) {
+    std::string file;
+    for (int i = 0; i < 198; ++i)
+        file += "m" + std::string(1, char('a' + i / 26)) + std::string(1, char('a' + i % 26)) + " x " +
+                std::to_string(i) + ".cn \n";
+    writeSystemFile("grwz.dat", file + "wd x w.cn \n");
+    loadWebLists();
+    ASSERT_EQ(merge(WEB_PERSONAL_LIST, folderWith("grwz.dat", "mqcarba m1 merged.mqcarba.cn \n")).added, 1);
+    WebEdit added{WebEditKind::add, "mqcasda m2 merged.mqcasda.cn "};
+    ASSERT_TRUE(applyWebEdit(webList(WEB_PERSONAL_LIST), added));
+    recordWebEdit(WEB_PERSONAL_LIST, added.kind, added.record);
+    recordWebEdit(WEB_PERSONAL_LIST, WebEditKind::remove, "wd x w.cn ");
+    writeSystemFile("grwz.dat",
+                    file + "mzy other 199.cn \nmzz other 200.cn \nwd x w.cn \n");  // the other program's save
+
+    EXPECT_EQ(saveWebList(WEB_PERSONAL_LIST), 1);
+    Records refused;
+    for (const WebEdit& edit : webListFiles.refused[1]) refused.push_back(edit.record);
+    EXPECT_EQ(refused, (Records{"mqcarba m1 merged.mqcarba.cn ", "mqcasda m2 merged.mqcasda.cn "}));
+    EXPECT_EQ(readSystemFile("grwz.dat").find("mqca"), std::string::npos);
+    EXPECT_EQ(block(1, 'm').size(), 200u);
+    EXPECT_EQ(block(1, 'm').back(), "mzz other 200.cn ");
+    EXPECT_TRUE(block(1, 'w').empty());  // the rest of the edits went in
+
+    // The next save starts afresh: nothing refused when nothing was.
+    recordWebEdit(WEB_PERSONAL_LIST, WebEditKind::add, "wd x w.cn ");
+    EXPECT_EQ(saveWebList(WEB_PERSONAL_LIST), 1);
+    EXPECT_TRUE(webListFiles.refused[1].empty());
+    EXPECT_EQ(block(1, 'w'), Records{"wd x w.cn "});
+}
+
+// A record moved to another letter by 修改 is an add there and a remove here: when the add
+// finds no room on the file, the old record stays, so the address is not lost.
+TEST_F(WebLists, AMoveToAFullBlockKeepsTheOldRecord) {
+    std::string full;
+    for (int i = 0; i < 200; ++i)
+        full += "m" + std::string(1, char('a' + i / 26)) + std::string(1, char('a' + i % 26)) + " x " +
+                std::to_string(i) + ".cn \n";
+    writeSystemFile("grwz.dat", "wd x w.cn \n");
+    loadWebLists();
+    recordWebEdit(WEB_PERSONAL_LIST, WebEditKind::add, "md x w.cn ");
+    recordWebEdit(WEB_PERSONAL_LIST, WebEditKind::remove, "wd x w.cn ", true);
+    writeSystemFile("grwz.dat", full + "wd x w.cn \n");
+    EXPECT_EQ(saveWebList(WEB_PERSONAL_LIST), 1);
+    EXPECT_EQ(webListFiles.refused[1].size(), 1u);
+    EXPECT_EQ(block(1, 'w'), Records{"wd x w.cn "});
+    std::string written;
+    for (char c : full) written += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    EXPECT_EQ(readSystemFile("grwz.dat"), written + "wd x w.cn ");
 }
 
 // A merge that does not happen must not throw away edits not yet saved.

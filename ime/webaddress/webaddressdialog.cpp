@@ -275,7 +275,8 @@ void addRecord(HWND dialog) {
     }
     recordWebEdit(list, WebEditKind::add, record);
     if (oldAt >= 0 && letter != oldBlock) {
-        recordWebEdit(list, WebEditKind::remove, modifying.record);
+        // Gone only if the new one is stored: its block may be full on the file by then.
+        recordWebEdit(list, WebEditKind::remove, modifying.record, true);
         removeWebRecord(webList(list)[oldBlock], oldAt);
     }
     modifying = Modifying{};
@@ -392,7 +393,8 @@ void merge(HWND dialog, int list) {
 // Saves what changed. A list whose file had lines the load could not keep is written only
 // when the user agrees to lose them; Cancel keeps the dialog open. A failed save leaves
 // the old file as it was and asks: try again, or leave without saving that list's changes
-// (which are then forgotten, the list read again from its file).
+// (which are then forgotten, the list read again from its file). Addresses whose letter
+// was full on the file are not stored, and the dialog says so as 添加 does.
 void closeDialog(HWND dialog) {
     bool write[2] = {true, true};
     for (int list = 0; list < 2; ++list) {
@@ -417,6 +419,8 @@ void closeDialog(HWND dialog) {
                 break;
             }
         }
+        // Another program filled a block since these addresses were added here.
+        if (!webListFiles.refused[list].empty()) tell(dialog, blockFullText);
     }
     modifying = Modifying{};
     EndDialog(dialog, 1);

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 WebListFiles webListFiles;
 
@@ -53,9 +54,26 @@ bool fileMissing(const char* path) {
 
 bool listPath(int list, char* path, size_t size) { return userFilePath(fileNames[list], path, size); }
 
-// The edits not yet saved, made again on a list just read.
-void applyEdits(int list, WebList& records) {
-    for (const WebEdit& edit : webListFiles.edits[list]) applyWebEdit(records, edit);
+// An add its block has no room for: a valid record not there already, its block full.
+bool addFindsNoRoom(const WebList& list, const WebEdit& edit) {
+    const int letter = webBlockOf(edit.record[0]);
+    WebFields fields;
+    if (letter < 0 || !splitWebRecord(edit.record, fields)) return false;
+    return findWebRecord(list[letter], fields) < 0 && webBlockCount(list[letter]) >= WEB_BLOCK_RECORDS;
+}
+
+// The edits not yet saved, made again on a list just read. Adds that find no room are put
+// into refused when given; the remove of a record moved to a block that was full is not
+// made.
+void applyEdits(int list, WebList& records, std::vector<WebEdit>* refused = nullptr) {
+    bool lastAddStored = true;
+    for (const WebEdit& edit : webListFiles.edits[list]) {
+        if (edit.onlyAfterStoredAdd && !lastAddStored) continue;
+        const bool changed = applyWebEdit(records, edit);
+        if (edit.kind != WebEditKind::add) continue;
+        lastAddStored = changed || !addFindsNoRoom(records, edit);
+        if (!lastAddStored && refused) refused->push_back(edit);
+    }
 }
 
 // Reads the list's file into the copy, then makes the edits not yet saved on it.
@@ -137,9 +155,9 @@ bool applyWebEdit(WebList& list, const WebEdit& edit) {
     }
 }
 
-void recordWebEdit(int list, WebEditKind kind, const char* record) {
+void recordWebEdit(int list, WebEditKind kind, const char* record, bool onlyAfterStoredAdd) {
     list = list ? 1 : 0;
-    WebEdit edit{kind, {}};
+    WebEdit edit{kind, {}, onlyAfterStoredAdd};
     std::strncpy(edit.record, record, WEB_RECORD_MAX);
     webListFiles.edits[list].push_back(edit);
     webListFiles.changed[list] = 1;
@@ -207,6 +225,7 @@ int loadWebLists() {
 
 int saveWebList(int list) {
     list = list ? 1 : 0;
+    webListFiles.refused[list].clear();
     if (!webListLoaded(list) || webListFiles.edits[list].empty()) return 1;
     char path[QX_PATH_SIZE];
     if (!listPath(list, path, sizeof path)) return 0;
@@ -223,10 +242,12 @@ int saveWebList(int list) {
     } else {
         return 0;
     }
-    for (const WebEdit& edit : webListFiles.edits[list]) applyWebEdit(saveScratch, edit);
+    std::vector<WebEdit> refused;
+    applyEdits(list, saveScratch, &refused);
     if (!replaceFileWith(path, [&](FILE* out) { return writeList(out, saveScratch); })) return 0;
     std::memcpy(webList(list), saveScratch, sizeof saveScratch);
     webListFiles.edits[list].clear();
+    webListFiles.refused[list] = std::move(refused);
     webListFiles.changed[list] = 0;
     webListFiles.dropped[list] = 0;
     webListFiles.read[list] = userFileStamp(path);

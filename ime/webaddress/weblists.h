@@ -42,6 +42,9 @@ enum class WebEditKind : int8_t {
 struct WebEdit {
     WebEditKind kind;
     WebRecord record;
+    // A remove made only when the add just before it was stored: 修改 moving a record to
+    // another letter, so that an add refused for room never costs the old record.
+    bool onlyAfterStoredAdd = false;
 };
 
 // What the module knows about the list files beyond the lists themselves.
@@ -50,6 +53,7 @@ struct WebListFiles {
     int32_t dropped[2] = {};  // lines of the file the last load could not keep
     UserFileStamp read[2];    // the file as it was when last read or written
     std::vector<WebEdit> edits[2];
+    std::vector<WebEdit> refused[2];  // adds the last save found no room for on the file
 };
 extern WebListFiles webListFiles;
 
@@ -64,7 +68,7 @@ int loadWebLists();
 void refreshWebLists();
 
 // Keeps an edit of a list already made on the copy, for the next save.
-void recordWebEdit(int list, WebEditKind kind, const char* record);
+void recordWebEdit(int list, WebEditKind kind, const char* record, bool onlyAfterStoredAdd = false);
 // Makes an edit on a list; true when it changed something.
 bool applyWebEdit(WebList& list, const WebEdit& edit);
 // Forgets the edits of a list not yet saved and reads it again from its file.
@@ -77,7 +81,9 @@ bool readWebListFile(FILE* file, WebList& list, int* dropped);
 
 // Saves the edits of one list: under the lock, the file read again, the edits made on it,
 // the result written over it and kept as the list. 1 when the file holds them (or there
-// was nothing to write), 0 when reading or writing failed.
+// was nothing to write), 0 when reading or writing failed. An add whose block on the file
+// is full (another program filled it) is not stored: it is in webListFiles.refused, which
+// each save empties first, and a move's remove that went with it is not made.
 int saveWebList(int list);
 // Both lists; 1 when both are in their files.
 int saveWebLists();

@@ -57,7 +57,8 @@ public:
     explicit Log(const std::string& path)
         : fd_(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644)) {}
     ~Log() { close(fd_); }
-    // Before the change (I), and what the change reported: saved (S) or not (F).
+    // Before the change (I), and what the change reported: saved (S), not (F), or refused
+    // for want of room (R).
     void write(char state, const char* op, const std::string& key) {
         const std::string line = std::string(1, state) + ' ' + op + ' ' + key + '\n';
         if (::write(fd_, line.data(), line.size()) < 0) _exit(3);
@@ -104,10 +105,12 @@ bool getSetting(const std::string& name, DWORD& value) {
 
     auto saveList = [&](const char* op, const std::string& key) {
         log.write('I', op, key);
-        const bool saved = saveWebList(list) == 1;
-        if (!saved) discardWebEdits(list);  // as leaving the dialog without saving
-        log.write(saved ? 'S' : 'F', op, key);
-        return saved;
+        const bool written = saveWebList(list) == 1;
+        if (!written) discardWebEdits(list);  // as leaving the dialog without saving
+        // An add another program's addresses left no room for is reported, not stored.
+        const bool refused = written && !webListFiles.refused[list].empty();
+        log.write(!written ? 'F' : refused ? 'R' : 'S', op, key);
+        return written && !refused;
     };
     auto ownRecord = [&](const std::string& code) -> char* {
         WebBlock& block = webList(list)[webBlockOf(code[0])];
@@ -362,6 +365,7 @@ ManyWritersOutcome runManyWriters(const std::string& home, const ManyWritersRun&
                     ++out.changes;
                 } else {
                     ++out.failures;
+                    if (state == 'R') ++out.refused;
                 }
             }
         }

@@ -20,6 +20,7 @@ struct ManyWritersOutcome {
     int kills = 0;
     long changes = 0;                   // changes reported saved
     long failures = 0;                  // changes reported not saved (refused, full, failed)
+    long refused = 0;                   // of those, addresses whose letter was full on the file
     long lost = 0;                      // saved changes missing from the files
     long doubled = 0;                   // lines or records found twice
     long torn = 0;                      // lines that do not read, or files that are none of the module's
