@@ -87,6 +87,7 @@ struct KeptFile {
     bool tooLarge = false;
     uint64_t written = 0;
     uint64_t size = 0;
+    uint64_t version = 0;  // of the reading kept now
     std::string text;
     std::vector<KeptEntry> entries;
     std::vector<uint32_t> byFirstByte[128];
@@ -95,6 +96,7 @@ struct KeptFile {
 constexpr size_t KEPT_FILES = 4;
 KeptFile kept[KEPT_FILES];
 size_t nextSlot = 0;
+uint64_t lastVersion = 0;
 
 // The entry of a line just read; false when it has no phrase.
 bool entryOf(const UserPhraseLine& line, UserPhraseEntry& entry) {
@@ -166,6 +168,7 @@ KeptFile* keptFile(const char* path, bool lookAtFile) {
     // A missing file's appearing shows; a present one is kept once it was read late enough.
     slot->trusted = !present || written + UNTRUSTED_TICKS <= ticksOf(now);
     slot->tooLarge = size > KEPT_BYTES_MAX;
+    slot->version = ++lastVersion;
     if (slot->tooLarge) {
         slot->text.clear();
         slot->text.shrink_to_fit();
@@ -201,6 +204,13 @@ void forEachUserPhrase(const char* path, char first, bool lookAtFile, UserPhrase
     }
     for (uint32_t index : file->byFirstByte[static_cast<unsigned char>(first)])
         if (!visit(entryAt(*file, index))) return;
+}
+
+uint64_t userPhraseFileVersion(const char* path, bool lookAtFile) {
+    const KeptFile* file = keptFile(path, lookAtFile);
+    if (!file) return 0;
+    // A file too large to keep is read on every walk: it never stays the same.
+    return file->tooLarge ? ++lastVersion : file->version;
 }
 
 void forgetUserPhraseFileLines() {

@@ -75,6 +75,11 @@ private:
 // line by line on every call.
 void forEachUserPhrase(const char* path, char first, bool lookAtFile, UserPhraseVisit visit);
 
+// A number that changes whenever the lines of the file at path are read again (looking at
+// the file as forEachUserPhrase does): whoever derives data from the lines rebuilds it
+// when the number changes. 0 without a path.
+uint64_t userPhraseFileVersion(const char* path, bool lookAtFile);
+
 // Forgets the kept files, so that the next call reads them again: every write of a user
 // phrase file through this module calls it, since a write within the file system's time
 // resolution may leave size and time as they were.
