@@ -1,17 +1,21 @@
 // Pinyin mode through the IME interface: whole sentences typed as their letters, then
-// Space for the first row again and again until the sentence is delivered. Prints the
-// cost of a key (median and p99) and how many sentences came out as expected: without a
-// user phrase file, with one that learns while typing (starting empty), and with a full
-// one of 1,999 lines (every key reads it; nothing more is learned). The sentences are the
-// shared file's and, as a check that the tables are not tuned to one file, our own
-// (bench/pinyin_sentences_own.txt).
+// Space, then more Spaces only while nothing has been committed (with the sentence row one
+// Space commits the line; phrase by phrase, each converts the first row). Prints the cost
+// of a key (median and p99) and how many sentences came out whole and how many characters
+// stand in place: with the sentence row without a user phrase file, with one that learns
+// while typing (starting empty) and with a full one of 1,999 lines (every key reads it;
+// nothing more is learned), and phrase by phrase (the setting off) for comparison. The
+// sentence model is used when its file lies beside the data libraries (QX_BIN_DIR). The
+// sentences are the shared file's and, as a check that nothing is tuned to one file, our
+// own (bench/pinyin_sentences_own.txt).
 //
-// The typed line holds 26 bytes. When a letter is refused because the line is full, the
-// typist does what a person does: takes back the syllable it was typing, converts and
-// delivers what is on the line, and types on.
+// When a letter is refused because the line is full, the typist does what a person does:
+// takes back the syllable it was typing, converts and delivers what is on the line, and
+// types on.
 #include "core/engine.h"
 #include "frontend/driver.h"
 #include "frontend/imeexports.h"
+#include "pinyin/languagemodel.h"
 #include "pinyin/pinyin.h"
 #include "shapecode/codetable.h"
 
@@ -100,7 +104,7 @@ std::string writeFullPhraseFile() {
     return path;
 }
 
-void selectPinyinMode(PhraseFile phrases) {
+void selectPinyinMode(PhraseFile phrases, bool sentenceRow) {
     const CodeTables tables = codeTables;
     resetProcessState();
     codeTables = tables;
@@ -108,6 +112,7 @@ void selectPinyinMode(PhraseFile phrases) {
     engineContext.chineseMode = 1;
     engineRequest(ZOZ_RESET, 1);
     modes.pinyinMode = 1;
+    modes.sentenceInput = sentenceRow ? 1 : 0;
     if (phrases == PhraseFile::learning) {
         setUserPhraseFile("PYCZ.rt");
         std::remove(modes.userPhraseFile);  // the host maps the path; a missing file is empty
@@ -138,7 +143,7 @@ struct Typist {
         times.push_back(std::chrono::duration<double, std::nano>(stop - start).count());
         for (UINT i = 0; i < n; ++i)
             if (list->TransMsg[i].message == WM_IME_COMPOSITION) {
-                char text[64] = {};
+                char text[sizeof engineContext.modeResult] = {};
                 LONG bytes = ImmGetCompositionStringA(himc, GCS_RESULTSTR, text, sizeof text - 1);
                 if (bytes > 0) committed.append(text, static_cast<size_t>(bytes));
             }
@@ -146,11 +151,12 @@ struct Typist {
     void letter(char c) { key(static_cast<UINT>(c - 'a' + 'A'), static_cast<unsigned char>(c)); }
     void space() { key(VK_SPACE, ' '); }
     void backspace() { key(VK_BACK, 0); }
-    std::string line() const { return engineContext.modeInput; }
+    std::string line() const { return pinyin.line.text; }
 
-    // Space until the line is delivered (or Space stops changing anything).
+    // Space, and more Spaces while nothing has been committed.
     void convertAll() {
-        for (int guard = 0; guard < 40 && !line().empty(); ++guard) space();
+        const size_t before = committed.size();
+        for (int guard = 0; guard < 70 && !line().empty() && committed.size() == before; ++guard) space();
     }
 
     void typeSentence(const std::string& keys) {
@@ -158,7 +164,8 @@ struct Typist {
         for (size_t i = 0; i < pending.size(); ++i) {
             const std::string before = line();
             letter(pending[i]);
-            if (line() != before || before.size() < PINYIN_LINE_FULL) continue;
+            const auto letters = std::count_if(before.begin(), before.end(), [](char b) { return b != ' '; });
+            if (line() != before || letters < PINYIN_LETTERS_MAX) continue;
             // Full: take back the unfinished syllable, deliver the rest, type on.
             size_t separator = before.rfind(' ');
             size_t partial = separator == std::string::npos ? 0 : before.size() - separator - 1;
@@ -195,8 +202,9 @@ struct Accuracy {
 };
 
 // Types every sentence of one file; the times of its keys go to times.
-Accuracy typeFile(const std::vector<Sentence>& sentences, PhraseFile phrases, std::vector<double>& times, bool show) {
-    selectPinyinMode(phrases);
+Accuracy typeFile(const std::vector<Sentence>& sentences, PhraseFile phrases, bool sentenceRow,
+                  std::vector<double>& times, bool show) {
+    selectPinyinMode(phrases, sentenceRow);
     Typist typist;
     Accuracy a;
     a.sentences = sentences.size();
@@ -218,7 +226,7 @@ Accuracy typeFile(const std::vector<Sentence>& sentences, PhraseFile phrases, st
     return a;
 }
 
-void runSentences(benchmark::State& state, PhraseFile phrases) {
+void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow = true) {
     codeTables.PYMB = libraryTable("pymb.dll", "PYMB");
     codeTables.PYCZ = libraryTable("pymb.dll", "PYCZ");
     if (!codeTables.PYMB.data || !codeTables.PYCZ.data) {
@@ -237,22 +245,23 @@ void runSentences(benchmark::State& state, PhraseFile phrases) {
     for (auto _ : state) {
         times.clear();
         const bool show = first && std::getenv("QX_BENCH_DEBUG");
-        onShared = typeFile(shared, phrases, times, show);
-        onOwn = typeFile(own, phrases, times, show);
+        onShared = typeFile(shared, phrases, sentenceRow, times, show);
+        onOwn = typeFile(own, phrases, sentenceRow, times, show);
         first = false;
     }
     const Stats s = summarise(times);
-    const char* label = phrases == PhraseFile::none       ? "pinyin, no phrase file"
-                        : phrases == PhraseFile::learning ? "pinyin, learning from an empty file"
-                                                          : "pinyin, phrase file of 1,999 lines";
+    const char* label = !sentenceRow                      ? "pinyin phrase by phrase, no phrase file"
+                        : phrases == PhraseFile::none       ? "pinyin sentence row, no phrase file"
+                        : phrases == PhraseFile::learning ? "pinyin sentence row, learning from an empty file"
+                                                          : "pinyin sentence row, phrase file of 1,999 lines";
     state.counters["keys"] = static_cast<double>(times.size());
     state.counters["median_ns"] = s.median;
     state.counters["p99_ns"] = s.p99;
     state.counters["sentences_whole"] = static_cast<double>(onShared.whole);
-    std::printf("%s: %zu keys, median %.1f us, p99 %.1f us per key\n"
+    std::printf("%s, %s: %zu keys, median %.1f us, p99 %.1f us per key\n"
                 "  shared sentences: %zu of %zu whole, %zu of %zu characters in place\n"
                 "  own sentences:    %zu of %zu whole, %zu of %zu characters in place\n",
-                label, times.size(), s.median / 1000, s.p99 / 1000, onShared.whole, onShared.sentences,
+                label, pinyinLanguageModel() ? "with the sentence model" : "without a model", times.size(), s.median / 1000, s.p99 / 1000, onShared.whole, onShared.sentences,
                 onShared.characters, onShared.charactersWanted, onOwn.whole, onOwn.sentences, onOwn.characters,
                 onOwn.charactersWanted);
 }
@@ -260,10 +269,12 @@ void runSentences(benchmark::State& state, PhraseFile phrases) {
 void BM_PinyinSentences(benchmark::State& state) { runSentences(state, PhraseFile::none); }
 void BM_PinyinSentencesLearning(benchmark::State& state) { runSentences(state, PhraseFile::learning); }
 void BM_PinyinSentencesFullPhraseFile(benchmark::State& state) { runSentences(state, PhraseFile::full); }
+void BM_PinyinPhraseByPhrase(benchmark::State& state) { runSentences(state, PhraseFile::none, false); }
 
 }  // namespace
 
 BENCHMARK(BM_PinyinSentences)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PinyinSentencesLearning)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PinyinSentencesFullPhraseFile)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PinyinPhraseByPhrase)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK_MAIN();

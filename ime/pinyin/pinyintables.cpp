@@ -7,6 +7,7 @@
 // scan returns, for any bytes the table holds.
 #include "pinyin/pinyintables.h"
 
+#include "pinyin/sentencesearch.h"
 #include "shapecode/lookuplist.h"
 
 #include <algorithm>
@@ -465,6 +466,7 @@ void releasePinyinIndexes() {
     pinyinTables.phraseIndex.reset();
     pinyinTables.mergeHeap = {};
     pinyinTables.longerChars[0] = '\0';
+    releasePinyinSentence();  // its dictionary points into the tables
 }
 
 void forEachSyllableIndexed(const CodeTable* table,

@@ -23,8 +23,9 @@ constexpr float PARTIAL_PIECE_WEIGHT = -1.0f;
 // likeliest of them.
 constexpr int PARTIAL_CHARACTERS_PER_SYLLABLE = 2;
 constexpr int PARTIAL_CHARACTERS = 6;
-// A phrase of the user's stands before what the tables and the model offer for its pieces.
-constexpr float USER_PHRASE_WEIGHT = -0.5f;
+// A phrase of the user's stands before what the tables and the model offer for its pieces:
+// it gains where any other reading of them loses.
+constexpr float USER_PHRASE_CHARACTER_WEIGHT = 1.0f;
 // Phrases kept for one run of pieces typed in part (the phrase table's first, by weight).
 constexpr size_t WORDS_PER_PARTIAL_RUN = 8;
 
@@ -276,7 +277,7 @@ void SentenceDictionary::wordsOver(const LatticeLine& line, const Piece* path, i
         for (const std::string& phrase : found->second) {
             if (!readingsFit(line, phrase, path, count)) continue;
             setText(word, phrase);
-            word.weight = USER_PHRASE_WEIGHT;
+            word.weight = USER_PHRASE_CHARACTER_WEIGHT * static_cast<float>(count);
             word.bias = 0;
             out.push_back(word);
         }

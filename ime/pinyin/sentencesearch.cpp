@@ -4,6 +4,7 @@
 #include "pinyin/languagemodel.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -152,3 +153,14 @@ bool SentenceSearch::best(const SentenceDictionary& dictionary, const SentenceSc
     }
     return true;
 }
+
+namespace {
+std::unique_ptr<PinyinSentenceState> sentenceState;
+}
+
+PinyinSentenceState& pinyinSentence() {
+    if (!sentenceState) sentenceState = std::make_unique<PinyinSentenceState>();
+    return *sentenceState;
+}
+
+void releasePinyinSentence() { sentenceState.reset(); }

@@ -87,3 +87,14 @@ private:
     uint32_t older_ = 0, last_ = 0;
     int computed_ = 0;
 };
+
+// The engine's search of the process: the dictionary of the tables in use, the kept nodes and
+// the model they were scored by. releasePinyinSentence drops it all (tables going away, reset).
+struct PinyinSentenceState {
+    SentenceDictionary dictionary;
+    SentenceSearch search;
+    const LanguageModel* model = nullptr;
+    ModelScorer scorer{nullptr};
+};
+PinyinSentenceState& pinyinSentence();
+void releasePinyinSentence();
