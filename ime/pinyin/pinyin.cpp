@@ -485,8 +485,8 @@ void learnPhrase(EngineContext* c, const char* text) {
 }
 
 // What a sentence corrected with chosen rows teaches: the whole sentence when it is short
-// enough to be a phrase, otherwise each chosen row's text, a single character with its
-// neighbours, so that the search finds the correction again in the same place. What the
+// enough to be a phrase, otherwise each chosen row's text, a single character with two
+// neighbours on each side, so that the search finds the correction again in its place. What the
 // sentence row offered teaches nothing.
 void learnSentence(EngineContext* c, std::string_view text) {
     if (modes.userPhraseFile[0] == '\0' || choicesMade(c) < 2) return;
@@ -507,9 +507,9 @@ void learnSentence(EngineContext* c, std::string_view text) {
         size_t from = at, to = at + n;
         at += n;
         if (L().choiceWasSentence[i] || n == 0) continue;
-        if (n == 1) {
-            from = from > 0 ? from - 1 : from;
-            to = std::min(to + 1, characters);
+        if (n == 1) {  // a character alone would stand first wherever its syllable is typed
+            from = from > 2 ? from - 2 : 0;
+            to = std::min(to + 2, characters);
         }
         if (to - from < 2 || to - from > PHRASE_MAX) continue;
         learn(code.substr(from, to - from).c_str(), text.substr(2 * from, 2 * (to - from)));
