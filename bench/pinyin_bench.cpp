@@ -80,7 +80,8 @@ enum class PhraseFile { none, learning, full };
 // same, since every key reads the whole file.)
 std::string writeFullPhraseFile() {
     const char* directory = std::getenv("TMPDIR");
-    std::string path = std::string(directory && directory[0] ? directory : "/tmp") + "/qx_pinyin_bench_phrases.rt";
+    std::string path =
+        std::string(directory && directory[0] ? directory : "/tmp") + "/qx_pinyin_bench_phrases.rt";
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return "";
     uint32_t seed = 1999;
@@ -126,7 +127,8 @@ void selectPinyinMode(PhraseFile phrases, bool sentenceRow) {
 struct Typist {
     HIMC himc = ImmCreateContext();
     BYTE keyState[256] = {};
-    std::vector<unsigned char> room = std::vector<unsigned char>(sizeof(TRANSMSGLIST) + 16 * sizeof(TRANSMSG));
+    std::vector<unsigned char> room =
+        std::vector<unsigned char>(sizeof(TRANSMSGLIST) + 16 * sizeof(TRANSMSG));
     std::string committed;
     std::vector<double> times;
 
@@ -251,19 +253,20 @@ void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow 
     }
     const Stats s = summarise(times);
     const char* label = !sentenceRow                      ? "pinyin phrase by phrase, no phrase file"
-                        : phrases == PhraseFile::none       ? "pinyin sentence row, no phrase file"
+                        : phrases == PhraseFile::none     ? "pinyin sentence row, no phrase file"
                         : phrases == PhraseFile::learning ? "pinyin sentence row, learning from an empty file"
                                                           : "pinyin sentence row, phrase file of 1,999 lines";
     state.counters["keys"] = static_cast<double>(times.size());
     state.counters["median_ns"] = s.median;
     state.counters["p99_ns"] = s.p99;
     state.counters["sentences_whole"] = static_cast<double>(onShared.whole);
-    std::printf("%s, %s: %zu keys, median %.1f us, p99 %.1f us per key\n"
-                "  shared sentences: %zu of %zu whole, %zu of %zu characters in place\n"
-                "  own sentences:    %zu of %zu whole, %zu of %zu characters in place\n",
-                label, pinyinLanguageModel() ? "with the sentence model" : "without a model", times.size(), s.median / 1000, s.p99 / 1000, onShared.whole, onShared.sentences,
-                onShared.characters, onShared.charactersWanted, onOwn.whole, onOwn.sentences, onOwn.characters,
-                onOwn.charactersWanted);
+    std::printf(
+        "%s, %s: %zu keys, median %.1f us, p99 %.1f us per key\n"
+        "  shared sentences: %zu of %zu whole, %zu of %zu characters in place\n"
+        "  own sentences:    %zu of %zu whole, %zu of %zu characters in place\n",
+        label, pinyinLanguageModel() ? "with the sentence model" : "without a model", times.size(),
+        s.median / 1000, s.p99 / 1000, onShared.whole, onShared.sentences, onShared.characters,
+        onShared.charactersWanted, onOwn.whole, onOwn.sentences, onOwn.characters, onOwn.charactersWanted);
 }
 
 void BM_PinyinSentences(benchmark::State& state) { runSentences(state, PhraseFile::none); }

@@ -186,7 +186,8 @@ TEST_F(PinyinSentence, ASentenceOfSixtyFourLettersIsCommittedWhole) {
     expected += "安";
     typed(keys);
     const std::string typedLine = line();
-    ASSERT_EQ(std::count_if(typedLine.begin(), typedLine.end(), [](char b) { return b != ' '; }), PINYIN_LETTERS_MAX);
+    ASSERT_EQ(std::count_if(typedLine.begin(), typedLine.end(), [](char b) { return b != ' '; }),
+              PINYIN_LETTERS_MAX);
     EXPECT_EQ(row(0), expected);
     EXPECT_EQ(typed("{Space}"), expected);
 }

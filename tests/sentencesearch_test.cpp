@@ -45,7 +45,8 @@ const char* const kPhrases =
     "zhong guo\t中国\n"
     "zhong guo xi an\t中国西安\n";
 
-const char* const kSyllableNames[] = {"a", "an", "ba", "ban", "e", "fan", "fang", "gan", "guo", "na", "nan", "ni", "xi", "xian", "zhong"};
+const char* const kSyllableNames[] = {"a",   "an", "ba",  "ban", "e",  "fan",  "fang", "gan",
+                                      "guo", "na", "nan", "ni",  "xi", "xian", "zhong"};
 
 // A trigram scorer over a handful of ids, so that the beam can hold every state.
 class FakeModel : public SentenceScorer {
@@ -92,7 +93,9 @@ protected:
             if (initial) s = s.substr(0, 1);
             if (i > 0) {
                 const uint32_t r = random() % 8;
-                line.boundary.back() = initial || r < 3 ? BOUNDARY_SOFT : r == 3 ? BOUNDARY_HARD : BOUNDARY_NONE;
+                line.boundary.back() = initial || r < 3 ? BOUNDARY_SOFT
+                                       : r == 3         ? BOUNDARY_HARD
+                                                        : BOUNDARY_NONE;
             }
             for (char letter : s) {
                 line.letters += letter;
@@ -116,7 +119,7 @@ protected:
         float best = -1e30f;
         std::vector<Piece> run;
         std::function<void(int, float, uint32_t, uint32_t)> from = [&](int node, float score, uint32_t older,
-                                                                      uint32_t last) {
+                                                                       uint32_t last) {
             if (node == n) {
                 best = std::max(best, score);
                 return;
@@ -154,7 +157,8 @@ TEST_F(SentenceSearchTest, FindsTheBestOfEverySplitAndWordSequence) {
     int covered = 0;
     for (int i = 0; i < 3000; ++i) {
         const LatticeLine line = randomLine(random);
-        for (const SentenceScorer* scorer : {static_cast<const SentenceScorer*>(nullptr), static_cast<const SentenceScorer*>(&model)}) {
+        for (const SentenceScorer* scorer :
+             {static_cast<const SentenceScorer*>(nullptr), static_cast<const SentenceScorer*>(&model)}) {
             SentenceSearch search;
             // Without a model no state matters and the search is exact at any width; with one
             // it is exact when the beam holds every pair of last words (here at most 36).

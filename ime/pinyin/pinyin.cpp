@@ -50,13 +50,13 @@ constexpr size_t CHOICE_SIZE = sizeof PinyinLine::choices[0];
 constexpr size_t SHOWN_SIZE = sizeof PinyinLine::shown;
 
 // GBK marks.
-constexpr char FULL_COMMA[] = "\xA3\xAC";        // ，
-constexpr char OPEN_DOUBLE[] = "\xA1\xB0";       // “
-constexpr char CLOSE_DOUBLE[] = "\xA1\xB1";      // ”
-constexpr char OPEN_SINGLE[] = "\xA1\xAE";       // ‘
-constexpr char CLOSE_SINGLE[] = "\xA1\xAF";      // ’
-constexpr char OPEN_BRACKET[] = "\xA1\xBC";      // 〖
-constexpr char CLOSE_BRACKET[] = "\xA1\xBD";     // 〗
+constexpr char FULL_COMMA[] = "\xA3\xAC";     // ，
+constexpr char OPEN_DOUBLE[] = "\xA1\xB0";    // “
+constexpr char CLOSE_DOUBLE[] = "\xA1\xB1";   // ”
+constexpr char OPEN_SINGLE[] = "\xA1\xAE";    // ‘
+constexpr char CLOSE_SINGLE[] = "\xA1\xAF";   // ’
+constexpr char OPEN_BRACKET[] = "\xA1\xBC";   // 〖
+constexpr char CLOSE_BRACKET[] = "\xA1\xBD";  // 〗
 
 // Signs that stand for themselves on an empty line.
 constexpr char SELF_SIGNS[] = "{}+=-|_@#$%&*()";
@@ -68,12 +68,16 @@ constexpr const char* SYMBOL_LINE_LETTERS[] = {"QWERTYUIOP", "ASDFGHJKLZ", "XCVB
 
 bool isLetter(uint32_t ch) { return ch >= 'a' && ch <= 'z'; }
 bool isDigit(uint32_t ch) { return ch >= '0' && ch <= '9'; }
-bool isOneOf(uint32_t ch, const char* set) { return ch != 0 && ch < 0x80 && std::strchr(set, static_cast<int>(ch)); }
+bool isOneOf(uint32_t ch, const char* set) {
+    return ch != 0 && ch < 0x80 && std::strchr(set, static_cast<int>(ch));
+}
 void refuse() { MessageBeep(0xFFFFFFFF); }
 
 PinyinLine& L() { return pinyin.line; }
 char* line(EngineContext*) { return pinyin.line.text; }
-int lineLength(const EngineContext* = nullptr) { return static_cast<int>(strnlen(pinyin.line.text, LINE_MAX)); }
+int lineLength(const EngineContext* = nullptr) {
+    return static_cast<int>(strnlen(pinyin.line.text, LINE_MAX));
+}
 int& caret() { return pinyin.line.caret; }
 char* display(EngineContext*) { return pinyin.line.shown; }
 char* choice(EngineContext*, int i) { return pinyin.line.choices[i]; }
@@ -250,26 +254,33 @@ const CodeTable* syllableTable() { return currentCodeTable(); }
 
 void checkSyllable(EngineContext* c, int i, char* out) {
     if (i < 0 || i >= PINYIN_LINE_SYLLABLES_MAX) return;
-    if (pinyin.scanTables) checkSyllableScan(syllableTable(), syllable(c, i), out, PINYIN_LIST_SIZE);
-    else checkSyllableIndexed(syllableTable(), syllable(c, i), out, PINYIN_LIST_SIZE);
+    if (pinyin.scanTables)
+        checkSyllableScan(syllableTable(), syllable(c, i), out, PINYIN_LIST_SIZE);
+    else
+        checkSyllableIndexed(syllableTable(), syllable(c, i), out, PINYIN_LIST_SIZE);
 }
 
 bool wholeSyllable(const char* s) {
-    return pinyin.scanTables ? wholeSyllableScan(syllableTable(), s) : wholeSyllableIndexed(syllableTable(), s);
+    return pinyin.scanTables ? wholeSyllableScan(syllableTable(), s)
+                             : wholeSyllableIndexed(syllableTable(), s);
 }
 
 bool beginsSyllable(const char* s) {
     char first[8] = "";
-    if (pinyin.scanTables) checkSyllableScan(syllableTable(), s, first, sizeof first);
-    else checkSyllableIndexed(syllableTable(), s, first, sizeof first);
+    if (pinyin.scanTables)
+        checkSyllableScan(syllableTable(), s, first, sizeof first);
+    else
+        checkSyllableIndexed(syllableTable(), s, first, sizeof first);
     return first[0] != '\0';
 }
 
 void lookupSyllableChars(EngineContext* c, int i, char* out, int extra = 0) {
     if (i < 0 || i >= PINYIN_LINE_SYLLABLES_MAX) return;
     const int limit = c->rowFirst + 10 + extra;
-    if (pinyin.scanTables) lookupSyllableCharsScan(syllableTable(), syllable(c, i), limit, out, PINYIN_LIST_SIZE);
-    else lookupSyllableCharsIndexed(syllableTable(), syllable(c, i), limit, out, PINYIN_LIST_SIZE);
+    if (pinyin.scanTables)
+        lookupSyllableCharsScan(syllableTable(), syllable(c, i), limit, out, PINYIN_LIST_SIZE);
+    else
+        lookupSyllableCharsIndexed(syllableTable(), syllable(c, i), limit, out, PINYIN_LIST_SIZE);
 }
 
 // Phrases for the unconverted syllables; the lookup sees at most PINYIN_SYLLABLES_MAX of them
@@ -285,15 +296,18 @@ void lookupPhrases(EngineContext* c, int extra) {
     for (uint32_t i = 0; i < seen; ++i) {
         const char* s = list[i];
         if (strnlen(s, ENTRY_SIZE) < 2) continue;
-        if (pinyin.scanTables ? wholeSyllableScan(syllableTable(), s) : wholeSyllableIndexed(syllableTable(), s))
+        if (pinyin.scanTables ? wholeSyllableScan(syllableTable(), s)
+                              : wholeSyllableIndexed(syllableTable(), s))
             whole |= 1u << i;
     }
     modes.pinyinPhraseRequest = 1;
     const CodeTable* table = currentCodeTable();
     TypedSyllables typed{list, 0, static_cast<int>(seen), whole};
     const int limit = c->rowFirst + 11 + extra;
-    if (pinyin.scanTables) lookupPhrasesScan(table, typed, limit, pinyin.candidateList, PINYIN_LIST_SIZE);
-    else lookupPhrasesIndexed(table, typed, limit, pinyin.candidateList, PINYIN_LIST_SIZE);
+    if (pinyin.scanTables)
+        lookupPhrasesScan(table, typed, limit, pinyin.candidateList, PINYIN_LIST_SIZE);
+    else
+        lookupPhrasesIndexed(table, typed, limit, pinyin.candidateList, PINYIN_LIST_SIZE);
     modes.pinyinPhraseRequest = 0;
 }
 
@@ -420,9 +434,11 @@ void fillRows(EngineContext* c, const char* list) {
     const bool sentence = L().sentence[0] != '\0';
     if (sentence && first == 0) copyText(c->rowText[0], sizeof c->rowText[0], L().sentence);
     L().sentenceShown = sentence && first == 0;
-    const int read = forEachEntry(list, PINYIN_CHOICE_BYTES_MAX, sentence ? 1 : 0, first + 10, [&](int i, std::string_view entry) {
-        if (i >= first) std::memcpy(c->rowText[i - first], entry.data(), entry.size());
-    });
+    const int read = forEachEntry(list, PINYIN_CHOICE_BYTES_MAX, sentence ? 1 : 0, first + 10,
+                                  [&](int i, std::string_view entry) {
+                                      if (i >= first)
+                                          std::memcpy(c->rowText[i - first], entry.data(), entry.size());
+                                  });
     c->rowMore = read - first;
 }
 
@@ -439,8 +455,10 @@ size_t rebuildDisplay(EngineContext* c) {
     d[0] = '\0';
     for (int i = 0; i < choicesMade(c); ++i) appendText(d, SHOWN_SIZE, choice(c, i));
     long position = static_cast<long>(converted) - (converted == count ? 1 : 0);
-    for (uint32_t i = 0; i < converted; ++i) position += static_cast<long>(strnlen(syllable(c, static_cast<int>(i)), ENTRY_SIZE));
-    for (long pad = position - static_cast<long>(choiceBytes(c)); pad > 0; --pad) appendText(d, SHOWN_SIZE, " ");
+    for (uint32_t i = 0; i < converted; ++i)
+        position += static_cast<long>(strnlen(syllable(c, static_cast<int>(i)), ENTRY_SIZE));
+    for (long pad = position - static_cast<long>(choiceBytes(c)); pad > 0; --pad)
+        appendText(d, SHOWN_SIZE, " ");
     const size_t choicesPart = strnlen(d, SHOWN_SIZE);
     for (uint32_t i = converted; i < count; ++i) {
         if (i > converted) appendText(d, SHOWN_SIZE, " ");
@@ -490,7 +508,8 @@ void learnPhrase(EngineContext* c, const char* text) {
 // sentence row offered teaches nothing.
 void learnSentence(EngineContext* c, std::string_view text) {
     if (modes.userPhraseFile[0] == '\0' || choicesMade(c) < 2) return;
-    if (std::all_of(L().choiceWasSentence, L().choiceWasSentence + choicesMade(c), [](uint8_t s) { return s != 0; }))
+    if (std::all_of(L().choiceWasSentence, L().choiceWasSentence + choicesMade(c),
+                    [](uint8_t s) { return s != 0; }))
         return;  // nothing was corrected
     std::string code;
     for (int i = 0; i < choicesMade(c); ++i) code += L().choiceCodes[i];
@@ -528,8 +547,10 @@ void deliverSentence(EngineContext* c, bool learnIt) {
     for (int i = 0; i < choicesMade(c); ++i) appendText(text, sizeof text, choice(c, i));
     deliverMark(c, text);
     if (learnIt) {
-        if (sentenceMode()) learnSentence(c, text);
-        else learnPhrase(c, text);
+        if (sentenceMode())
+            learnSentence(c, text);
+        else
+            learnPhrase(c, text);
     }
     clearSentence(c);
 }
@@ -580,8 +601,10 @@ void chooseRow(EngineContext* c, int row) {
 }
 
 void chooseFirstRow(EngineContext* c) {
-    if (convertedCount(c) < syllableCount(c)) chooseRow(c, 0);
-    else deliverSentence(c, true);
+    if (convertedCount(c) < syllableCount(c))
+        chooseRow(c, 0);
+    else
+        deliverSentence(c, true);
 }
 
 void pinyinPunctuation(EngineContext* c, uint32_t ch) {
@@ -609,15 +632,17 @@ void pinyinPunctuation(EngineContext* c, uint32_t ch) {
     case '"':
     case '\'':
         // One toggle for both pairs; the first mark opens.
-        if (ch == '"') mark = pinyin.quoteToggle == 0 ? OPEN_DOUBLE : CLOSE_DOUBLE;
-        else mark = pinyin.quoteToggle == 0 ? OPEN_SINGLE : CLOSE_SINGLE;
+        if (ch == '"')
+            mark = pinyin.quoteToggle == 0 ? OPEN_DOUBLE : CLOSE_DOUBLE;
+        else
+            mark = pinyin.quoteToggle == 0 ? OPEN_SINGLE : CLOSE_SINGLE;
         pinyin.quoteToggle = pinyin.quoteToggle == 0 ? 1 : 0;
         break;
     case ',': mark = FULL_COMMA; break;
-    case '.': mark = "\xA1\xA3"; break;   // 。
-    case ':': mark = "\xA3\xBA"; break;   // ：
-    case ';': mark = "\xA3\xBB"; break;   // ；
-    case '?': mark = "\xA3\xBF"; break;   // ？
+    case '.': mark = "\xA1\xA3"; break;  // 。
+    case ':': mark = "\xA3\xBA"; break;  // ：
+    case ';': mark = "\xA3\xBB"; break;  // ；
+    case '?': mark = "\xA3\xBF"; break;  // ？
     case '\\': mark = "\\"; break;
     case '^': mark = "\xA1\xAD\xA1\xAD"; break;  // ……
     default:
@@ -678,7 +703,8 @@ bool moveFinalConsonant(EngineContext* c, char vowel) {
     if (!std::strchr("aeiou", vowel)) return false;
     const char* l = line(c);
     const int length = lineLength(c);
-    const char* last = std::find(std::make_reverse_iterator(l + length), std::make_reverse_iterator(l), SEPARATOR).base();
+    const char* last =
+        std::find(std::make_reverse_iterator(l + length), std::make_reverse_iterator(l), SEPARATOR).base();
     const int letters = static_cast<int>(l + length - last);
     if (letters < 2 || caret() != length || (l[length - 1] != 'g' && l[length - 1] != 'n')) return false;
     if (convertedCount(c) > static_cast<uint32_t>(syllableAtCaret(c))) return false;
@@ -775,7 +801,8 @@ void publish(EngineContext* c) {
     const bool converted = syllableCount(c) > 0 && convertedCount(c) >= syllableCount(c);
     const size_t shownStart = converted ? windowStart(shown, shownLength, shownLength, shownLength)
                                         : windowStart(shown, shownLength, at, start);
-    copyWindow(c->syllables[SYLLABLE_SHOWN], sizeof c->syllables[SYLLABLE_SHOWN], shown, shownStart, shownLength);
+    copyWindow(c->syllables[SYLLABLE_SHOWN], sizeof c->syllables[SYLLABLE_SHOWN], shown, shownStart,
+               shownLength);
     for (int i = 0; i < SYLLABLE_LIST_ENTRIES; ++i) {
         copyText(c->syllables[i], sizeof c->syllables[i], L().syllables[i]);
         copyText(c->syllables[SYLLABLE_FIRST_CHOICE + i], sizeof c->syllables[0], L().choices[i]);
@@ -784,7 +811,9 @@ void publish(EngineContext* c) {
 
 // Whether a letter would overfill the line: 64 letters, or no room for the separators it
 // may bring along.
-bool lineFull() { return letterCount() >= PINYIN_LETTERS_MAX || lineLength() + 3 > static_cast<int>(LINE_MAX); }
+bool lineFull() {
+    return letterCount() >= PINYIN_LETTERS_MAX || lineLength() + 3 > static_cast<int>(LINE_MAX);
+}
 
 int handleKey(uint32_t key, uint32_t ch, EngineContext* c) {
     const uint32_t vk = key & 0xFF;
@@ -853,8 +882,10 @@ int handleKey(uint32_t key, uint32_t ch, EngineContext* c) {
             line(c)[0] = '\0';
             settleLine(c, 0);
         }
-        if (convertedCount(c) > 0) undoLastChoice(c);
-        else deleteBeforeCaret(c);
+        if (convertedCount(c) > 0)
+            undoLastChoice(c);
+        else
+            deleteBeforeCaret(c);
         dropLeadingSeparator(c);
         break;
     case VK_HOME: settleLine(c, 0); break;

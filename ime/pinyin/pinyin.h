@@ -38,10 +38,10 @@ struct PinyinLine {
     int32_t syllableCount;
     char choices[PINYIN_CHOICES_MAX][PINYIN_SENTENCE_BYTES_MAX + 1];
     char choiceCodes[PINYIN_CHOICES_MAX][PINYIN_LETTERS_MAX + 1];  // initials, one a character
-    uint8_t choiceSyllables[PINYIN_CHOICES_MAX];  // syllables of the list each took
+    uint8_t choiceSyllables[PINYIN_CHOICES_MAX];                   // syllables of the list each took
     uint8_t choiceWasSentence[PINYIN_CHOICES_MAX];  // it is what the sentence row offered there
     char shown[2 * PINYIN_SENTENCE_BYTES_MAX + PINYIN_LINE_SIZE];  // choices, filler, syllables
-    char published[sizeof EngineContext::modeInput];  // the window last put into the record
+    char published[sizeof EngineContext::modeInput];               // the window last put into the record
     // The sentence row of this key: the best conversion of the unconverted rest.
     char sentence[PINYIN_SENTENCE_BYTES_MAX + 1];
     char sentenceCode[PINYIN_LETTERS_MAX + 1];
@@ -51,14 +51,14 @@ struct PinyinLine {
 // The engine's process-wide state beside the context: the work lists rebuilt on every
 // key, and the two alternations it keeps between keys.
 struct PinyinState {
-    char candidateList[36000];  // the candidates in display order, each followed by a space
-    char charList[36000];       // characters of the first unconverted syllable
-    char hintChars[36000];      // characters of the syllable at the caret (row labels)
-    char syllableProbe[36000];  // result of the syllable check
-    char userPhraseHits[200];   // user phrases found by initials
+    char candidateList[36000];            // the candidates in display order, each followed by a space
+    char charList[36000];                 // characters of the first unconverted syllable
+    char hintChars[36000];                // characters of the syllable at the caret (row labels)
+    char syllableProbe[36000];            // result of the syllable check
+    char userPhraseHits[200];             // user phrases found by initials
     char userPhraseHitsByLength[8][200];  // the same by code length while the file is read
-    int32_t quoteToggle;        // 0: the next quote mark opens, 1: it closes
-    int32_t symbolLine;         // which Shift symbol line comes next, 0 to 2
+    int32_t quoteToggle;                  // 0: the next quote mark opens, 1: it closes
+    int32_t symbolLine;                   // which Shift symbol line comes next, 0 to 2
     // 1: lookups walk the tables instead of their indexes (tests compare the two).
     int32_t scanTables;
     PinyinLine line;

@@ -469,8 +469,9 @@ void releasePinyinIndexes() {
     releasePinyinSentence();  // its dictionary points into the tables
 }
 
-void forEachSyllableIndexed(const CodeTable* table,
-                            const std::function<void(std::string_view, const char* const*, uint32_t)>& visit) {
+void forEachSyllableIndexed(
+    const CodeTable* table,
+    const std::function<void(std::string_view, const char* const*, uint32_t)>& visit) {
     if (!table || !table->data) return;
     const SyllableIndex* index = syllableIndexFor(table);
     for (const auto& group : index->groups)
@@ -484,13 +485,15 @@ void forEachPhraseRecord(const CodeTable* table,
     for (char letter = 'a'; letter <= 'z'; ++letter) {
         uint64_t start;
         if (!phraseRun(table, letter, start)) continue;
-        for (uint64_t at = start; at <= table->size && table->size - at >= PYCZ_RECORD_SIZE; at += PYCZ_RECORD_SIZE) {
+        for (uint64_t at = start; at <= table->size && table->size - at >= PYCZ_RECORD_SIZE;
+             at += PYCZ_RECORD_SIZE) {
             const char* record = reinterpret_cast<const char*>(table->data) + at;
             if (record[0] != letter) break;
             const PhraseRecord parsed = parseRecord(record);
             if (parsed.phrase.empty() || parsed.count < 1) continue;
             // The phrase as it lies in the table, so that views of it outlive this record.
-            visit(parsed.syllables.data(), parsed.count, std::string_view(record + PYCZ_FIELD_SIZE, parsed.phrase.size()));
+            visit(parsed.syllables.data(), parsed.count,
+                  std::string_view(record + PYCZ_FIELD_SIZE, parsed.phrase.size()));
         }
     }
 }

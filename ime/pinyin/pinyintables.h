@@ -62,9 +62,11 @@ void releasePinyinIndexes();
 
 // Every syllable of "PYMB" with its characters (2-byte units in the table), in table order;
 // the sentence search builds its dictionary from these once per table.
-void forEachSyllableIndexed(const CodeTable* table,
-                            const std::function<void(std::string_view name, const char* const* chars, uint32_t count)>& visit);
+void forEachSyllableIndexed(
+    const CodeTable* table,
+    const std::function<void(std::string_view name, const char* const* chars, uint32_t count)>& visit);
 // Every record of "PYCZ" whose phrase is whole GBK characters, in table order: its syllables
 // and its phrase (into the table).
-void forEachPhraseRecord(const CodeTable* table,
-                         const std::function<void(const std::string_view* syllables, int count, std::string_view phrase)>& visit);
+void forEachPhraseRecord(
+    const CodeTable* table,
+    const std::function<void(const std::string_view* syllables, int count, std::string_view phrase)>& visit);

@@ -30,7 +30,8 @@ constexpr float USER_PHRASE_CHARACTER_WEIGHT = 1.0f;
 constexpr size_t WORDS_PER_PARTIAL_RUN = 8;
 
 uint16_t gbkCode(const char* pair) {
-    return static_cast<uint16_t>((static_cast<unsigned char>(pair[0]) << 8) | static_cast<unsigned char>(pair[1]));
+    return static_cast<uint16_t>((static_cast<unsigned char>(pair[0]) << 8) |
+                                 static_cast<unsigned char>(pair[1]));
 }
 
 uint64_t syllablesKey(const int* ids, int count) {
@@ -46,7 +47,8 @@ void setText(LatticeWord& word, std::string_view text) {
 }
 
 void setCode(LatticeWord& word, const LatticeLine& line, const Piece* path, int count) {
-    for (int i = 0; i < count && i < LATTICE_USER_WORD_PIECES_MAX; ++i) word.code[i] = line.letters[path[i].start];
+    for (int i = 0; i < count && i < LATTICE_USER_WORD_PIECES_MAX; ++i)
+        word.code[i] = line.letters[path[i].start];
     word.code[std::min(count, LATTICE_USER_WORD_PIECES_MAX)] = '\0';
     word.pieces = static_cast<uint8_t>(count);
 }
@@ -80,50 +82,54 @@ void SentenceDictionary::prepare(const CodeTable* syllableTable, const CodeTable
     wordsBySyllables_.clear();
     wordsByInitials_.clear();
 
-    forEachSyllableIndexed(syllableTable, [&](std::string_view name, const char* const* chars, uint32_t count) {
-        if (name.empty() || name.size() > LATTICE_SYLLABLE_LETTERS_MAX) return;
-        const std::string key(name);
-        auto found = syllableIds_.find(key);
-        int id;
-        if (found == syllableIds_.end()) {
-            id = static_cast<int>(syllables_.size());
-            syllables_.push_back({key, {}});
-            syllableIds_.emplace(key, id);
-            for (size_t n = 1; n <= key.size(); ++n) prefixes_[key.substr(0, n)];
-        } else {
-            id = found->second;
-        }
-        Syllable& syllable = syllables_[static_cast<size_t>(id)];
-        for (uint32_t i = 0; i < count; ++i) {
-            const uint16_t code = gbkCode(chars[i]);
-            if (std::find(syllable.chars.begin(), syllable.chars.end(), code) != syllable.chars.end()) continue;
-            syllable.chars.push_back(code);
-            auto& readings = readings_[code];
-            if (std::find(readings.begin(), readings.end(), id) == readings.end())
-                readings.push_back(static_cast<uint16_t>(id));
-        }
-    });
+    forEachSyllableIndexed(
+        syllableTable, [&](std::string_view name, const char* const* chars, uint32_t count) {
+            if (name.empty() || name.size() > LATTICE_SYLLABLE_LETTERS_MAX) return;
+            const std::string key(name);
+            auto found = syllableIds_.find(key);
+            int id;
+            if (found == syllableIds_.end()) {
+                id = static_cast<int>(syllables_.size());
+                syllables_.push_back({key, {}});
+                syllableIds_.emplace(key, id);
+                for (size_t n = 1; n <= key.size(); ++n) prefixes_[key.substr(0, n)];
+            } else {
+                id = found->second;
+            }
+            Syllable& syllable = syllables_[static_cast<size_t>(id)];
+            for (uint32_t i = 0; i < count; ++i) {
+                const uint16_t code = gbkCode(chars[i]);
+                if (std::find(syllable.chars.begin(), syllable.chars.end(), code) != syllable.chars.end())
+                    continue;
+                syllable.chars.push_back(code);
+                auto& readings = readings_[code];
+                if (std::find(readings.begin(), readings.end(), id) == readings.end())
+                    readings.push_back(static_cast<uint16_t>(id));
+            }
+        });
 
     // Ranks within a first letter and a length: the table orders each of them by weight.
     std::unordered_map<int, int> ranks;
-    forEachPhraseRecord(phraseTable, [&](const std::string_view* syllables, int count, std::string_view phrase) {
-        if (count < 2 || count > LATTICE_TABLE_WORD_PIECES_MAX || phrase.size() != 2 * static_cast<size_t>(count))
-            return;
-        int ids[LATTICE_TABLE_WORD_PIECES_MAX];
-        std::string initials;
-        for (int i = 0; i < count; ++i) {
-            ids[i] = syllableId(syllables[i]);
-            if (ids[i] < 0) return;
-            initials += syllables[i][0];
-        }
-        const int rank = ranks[(initials[0] - 'a') * 8 + count]++;
-        const auto index = static_cast<uint32_t>(words_.size());
-        TableWord word{phrase, tableWordWeight(count, rank), {}};
-        for (int i = 0; i < count; ++i) word.syllables[i] = static_cast<uint16_t>(ids[i]);
-        words_.push_back(word);
-        wordsBySyllables_[syllablesKey(ids, count)].push_back(index);
-        wordsByInitials_[initials].push_back(index);
-    });
+    forEachPhraseRecord(phraseTable,
+                        [&](const std::string_view* syllables, int count, std::string_view phrase) {
+                            if (count < 2 || count > LATTICE_TABLE_WORD_PIECES_MAX ||
+                                phrase.size() != 2 * static_cast<size_t>(count))
+                                return;
+                            int ids[LATTICE_TABLE_WORD_PIECES_MAX];
+                            std::string initials;
+                            for (int i = 0; i < count; ++i) {
+                                ids[i] = syllableId(syllables[i]);
+                                if (ids[i] < 0) return;
+                                initials += syllables[i][0];
+                            }
+                            const int rank = ranks[(initials[0] - 'a') * 8 + count]++;
+                            const auto index = static_cast<uint32_t>(words_.size());
+                            TableWord word{phrase, tableWordWeight(count, rank), {}};
+                            for (int i = 0; i < count; ++i) word.syllables[i] = static_cast<uint16_t>(ids[i]);
+                            words_.push_back(word);
+                            wordsBySyllables_[syllablesKey(ids, count)].push_back(index);
+                            wordsByInitials_[initials].push_back(index);
+                        });
     userVersion_ = 0;  // the user's phrases are checked against these readings: read them again
     userPath_.clear();
 }
@@ -166,7 +172,9 @@ void SentenceDictionary::piecesEndingAt(const LatticeLine& line, int end, std::v
         }
         const std::string_view letters(line.letters.data() + start, static_cast<size_t>(end - start));
         const int id = syllableId(letters);
-        if (id >= 0) out.push_back({static_cast<uint16_t>(start), static_cast<uint16_t>(end), true, static_cast<uint16_t>(id)});
+        if (id >= 0)
+            out.push_back(
+                {static_cast<uint16_t>(start), static_cast<uint16_t>(end), true, static_cast<uint16_t>(id)});
         const bool stretch = !separated && b[static_cast<size_t>(start)] != BOUNDARY_NONE &&
                              b[static_cast<size_t>(end)] != BOUNDARY_NONE;
         if (stretch && (id < 0 || letters.size() == 1) && beginsSyllable(letters))
@@ -200,7 +208,8 @@ void SentenceDictionary::wordsOver(const LatticeLine& line, const Piece* path, i
     LatticeWord word{};
     word.from = path[0].start;
     setCode(word, line, path, count);
-    const int partials = static_cast<int>(std::count_if(path, path + count, [](const Piece& p) { return !p.whole; }));
+    const int partials =
+        static_cast<int>(std::count_if(path, path + count, [](const Piece& p) { return !p.whole; }));
     word.bias = PARTIAL_PIECE_WEIGHT * static_cast<float>(partials);
 
     if (count == 1) {
@@ -210,7 +219,8 @@ void SentenceDictionary::wordsOver(const LatticeLine& line, const Piece* path, i
         if (piece.whole) {
             const Syllable& s = syllables_[piece.syllable];
             for (size_t r = 0; r < s.chars.size() && r < LATTICE_CHARACTERS_PER_SYLLABLE; ++r) {
-                const char pair[2] = {static_cast<char>(s.chars[r] >> 8), static_cast<char>(s.chars[r] & 0xFF)};
+                const char pair[2] = {static_cast<char>(s.chars[r] >> 8),
+                                      static_cast<char>(s.chars[r] & 0xFF)};
                 setText(word, std::string_view(pair, 2));
                 word.weight = characterWeight(static_cast<int>(r));
                 out.push_back(word);
@@ -226,15 +236,20 @@ void SentenceDictionary::wordsOver(const LatticeLine& line, const Piece* path, i
         for (size_t id = 0; id < syllables_.size() && keptCount < 64; ++id) {
             if (!pieceFits(line, piece, static_cast<int>(id))) continue;
             const Syllable& s = syllables_[id];
-            for (size_t r = 0; r < s.chars.size() && r < PARTIAL_CHARACTERS_PER_SYLLABLE && keptCount < 64; ++r) {
+            for (size_t r = 0; r < s.chars.size() && r < PARTIAL_CHARACTERS_PER_SYLLABLE && keptCount < 64;
+                 ++r) {
                 const uint16_t code = s.chars[r];
-                auto same = std::find_if(kept, kept + keptCount, [&](const Candidate& c) { return c.code == code; });
-                if (same == kept + keptCount) kept[keptCount++] = {code, characterWeight(static_cast<int>(r))};
+                auto same =
+                    std::find_if(kept, kept + keptCount, [&](const Candidate& c) { return c.code == code; });
+                if (same == kept + keptCount)
+                    kept[keptCount++] = {code, characterWeight(static_cast<int>(r))};
             }
         }
-        std::stable_sort(kept, kept + keptCount, [](const Candidate& a, const Candidate& b) { return a.weight > b.weight; });
+        std::stable_sort(kept, kept + keptCount,
+                         [](const Candidate& a, const Candidate& b) { return a.weight > b.weight; });
         for (int i = 0; i < keptCount && i < PARTIAL_CHARACTERS; ++i) {
-            const char pair[2] = {static_cast<char>(kept[i].code >> 8), static_cast<char>(kept[i].code & 0xFF)};
+            const char pair[2] = {static_cast<char>(kept[i].code >> 8),
+                                  static_cast<char>(kept[i].code & 0xFF)};
             setText(word, std::string_view(pair, 2));
             word.weight = kept[i].weight;
             out.push_back(word);

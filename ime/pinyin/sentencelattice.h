@@ -73,7 +73,8 @@ public:
     // Pieces ending at node end of line.
     void piecesEndingAt(const LatticeLine& line, int end, std::vector<Piece>& out) const;
     // Words over the run of pieces path (in line order), appended to out.
-    void wordsOver(const LatticeLine& line, const Piece* path, int count, std::vector<LatticeWord>& out) const;
+    void wordsOver(const LatticeLine& line, const Piece* path, int count,
+                   std::vector<LatticeWord>& out) const;
 
 private:
     struct Syllable {
@@ -93,7 +94,7 @@ private:
     uint32_t syllableSize_ = 0, phraseSize_ = 0;
     std::vector<Syllable> syllables_;
     std::unordered_map<std::string, int> syllableIds_;
-    std::unordered_map<std::string, bool> prefixes_;  // every beginning of a syllable
+    std::unordered_map<std::string, bool> prefixes_;                // every beginning of a syllable
     std::unordered_map<uint16_t, std::vector<uint16_t>> readings_;  // character: its syllables
     std::vector<TableWord> words_;
     std::unordered_map<uint64_t, std::vector<uint32_t>> wordsBySyllables_;

@@ -62,8 +62,8 @@ void SentenceSearch::offer(std::vector<Hypothesis>& beam, const Hypothesis& cand
 
 // Every run of up to LATTICE_USER_WORD_PIECES_MAX pieces that ends at node, in line order
 // once complete (run is filled from its end).
-void SentenceSearch::addRuns(const SentenceDictionary& dictionary, const LatticeLine& line, int node, Piece* run,
-                             int length, int& runs) {
+void SentenceSearch::addRuns(const SentenceDictionary& dictionary, const LatticeLine& line, int node,
+                             Piece* run, int length, int& runs) {
     if (length > 0) {
         if (runs >= RUNS_PER_NODE_MAX) return;
         ++runs;
@@ -102,7 +102,8 @@ void SentenceSearch::computeNode(const SentenceDictionary& dictionary, const Sen
         for (size_t b = 0; b < before.size(); ++b) {
             const Hypothesis& h = before[b];
             const float score = h.score + sentenceWordScore(scorer, w, id, h.older, h.last);
-            offer(n.beam, {score, h.last, id, static_cast<int32_t>(i), static_cast<int32_t>(b)}, scorer != nullptr);
+            offer(n.beam, {score, h.last, id, static_cast<int32_t>(i), static_cast<int32_t>(b)},
+                  scorer != nullptr);
         }
     }
 }
@@ -113,8 +114,8 @@ bool SentenceSearch::best(const SentenceDictionary& dictionary, const SentenceSc
     if (line.boundary.size() != count + 1) return false;
     // Nodes whose letters and separators up to them are those of the last search stand.
     size_t kept = 0;
-    const bool same = dictionary_ == &dictionary && scorer_ == scorer && userVersion_ == dictionary.userPhraseVersion() &&
-                      older_ == older && last_ == last;
+    const bool same = dictionary_ == &dictionary && scorer_ == scorer &&
+                      userVersion_ == dictionary.userPhraseVersion() && older_ == older && last_ == last;
     if (same) {
         const LatticeLine& p = previous_;
         while (kept <= count && kept < p.boundary.size() && kept < nodes_.size() &&
@@ -130,7 +131,8 @@ bool SentenceSearch::best(const SentenceDictionary& dictionary, const SentenceSc
     previous_ = line;
     nodes_.resize(count + 1);
     computed_ = 0;
-    for (size_t node = kept; node <= count; ++node, ++computed_) computeNode(dictionary, scorer, line, static_cast<int>(node));
+    for (size_t node = kept; node <= count; ++node, ++computed_)
+        computeNode(dictionary, scorer, line, static_cast<int>(node));
 
     const std::vector<Hypothesis>& end = nodes_[count].beam;
     if (count == 0 || end.empty()) return false;

@@ -67,15 +67,15 @@ private:
         int32_t back;          // index into the beam of the word's first node
     };
     struct Node {
-        std::vector<Piece> pieces;  // ending here
+        std::vector<Piece> pieces;       // ending here
         std::vector<LatticeWord> words;  // ending here
         std::vector<uint32_t> ids;
         std::vector<Hypothesis> beam;
     };
-    void computeNode(const SentenceDictionary& dictionary, const SentenceScorer* scorer, const LatticeLine& line,
-                     int node);
-    void addRuns(const SentenceDictionary& dictionary, const LatticeLine& line, int node, Piece* run, int length,
-                 int& runs);
+    void computeNode(const SentenceDictionary& dictionary, const SentenceScorer* scorer,
+                     const LatticeLine& line, int node);
+    void addRuns(const SentenceDictionary& dictionary, const LatticeLine& line, int node, Piece* run,
+                 int length, int& runs);
     void offer(std::vector<Hypothesis>& beam, const Hypothesis& candidate, bool byState) const;
 
     int width_ = SENTENCE_BEAM_DEFAULT;
