@@ -130,8 +130,12 @@ void SentenceDictionary::prepare(const CodeTable* syllableTable, const CodeTable
                             wordsBySyllables_[syllablesKey(ids, count)].push_back(index);
                             wordsByInitials_[initials].push_back(index);
                         });
-    userVersion_ = 0;  // the user's phrases are checked against these readings: read them again
+    // The user's phrases are checked against these readings: read them again.
+    userVersion_ = 0;
     userPath_.clear();
+    userPhrases_.clear();
+    longestUserCode_ = 0;
+    ++generation_;
 }
 
 void SentenceDictionary::prepareUserPhrases(const char* path) {
@@ -141,11 +145,14 @@ void SentenceDictionary::prepareUserPhrases(const char* path) {
     userPath_ = wanted;
     userVersion_ = version;
     userPhrases_.clear();
+    longestUserCode_ = 0;
+    ++generation_;
     if (wanted.empty()) return;
     auto visit = [&](const UserPhraseEntry& entry) {
         const std::string_view code = entry.letters(LATTICE_USER_WORD_PIECES_MAX);
         const std::string_view phrase = entry.phrase();
         if (code.size() < 2 || phrase.size() != 2 * code.size()) return true;
+        longestUserCode_ = std::max(longestUserCode_, static_cast<int>(code.size()));
         auto& list = userPhrases_[std::string(code)];
         if (std::find(list.begin(), list.end(), phrase) == list.end()) list.emplace_back(phrase);
         return true;

@@ -63,7 +63,9 @@ public:
     void prepare(const CodeTable* syllableTable, const CodeTable* phraseTable);
     // The user's phrases by their initials; read again when the file was.
     void prepareUserPhrases(const char* path);
-    uint64_t userPhraseVersion() const { return userVersion_; }
+    // Changes whenever what the dictionary offers changes (tables or phrases read again).
+    uint64_t generation() const { return generation_; }
+    int longestUserCode() const { return longestUserCode_; }  // in pieces; 0 without phrases
     bool ready() const { return !syllables_.empty(); }
 
     int syllableId(std::string_view name) const;  // -1 when none
@@ -101,6 +103,8 @@ private:
     std::unordered_map<std::string, std::vector<uint32_t>> wordsByInitials_;
     std::string userPath_;
     uint64_t userVersion_ = 0;
+    int longestUserCode_ = 0;
+    uint64_t generation_ = 0;
     std::unordered_map<std::string, std::vector<std::string>> userPhrases_;  // initials: phrases
 };
 

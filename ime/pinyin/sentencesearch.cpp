@@ -8,9 +8,9 @@
 
 namespace {
 
-// Runs of pieces ending at one node that are looked up; the lattice of a real line has far
-// fewer, this only bounds a line of many one-letter pieces.
-constexpr int RUNS_PER_NODE_MAX = 96;
+// Runs of pieces of one length ending at one node that are looked up; the lattice of a real
+// line has far fewer, this only bounds a line of many one-letter pieces.
+constexpr size_t RUNS_PER_LENGTH_MAX = 64;
 // A phrase of the tables that the model does not know stands below its table weight: the
 // model's words are the common ones.
 constexpr float UNKNOWN_TO_MODEL = -0.5f;
@@ -60,21 +60,31 @@ void SentenceSearch::offer(std::vector<Hypothesis>& beam, const Hypothesis& cand
     if (candidate.score > worst->score) *worst = candidate;
 }
 
-// Every run of up to LATTICE_USER_WORD_PIECES_MAX pieces that ends at node, in line order
-// once complete (run is filled from its end).
-void SentenceSearch::addRuns(const SentenceDictionary& dictionary, const LatticeLine& line, int node,
-                             Piece* run, int length, int& runs) {
-    if (length > 0) {
-        if (runs >= RUNS_PER_NODE_MAX) return;
-        ++runs;
-        Piece* first = run + LATTICE_USER_WORD_PIECES_MAX - length;
-        dictionary.wordsOver(line, first, length, nodes_[static_cast<size_t>(node)].words);
-        if (length == LATTICE_USER_WORD_PIECES_MAX) return;
-    }
-    const int end = length == 0 ? node : run[LATTICE_USER_WORD_PIECES_MAX - length].start;
-    for (const Piece& piece : nodes_[static_cast<size_t>(end)].pieces) {
-        run[LATTICE_USER_WORD_PIECES_MAX - length - 1] = piece;
-        addRuns(dictionary, line, node, run, length + 1, runs);
+// Every run of pieces that ends at node, shortest first: every run that a phrase of the
+// tables can span (up to four pieces), longer ones only as far as the user has phrases that
+// long, and at most RUNS_PER_LENGTH_MAX of one length.
+void SentenceSearch::addRuns(const SentenceDictionary& dictionary, const LatticeLine& line, int node) {
+    const int longest = std::max(LATTICE_TABLE_WORD_PIECES_MAX, dictionary.longestUserCode());
+    std::vector<Run>& level = runs_;
+    std::vector<Run>& next = nextRuns_;
+    level.clear();
+    for (const Piece& piece : nodes_[static_cast<size_t>(node)].pieces) level.push_back({{piece}, 1});
+    Piece ordered[LATTICE_USER_WORD_PIECES_MAX];
+    for (int length = 1; !level.empty(); ++length) {
+        for (const Run& run : level) {
+            std::reverse_copy(run.pieces, run.pieces + length, ordered);
+            dictionary.wordsOver(line, ordered, length, nodes_[static_cast<size_t>(node)].words);
+        }
+        if (length >= std::min(longest, LATTICE_USER_WORD_PIECES_MAX)) break;
+        next.clear();
+        for (const Run& run : level)
+            for (const Piece& piece : nodes_[run.pieces[length - 1].start].pieces) {
+                if (next.size() >= RUNS_PER_LENGTH_MAX) break;
+                Run longer = run;
+                longer.pieces[length] = piece;
+                next.push_back(longer);
+            }
+        level.swap(next);
     }
 }
 
@@ -90,9 +100,7 @@ void SentenceSearch::computeNode(const SentenceDictionary& dictionary, const Sen
         return;
     }
     dictionary.piecesEndingAt(line, node, n.pieces);
-    Piece run[LATTICE_USER_WORD_PIECES_MAX];
-    int runs = 0;
-    addRuns(dictionary, line, node, run, 0, runs);
+    addRuns(dictionary, line, node);
     n.ids.reserve(n.words.size());
     for (const LatticeWord& w : n.words) n.ids.push_back(scorer ? scorer->word(w.view()) : 0);
     for (size_t i = 0; i < n.words.size(); ++i) {
@@ -115,7 +123,7 @@ bool SentenceSearch::best(const SentenceDictionary& dictionary, const SentenceSc
     // Nodes whose letters and separators up to them are those of the last search stand.
     size_t kept = 0;
     const bool same = dictionary_ == &dictionary && scorer_ == scorer &&
-                      userVersion_ == dictionary.userPhraseVersion() && older_ == older && last_ == last;
+                      generation_ == dictionary.generation() && older_ == older && last_ == last;
     if (same) {
         const LatticeLine& p = previous_;
         while (kept <= count && kept < p.boundary.size() && kept < nodes_.size() &&
@@ -125,7 +133,7 @@ bool SentenceSearch::best(const SentenceDictionary& dictionary, const SentenceSc
     }
     dictionary_ = &dictionary;
     scorer_ = scorer;
-    userVersion_ = dictionary.userPhraseVersion();
+    generation_ = dictionary.generation();
     older_ = older;
     last_ = last;
     previous_ = line;

@@ -74,8 +74,11 @@ private:
     };
     void computeNode(const SentenceDictionary& dictionary, const SentenceScorer* scorer,
                      const LatticeLine& line, int node);
-    void addRuns(const SentenceDictionary& dictionary, const LatticeLine& line, int node, Piece* run,
-                 int length, int& runs);
+    struct Run {
+        Piece pieces[LATTICE_USER_WORD_PIECES_MAX];  // from the last piece back
+        int length;
+    };
+    void addRuns(const SentenceDictionary& dictionary, const LatticeLine& line, int node);
     void offer(std::vector<Hypothesis>& beam, const Hypothesis& candidate, bool byState) const;
 
     int width_ = SENTENCE_BEAM_DEFAULT;
@@ -83,9 +86,10 @@ private:
     LatticeLine previous_;
     const SentenceDictionary* dictionary_ = nullptr;
     const SentenceScorer* scorer_ = nullptr;
-    uint64_t userVersion_ = 0;
+    uint64_t generation_ = 0;
     uint32_t older_ = 0, last_ = 0;
     int computed_ = 0;
+    std::vector<Run> runs_, nextRuns_;  // room reused from node to node
 };
 
 // The engine's search of the process: the dictionary of the tables in use, the kept nodes and
