@@ -1,42 +1,16 @@
 #include "languagemodel.h"
 
 #include "charsets.h"
+#include "gbktext.h"
 #include "sources.h"
 
 #include "pinyin/languagemodelformat.h"
-
-#include <iconv.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace {
-
-// UTF-8 to GBK through iconv; false when a character has no GBK code.
-class GbkEncoder {
-public:
-    GbkEncoder() : cd_(iconv_open("GBK", "UTF-8")) {}
-    ~GbkEncoder() {
-        if (ok()) iconv_close(cd_);
-    }
-    GbkEncoder(const GbkEncoder&) = delete;
-    GbkEncoder& operator=(const GbkEncoder&) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-    bool encode(const std::string& utf8, std::string& gbk) {
-        gbk.assign(utf8.size() * 2 + 4, '\0');
-        char* in = const_cast<char*>(utf8.data());
-        char* out = gbk.data();
-        size_t inLeft = utf8.size(), outLeft = gbk.size();
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(cd_, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1) || inLeft != 0) return false;
-        gbk.resize(gbk.size() - outLeft);
-        return true;
-    }
-
-private:
-    iconv_t cd_;
-};
 
 // Values to 8-bit codes: the distinct values themselves when there are few enough, else
 // the means of 256 bins of equal population (one of them exactly 0 for back-offs, which
@@ -119,11 +93,6 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
                         const LanguageModelOptions& options, std::string& file, LanguageModelCounts& counts,
                         std::string& error) {
     counts = LanguageModelCounts();
-    GbkEncoder encoder;
-    if (!encoder.ok()) {
-        error = "iconv cannot convert UTF-8 to GBK";
-        return false;
-    }
 
     // Words: the typable GBK ones, numbered by their GBK bytes.
     struct Kept {
@@ -135,8 +104,8 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
     std::u32string characters;
     for (uint32_t id = 1; id < model.words.size(); ++id) {
         const std::string& word = model.words[id];
-        bool good = decodeUtf8(word, characters) && allIn(characters, typable) && encoder.encode(word, gbk) &&
-                    !gbk.empty() && std::isfinite(model.unigrams[id].prob);
+        bool good = decodeUtf8(word, characters) && allIn(characters, typable) && utf8ToGbk(word, gbk) &&
+                    isDoubleByteText(gbk) && std::isfinite(model.unigrams[id].prob);
         if (good) kept.push_back({gbk, id});
         else ++counts.wordsDropped;
     }
