@@ -34,7 +34,8 @@ void exercise(const std::vector<uint8_t>& bytes) {
     }
     for (uint32_t a : ids)
         for (uint32_t b : ids)
-            for (size_t k = 0; k < ids.size(); k += 3) check(!std::isnan(languageModelScore(model, a, b, ids[k])));
+            for (size_t k = 0; k < ids.size(); k += 3)
+                check(!std::isnan(languageModelScore(model, a, b, ids[k])));
     // Words: slices of the input, and the empty word.
     check(languageModelWord(model, std::string_view()) == 0);
     for (size_t i = 0; i + 8 <= bytes.size() && i < 4096; i += 131) {

@@ -73,7 +73,9 @@ std::string readFile(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void writeFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
 
 struct Closer {
     void operator()(const LanguageModel* m) const { closeLanguageModel(m); }
@@ -92,8 +94,8 @@ protected:
 
     // mkdata's exit status; its standard output in output, its errors in errors.
     int mkdata(const std::string& arguments) {
-        std::string command = std::string(QX_BIN_DIR) + "/mkdata " + arguments + " >'" + (dir / "out").string() +
-                              "' 2>'" + (dir / "err").string() + "'";
+        std::string command = std::string(QX_BIN_DIR) + "/mkdata " + arguments + " >'" +
+                              (dir / "out").string() + "' 2>'" + (dir / "err").string() + "'";
         int status = std::system(command.c_str());
         output = readFile(dir / "out");
         errors = readFile(dir / "err");
@@ -102,8 +104,8 @@ protected:
     // Builds the model from ARPA text; the file's bytes.
     std::string build(const std::string& arpa, const std::string& options = "") {
         writeFile(dir / "model.arpa", arpa);
-        EXPECT_EQ(mkdata("languagemodel '" + (dir / "model.arpa").string() + "' '" + (dir / "PYMB.txt").string() +
-                         "' '" + (dir / "pylm.dat").string() + "' " + options),
+        EXPECT_EQ(mkdata("languagemodel '" + (dir / "model.arpa").string() + "' '" +
+                         (dir / "PYMB.txt").string() + "' '" + (dir / "pylm.dat").string() + "' " + options),
                   0)
             << errors;
         return readFile(dir / "pylm.dat");
@@ -129,13 +131,15 @@ TEST_F(LanguageModelFile, KeepsTypableGbkWordsWithTheirValues) {
     Model m(openLanguageModel(bytes.data(), bytes.size()));
     ASSERT_TRUE(m);
     // 國 is GBK and typable; 𠀀 has no GBK code, Ω no reading; the markers are no words.
-    for (const char* known : {"我", "们", "我们", "是", "中国", "人", "國"}) EXPECT_NE(word(m.get(), known), 0u) << known;
+    for (const char* known : {"我", "们", "我们", "是", "中国", "人", "國"})
+        EXPECT_NE(word(m.get(), known), 0u) << known;
     EXPECT_EQ(word(m.get(), "Ω"), 0u);
     EXPECT_EQ(languageModelWord(m.get(), "<unk>"), 0u);
     EXPECT_EQ(languageModelWord(m.get(), ""), 0u);
     EXPECT_EQ(word(m.get(), "中"), 0u);      // a prefix of a word is not that word
     EXPECT_EQ(word(m.get(), "中国人"), 0u);  // nor is a longer text
-    EXPECT_NE(output.find("7 words (2 dropped), 5 two-word and 2 three-word entries"), std::string::npos) << output;
+    EXPECT_NE(output.find("7 words (2 dropped), 5 two-word and 2 three-word entries"), std::string::npos)
+        << output;
 
     // Few distinct values: every one comes back exactly.
     const struct {
@@ -146,12 +150,12 @@ TEST_F(LanguageModelFile, KeepsTypableGbkWordsWithTheirValues) {
         {"我们 是", -0.5f},
         {"我们 是 中国", -0.3f},
         {"是 中国 人", -0.2f},
-        {"我 是 中国", -0.7f},            // back-off of "我 是" is 0
+        {"我 是 中国", -0.7f},                  // back-off of "我 是" is 0
         {"我们 是 人", -0.15f - 0.25f - 2.5f},  // both back-offs, then the word alone
-        {"- 中国 人", -0.9f},             // unknown first word: the bigram alone
+        {"- 中国 人", -0.9f},                   // unknown first word: the bigram alone
         {"- 是 國", -0.25f - 2.8f},
         {"我们 國", -0.8f},
-        {"-", -1.0f},                      // an unknown word scores as <unk>
+        {"-", -1.0f},  // an unknown word scores as <unk>
         {"是 -", -0.25f - 1.0f},
     };
     for (const auto& c : cases) EXPECT_NEAR(score(m.get(), c.words), c.expected, 1e-6) << c.words;
@@ -181,8 +185,8 @@ TEST_F(LanguageModelFile, PruningDropsUnlikelySequencesAndFitsTheSize) {
 
     // Not even the words fit: no file, and the old one stays.
     writeFile(dir / "pylm.dat", "old");
-    EXPECT_EQ(mkdata("languagemodel '" + (dir / "model.arpa").string() + "' '" + (dir / "PYMB.txt").string() + "' '" +
-                     (dir / "pylm.dat").string() + "' --max-bytes 5200"),
+    EXPECT_EQ(mkdata("languagemodel '" + (dir / "model.arpa").string() + "' '" + (dir / "PYMB.txt").string() +
+                     "' '" + (dir / "pylm.dat").string() + "' --max-bytes 5200"),
               1);
     EXPECT_EQ(readFile(dir / "pylm.dat"), "old");
 }
@@ -230,13 +234,13 @@ TEST_F(LanguageModelFile, RefusesWhatIsNotAWholeModel) {
     };
     const uint32_t two = 2, huge = 0x01000000, badSize = uint32_t(good.size() + 4);
     const float nan = std::nanf(""), infinity = INFINITY;
-    EXPECT_FALSE(damaged(0, "QXPYLM\x1a\x01", 8));                                     // magic
-    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, version), &two, 4));            // version
-    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, words), &huge, 4));             // counts
-    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, bigrams), &two, 4));            // size mismatch
+    EXPECT_FALSE(damaged(0, "QXPYLM\x1a\x01", 8));                           // magic
+    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, version), &two, 4));  // version
+    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, words), &huge, 4));   // counts
+    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, bigrams), &two, 4));  // size mismatch
     EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, fileSize), &badSize, 4));
     EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, unknownScore), &nan, 4));
-    EXPECT_FALSE(damaged(sizeof(LanguageModelHeader) + 4 * 300, &infinity, 4));       // a value table
+    EXPECT_FALSE(damaged(sizeof(LanguageModelHeader) + 4 * 300, &infinity, 4));  // a value table
 
     // A file that is another format, and none at all.
     writeFile(dir / "other.dat", "\\data\\\nngram 1=1\n");
@@ -308,25 +312,29 @@ protected:
         LanguageModelFile::SetUp();
         if (!fs::exists(KENLM_SOURCE) || !fs::exists(fs::path(QX_BIN_DIR) / "pylm.dat"))
             GTEST_SKIP() << "libime-data-language-model not installed or pylm.dat not built";
-        ASSERT_EQ(mkdata("arpa " + std::string(KENLM_SOURCE) + " '" + (dir / "zh.arpa").string() + "'"), 0) << errors;
+        ASSERT_EQ(mkdata("arpa " + std::string(KENLM_SOURCE) + " '" + (dir / "zh.arpa").string() + "'"), 0)
+            << errors;
     }
 };
 
 TEST_F(RealModel, DumpRebuildsToTheOriginalSize) {
     if (std::system("command -v libime_slm_build_binary >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "libime_slm_build_binary (libime-bin) not installed";
-    const std::string command = "libime_slm_build_binary -s -q 8 -b 8 -a 22 trie '" + (dir / "zh.arpa").string() +
-                                "' '" + (dir / "rebuilt.lm").string() + "' >/dev/null 2>&1";
+    const std::string command = "libime_slm_build_binary -s -q 8 -b 8 -a 22 trie '" +
+                                (dir / "zh.arpa").string() + "' '" + (dir / "rebuilt.lm").string() +
+                                "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(fs::file_size(dir / "rebuilt.lm"), fs::file_size(KENLM_SOURCE));
     // The rebuilt file reads back to the same entries.
-    ASSERT_EQ(mkdata("arpa '" + (dir / "rebuilt.lm").string() + "' '" + (dir / "again.arpa").string() + "'"), 0);
+    ASSERT_EQ(mkdata("arpa '" + (dir / "rebuilt.lm").string() + "' '" + (dir / "again.arpa").string() + "'"),
+              0);
     auto keys = [](const fs::path& path) {
         std::ifstream in(path);
         std::vector<std::string> out;
         for (std::string line; std::getline(in, line);) {
             size_t tab = line.find('\t');
-            if (tab != std::string::npos) out.push_back(line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1));
+            if (tab != std::string::npos)
+                out.push_back(line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1));
         }
         std::sort(out.begin(), out.end());
         return out;
@@ -356,7 +364,8 @@ TEST_F(RealModel, LikelyEntriesKeepTheirValues) {
         if (order == 1) {
             unigram[w[0]] = prob;
             // Single words are stored in 256 bins over all their values.
-            if (prob > -5 && checkedUnigrams++ < 2000) EXPECT_NEAR(languageModelScore(m.get(), 0, 0, id[0]), prob, 0.05) << f[1];
+            if (prob > -5 && checkedUnigrams++ < 2000)
+                EXPECT_NEAR(languageModelScore(m.get(), 0, 0, id[0]), prob, 0.05) << f[1];
         } else if (order == 2) {
             bigram[f[1]] = {prob, f.size() > 2 ? std::stof(f[2]) : 0.0f};
             // Probable sequences (far above the pruning threshold) are kept, and the
@@ -365,7 +374,8 @@ TEST_F(RealModel, LikelyEntriesKeepTheirValues) {
                 EXPECT_NEAR(languageModelScore(m.get(), 0, id[0], id[1]), prob, 1e-5) << f[1];
         } else if (order == 3) {
             auto context = bigram.find(w[0] + " " + w[1]);
-            if (context != bigram.end() && unigram[w[0]] + context->second.first + prob > -4 && checkedTrigrams++ < 5000)
+            if (context != bigram.end() && unigram[w[0]] + context->second.first + prob > -4 &&
+                checkedTrigrams++ < 5000)
                 EXPECT_NEAR(languageModelScore(m.get(), id[0], id[1], id[2]), prob, 1e-5) << f[1];
         }
     }
@@ -374,7 +384,8 @@ TEST_F(RealModel, LikelyEntriesKeepTheirValues) {
     EXPECT_GT(checkedTrigrams, 1000);
     // Everyday words are there.
     for (const char* w : {"的", "我们", "中国", "孩子", "今天", "天气"}) EXPECT_NE(word(m.get(), w), 0u) << w;
-    EXPECT_GT(score(m.get(), "今天 天气"), score(m.get(), "今天 天骑")) << "a known pair beats an unknown word";
+    EXPECT_GT(score(m.get(), "今天 天气"), score(m.get(), "今天 天骑"))
+        << "a known pair beats an unknown word";
 }
 
 }  // namespace

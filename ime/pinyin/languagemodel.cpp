@@ -21,8 +21,8 @@ struct LanguageModel {
     uint32_t words, bigrams, trigrams, textSize;
     float unknownScore;
     float values[LANGUAGE_MODEL_VALUE_TABLES][LANGUAGE_MODEL_CODES];
-    const uint8_t *wordEnd, *firstBigram, *unigramProb, *unigramBackoff, *firstTrigram, *bigramWord, *bigramProb,
-        *bigramBackoff, *trigramWord, *trigramProb;
+    const uint8_t *wordEnd, *firstBigram, *unigramProb, *unigramBackoff, *firstTrigram, *bigramWord,
+        *bigramProb, *bigramBackoff, *trigramWord, *trigramProb;
     const char* text;
     // Set when the model maps a file of its own.
     HANDLE file, mapping;
@@ -38,7 +38,9 @@ uint32_t load32(const uint8_t* at) {
 }
 
 // Entry i of a uint32 array, no larger than limit.
-uint32_t bounded(const uint8_t* array, uint32_t i, uint32_t limit) { return std::min(load32(array + 4 * size_t(i)), limit); }
+uint32_t bounded(const uint8_t* array, uint32_t i, uint32_t limit) {
+    return std::min(load32(array + 4 * size_t(i)), limit);
+}
 
 // The position of id among the 3-byte ids [begin, end), which are sorted.
 bool findId(const uint8_t* ids, uint32_t begin, uint32_t end, uint32_t id, uint32_t& at) {
@@ -49,8 +51,10 @@ bool findId(const uint8_t* ids, uint32_t begin, uint32_t end, uint32_t id, uint3
             at = middle;
             return true;
         }
-        if (here < id) begin = middle + 1;
-        else end = middle;
+        if (here < id)
+            begin = middle + 1;
+        else
+            end = middle;
     }
     return false;
 }
@@ -130,7 +134,8 @@ const LanguageModel* openLanguageModel(const void* bytes, size_t size) {
 }
 
 const LanguageModel* openLanguageModelFile(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     DWORD high = 0;
     const DWORD size = GetFileSize(file, &high);
@@ -169,8 +174,10 @@ uint32_t languageModelWord(const LanguageModel* model, std::string_view gbkWord)
         uint32_t middle = begin + (end - begin) / 2;
         int order = wordText(model, middle).compare(gbkWord);
         if (order == 0) return middle;
-        if (order < 0) begin = middle + 1;
-        else end = middle;
+        if (order < 0)
+            begin = middle + 1;
+        else
+            end = middle;
     }
     return 0;
 }
@@ -184,11 +191,13 @@ float languageModelScore(const LanguageModel* model, uint32_t w1, uint32_t w2, u
     uint32_t at;
     if (known1 && findBigram(model, w1, w2, at)) {
         uint32_t third;
-        if (known3 && findTrigram(model, at, w3, third)) return m.values[TrigramProbValues][m.trigramProb[third]];
+        if (known3 && findTrigram(model, at, w3, third))
+            return m.values[TrigramProbValues][m.trigramProb[third]];
         backoff = m.values[BigramBackoffValues][m.bigramBackoff[at]];
     }
     if (known2) {
-        if (known3 && findBigram(model, w2, w3, at)) return backoff + m.values[BigramProbValues][m.bigramProb[at]];
+        if (known3 && findBigram(model, w2, w3, at))
+            return backoff + m.values[BigramProbValues][m.bigramProb[at]];
         backoff += m.values[UnigramBackoffValues][m.unigramBackoff[w2]];
     }
     return backoff + (known3 ? m.values[UnigramProbValues][m.unigramProb[w3]] : m.unknownScore);
@@ -198,7 +207,8 @@ const LanguageModel* pinyinLanguageModel() {
     if (!processModel.tried) {
         processModel.tried = true;
         char path[QX_PATH_SIZE];
-        if (systemFilePath(LANGUAGE_MODEL_FILE, path, sizeof path)) processModel.model = openLanguageModelFile(path);
+        if (systemFilePath(LANGUAGE_MODEL_FILE, path, sizeof path))
+            processModel.model = openLanguageModelFile(path);
     }
     return processModel.model;
 }

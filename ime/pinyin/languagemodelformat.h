@@ -31,8 +31,14 @@ constexpr size_t LANGUAGE_MODEL_CODES = 256;
 // Ids take three bytes in the entry arrays.
 constexpr uint32_t LANGUAGE_MODEL_MAX_WORDS = (1u << 24) - 1;
 
-enum LanguageModelValues { UnigramProbValues, UnigramBackoffValues, BigramProbValues, BigramBackoffValues,
-                           TrigramProbValues, LANGUAGE_MODEL_VALUE_TABLES };
+enum LanguageModelValues {
+    UnigramProbValues,
+    UnigramBackoffValues,
+    BigramProbValues,
+    BigramBackoffValues,
+    TrigramProbValues,
+    LANGUAGE_MODEL_VALUE_TABLES
+};
 
 struct LanguageModelHeader {
     char magic[8];
@@ -42,8 +48,8 @@ struct LanguageModelHeader {
     uint32_t bigrams;     // N2
     uint32_t trigrams;    // N3
     uint32_t textSize;
-    uint32_t fileSize;    // the whole file; nothing follows the text
-    float unknownScore;   // log10 probability of a word the model does not know
+    uint32_t fileSize;   // the whole file; nothing follows the text
+    float unknownScore;  // log10 probability of a word the model does not know
     uint32_t reserved[6];
 };
 static_assert(sizeof(LanguageModelHeader) == 64);
@@ -83,4 +89,6 @@ inline bool languageModelLayout(const LanguageModelHeader& h, LanguageModelLayou
     return true;
 }
 
-inline uint32_t languageModelId(const uint8_t* at) { return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16; }
+inline uint32_t languageModelId(const uint8_t* at) {
+    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16;
+}

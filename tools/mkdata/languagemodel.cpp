@@ -48,7 +48,8 @@ public:
     }
     // The full table; codes past the last centre decode as the last one.
     void write(float* table) const {
-        for (size_t i = 0; i < LANGUAGE_MODEL_CODES; ++i) table[i] = centres_[std::min(i, centres_.size() - 1)];
+        for (size_t i = 0; i < LANGUAGE_MODEL_CODES; ++i)
+            table[i] = centres_[std::min(i, centres_.size() - 1)];
     }
 
 private:
@@ -106,8 +107,10 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
         const std::string& word = model.words[id];
         bool good = decodeUtf8(word, characters) && allIn(characters, typable) && utf8ToGbk(word, gbk) &&
                     isDoubleByteText(gbk) && std::isfinite(model.unigrams[id].prob);
-        if (good) kept.push_back({gbk, id});
-        else ++counts.wordsDropped;
+        if (good)
+            kept.push_back({gbk, id});
+        else
+            ++counts.wordsDropped;
     }
     std::sort(kept.begin(), kept.end(), [](const Kept& x, const Kept& y) { return x.gbk < y.gbk; });
     if (kept.empty() || kept.size() > LANGUAGE_MODEL_MAX_WORDS) {
@@ -124,11 +127,13 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
         if (!a || !c || !std::isfinite(b.prob) || !std::isfinite(b.backoff)) continue;
         pairs.push_back({a, c, b.prob, b.backoff, double(model.unigrams[b.w1].prob) + b.prob});
     }
-    std::sort(pairs.begin(), pairs.end(), [](const Pair& x, const Pair& y) { return x.a != y.a ? x.a < y.a : x.b < y.b; });
+    std::sort(pairs.begin(), pairs.end(),
+              [](const Pair& x, const Pair& y) { return x.a != y.a ? x.a < y.a : x.b < y.b; });
     auto findPair = [&pairs](uint32_t a, uint32_t b) -> int64_t {
-        auto at = std::lower_bound(pairs.begin(), pairs.end(), std::make_pair(a, b), [](const Pair& p, const auto& key) {
-            return p.a != key.first ? p.a < key.first : p.b < key.second;
-        });
+        auto at = std::lower_bound(pairs.begin(), pairs.end(), std::make_pair(a, b),
+                                   [](const Pair& p, const auto& key) {
+                                       return p.a != key.first ? p.a < key.first : p.b < key.second;
+                                   });
         return at != pairs.end() && at->a == a && at->b == b ? at - pairs.begin() : -1;
     };
     std::vector<Triple> triples;
@@ -139,8 +144,9 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
         if (context < 0) continue;
         triples.push_back({uint32_t(context), c, t.prob, pairs[size_t(context)].joint + t.prob});
     }
-    std::sort(triples.begin(), triples.end(),
-              [](const Triple& x, const Triple& y) { return x.context != y.context ? x.context < y.context : x.c < y.c; });
+    std::sort(triples.begin(), triples.end(), [](const Triple& x, const Triple& y) {
+        return x.context != y.context ? x.context < y.context : x.c < y.c;
+    });
 
     size_t textSize = 0;
     for (const Kept& k : kept) textSize += k.gbk.size();
@@ -209,8 +215,10 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
         std::memcpy(&file[layout.text + textAt], k.gbk.data(), k.gbk.size());
         textAt += uint32_t(k.gbk.size());
         put32(file, layout.wordEnd + 4 * id, textAt);
-        file[layout.unigramProb + id] = char(quantisers[UnigramProbValues].code(model.unigrams[k.source].prob));
-        file[layout.unigramBackoff + id] = char(quantisers[UnigramBackoffValues].code(model.unigrams[k.source].backoff));
+        file[layout.unigramProb + id] =
+            char(quantisers[UnigramProbValues].code(model.unigrams[k.source].prob));
+        file[layout.unigramBackoff + id] =
+            char(quantisers[UnigramBackoffValues].code(model.unigrams[k.source].backoff));
     }
 
     // Two-word entries grouped by their context word, three-word ones by their context

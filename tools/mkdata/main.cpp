@@ -75,9 +75,12 @@ int languageModel(int argc, char** argv) {
         char* end = nullptr;
         double value = std::strtod(argv[i + 1], &end);
         if (*end != '\0' || !(value > 0)) return usage();
-        if (std::strcmp(argv[i], "--prune") == 0) options.prune = value;
-        else if (std::strcmp(argv[i], "--max-bytes") == 0) options.maxBytes = size_t(value);
-        else return usage();
+        if (std::strcmp(argv[i], "--prune") == 0)
+            options.prune = value;
+        else if (std::strcmp(argv[i], "--max-bytes") == 0)
+            options.maxBytes = size_t(value);
+        else
+            return usage();
     }
     std::unordered_set<char32_t> typable;
     if (!readTypableCharacters(argv[3], typable)) {
@@ -87,14 +90,16 @@ int languageModel(int argc, char** argv) {
     NgramModel model;
     std::string error, file;
     LanguageModelCounts counts;
-    if (!readNgramModel(argv[2], model, error) || !buildLanguageModel(model, typable, options, file, counts, error)) {
+    if (!readNgramModel(argv[2], model, error) ||
+        !buildLanguageModel(model, typable, options, file, counts, error)) {
         std::fprintf(stderr, "mkdata: %s: %s\n", argv[2], error.c_str());
         return 1;
     }
-    std::printf("%-10s %7zu words (%zu dropped), %zu two-word and %zu three-word entries, %zu bytes, "
-                "pruned below %.3g\n",
-                "pylm", counts.words, counts.wordsDropped, counts.bigrams, counts.trigrams, counts.bytes,
-                counts.threshold);
+    std::printf(
+        "%-10s %7zu words (%zu dropped), %zu two-word and %zu three-word entries, %zu bytes, "
+        "pruned below %.3g\n",
+        "pylm", counts.words, counts.wordsDropped, counts.bigrams, counts.trigrams, counts.bytes,
+        counts.threshold);
     Outputs out;
     out.add(argv[4], file);
     return out.commit() ? 0 : 1;

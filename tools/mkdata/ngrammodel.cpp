@@ -103,7 +103,8 @@ bool readKenlmBinary(const std::string& bytes, NgramModel& model, std::string& e
     model = NgramModel();
     FileBytes file(bytes);
     const size_t magicLength = std::strlen(KENLM_MAGIC);
-    if (!file.has(0, KENLM_SANITY_SIZE + KENLM_FIXED_SIZE) || std::memcmp(bytes.data(), KENLM_MAGIC, magicLength)) {
+    if (!file.has(0, KENLM_SANITY_SIZE + KENLM_FIXED_SIZE) ||
+        std::memcmp(bytes.data(), KENLM_MAGIC, magicLength)) {
         error = "not a KenLM binary file of format version 5";
         return false;
     }
@@ -229,15 +230,20 @@ bool readKenlmBinary(const std::string& bytes, NgramModel& model, std::string& e
     }
 
     auto middleProb = [&](uint64_t bit) {
-        if (quantised) return file.get<float>(middleProbTable + 4 * file.bitsAt(middle.base, bit + backoffBits, probBits));
+        if (quantised)
+            return file.get<float>(middleProbTable +
+                                   4 * file.bitsAt(middle.base, bit + backoffBits, probBits));
         return floatFromBits(uint32_t(file.bitsAt(middle.base, bit, 31)) | 0x80000000u);
     };
     auto middleBackoff = [&](uint64_t bit) {
-        if (quantised) return plain(file.get<float>(middleBackoffTable + 4 * file.bitsAt(middle.base, bit, backoffBits)));
+        if (quantised)
+            return plain(
+                file.get<float>(middleBackoffTable + 4 * file.bitsAt(middle.base, bit, backoffBits)));
         return plain(floatFromBits(uint32_t(file.bitsAt(middle.base, bit + 31, 32))));
     };
     auto longestProb = [&](uint64_t bit) {
-        if (quantised) return file.get<float>(longestProbTable + 4 * file.bitsAt(longest.base, bit, probBits));
+        if (quantised)
+            return file.get<float>(longestProbTable + 4 * file.bitsAt(longest.base, bit, probBits));
         return floatFromBits(uint32_t(file.bitsAt(longest.base, bit, 31)) | 0x80000000u);
     };
 
@@ -282,7 +288,8 @@ bool readKenlmBinary(const std::string& bytes, NgramModel& model, std::string& e
                     error = "KenLM longest entry names no word";
                     return false;
                 }
-                model.trigrams.push_back({uint32_t(x), uint32_t(w), uint32_t(u), longestProb(lbit + longest.wordBits)});
+                model.trigrams.push_back(
+                    {uint32_t(x), uint32_t(w), uint32_t(u), longestProb(lbit + longest.wordBits)});
             }
         }
     }
@@ -374,7 +381,8 @@ bool readArpa(const std::string& text, NgramModel& model, std::string& error) {
         float prob = 0, backoff = 0;
         if (!number(t[0], prob) || (t.size() == n + 2 && !number(t[n + 1], backoff)))
             return fail("not a number");
-        if (!std::isfinite(prob) || !std::isfinite(backoff) || prob > 0) return fail("probability out of range");
+        if (!std::isfinite(prob) || !std::isfinite(backoff) || prob > 0)
+            return fail("probability out of range");
         if (n == 1) {
             std::string word(t[1]);
             if (!ids.emplace(word, uint32_t(model.words.size())).second) return fail("word listed twice");
@@ -385,8 +393,10 @@ bool readArpa(const std::string& text, NgramModel& model, std::string& error) {
         uint32_t w[3] = {0, 0, 0};
         for (size_t i = 0; i < n; ++i)
             if (!idOf(t[1 + i], w[i])) return fail("word not among the 1-grams");
-        if (n == 2) model.bigrams.push_back({w[0], w[1], prob, backoff});
-        else model.trigrams.push_back({w[0], w[1], w[2], prob});
+        if (n == 2)
+            model.bigrams.push_back({w[0], w[1], prob, backoff});
+        else
+            model.trigrams.push_back({w[0], w[1], w[2], prob});
     }
     if (section != 4) return fail("no \\end\\");
     if (expected[1] != model.unigrams.size() || expected[2] != model.bigrams.size() ||

@@ -90,8 +90,8 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh) {
     return DWORD(size);
 }
 
-HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWORD sizeHigh, DWORD sizeLow,
-                                 LPCSTR name) {
+HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWORD sizeHigh,
+                                 DWORD sizeLow, LPCSTR name) {
     std::lock_guard<std::mutex> guard(lock);
     FileObject* object = live(file);
     if (!object || object->mapping) {

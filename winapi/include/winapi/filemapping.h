@@ -23,8 +23,8 @@
 extern "C" {
 // Opens an existing file for reading (GENERIC_READ, OPEN_EXISTING); the sharing mode is
 // accepted and not enforced. INVALID_HANDLE_VALUE on failure.
-HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation,
-                          DWORD flags, HANDLE templateFile);
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD creation, DWORD flags, HANDLE templateFile);
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
 // A read-only mapping of the whole file (PAGE_READONLY, sizes 0); nullptr on failure,
 // also for an empty file, as on Windows.
