@@ -158,28 +158,34 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
     header.textSize = uint32_t(textSize);
     header.unknownScore = std::isfinite(model.unigrams[0].prob) ? model.unigrams[0].prob : -100.0f;
 
-    // Prune: raise the threshold until the file fits. An entry's sequence is never more
-    // likely than its first two words, so a kept three-word entry keeps its context.
-    double threshold = std::log10(options.prune);
+    // Prune: the lowest threshold at or above the given one whose entries fit. An entry's
+    // sequence is never more likely than its first two words, so a kept three-word entry
+    // keeps its context.
     std::vector<uint8_t> pairKept(pairs.size()), tripleKept(triples.size());
     LanguageModelLayout layout{};
-    for (;;) {
+    auto fits = [&](double threshold) {
         size_t n2 = 0, n3 = 0;
         for (size_t i = 0; i < pairs.size(); ++i) n2 += pairKept[i] = pairs[i].joint >= threshold;
         for (size_t i = 0; i < triples.size(); ++i)
             n3 += tripleKept[i] = triples[i].joint >= threshold && pairKept[triples[i].context];
         header.bigrams = uint32_t(n2);
         header.trigrams = uint32_t(n3);
-        if (!languageModelLayout(header, layout)) {
-            error = "model too large for the file layout";
-            return false;
-        }
-        if (layout.end <= options.maxBytes) break;
-        if (n2 == 0 && n3 == 0) {
+        return languageModelLayout(header, layout) && layout.end <= options.maxBytes;
+    };
+    double threshold = std::log10(options.prune);
+    if (!fits(threshold)) {
+        // Log probabilities are at most 0: above it only the words are left.
+        double low = threshold, high = 1e-9;
+        if (!fits(high)) {
             error = "the words alone do not fit in " + std::to_string(options.maxBytes) + " bytes";
             return false;
         }
-        threshold += std::log10(1.25);
+        for (int step = 0; step < 60; ++step) {
+            double middle = (low + high) / 2;
+            (fits(middle) ? high : low) = middle;
+        }
+        threshold = high;
+        fits(threshold);
     }
     counts.threshold = std::pow(10.0, threshold);
 

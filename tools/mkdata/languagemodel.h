@@ -12,9 +12,10 @@
 struct LanguageModelOptions {
     // Two- and three-word entries whose probability (of the whole word sequence, from the
     // model's own scores) is below this are dropped...
-    double prune = 2e-7;
-    // ...and the threshold rises until the file fits this size.
-    size_t maxBytes = size_t(8) << 20;
+    double prune = 1e-9;
+    // ...and the threshold rises just as far as the file needs to fit this size, so the
+    // likeliest entries that fit are kept.
+    size_t maxBytes = 8000000;
 };
 
 struct LanguageModelCounts {
