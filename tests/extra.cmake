@@ -79,3 +79,7 @@ if(TARGET keycost_test)
   target_compile_definitions(keycost_test PRIVATE QX_TABLE_DIR="${CMAKE_BINARY_DIR}/data/tables")
   add_dependencies(keycost_test keycost qxhost qxdata)
 endif()
+# The sentence model's tests run mkdata and read the pylm.dat the data build writes.
+if(TARGET languagemodel_test)
+  add_dependencies(languagemodel_test mkdata qxdata)
+endif()

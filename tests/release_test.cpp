@@ -141,10 +141,13 @@ TEST(ReleaseArchives, HoldEverythingTheNoteInstalls)
         std::istringstream lines(listing);
         for (std::string line; std::getline(lines, line);) entries.insert(line);
         for (const char* file : releaseBinaries) EXPECT_TRUE(entries.count(name + "/" + file)) << file;
-        for (const char* file : {"INSTALL.txt", "zwwz.dat", "LICENSES/data-README.txt", "LICENSES/rime-data-wubi.txt",
-                                 "LICENSES/rime-data-pinyin-simp.txt", "LICENSES/unicode-data.txt",
+        for (const char* file : {"INSTALL.txt", "zwwz.dat", "pylm.dat", "LICENSES/data-README.txt",
+                                 "LICENSES/rime-data-wubi.txt", "LICENSES/rime-data-pinyin-simp.txt",
+                                 "LICENSES/unicode-data.txt", "LICENSES/libime-data-language-model.txt",
+                                 "LICENSES/pylm-NOTICE.txt",
                                  // The full texts the Debian copyright files only refer to.
-                                 "LICENSES/LGPL-3.txt", "LICENSES/GPL-3.txt", "LICENSES/Apache-2.0.txt"})
+                                 "LICENSES/LGPL-3.txt", "LICENSES/LGPL-2.1.txt", "LICENSES/GPL-3.txt",
+                                 "LICENSES/Apache-2.0.txt"})
             EXPECT_TRUE(entries.count(name + "/" + file)) << file;
     }
     if (found == 0) GTEST_SKIP() << "scripts/release has not been run";

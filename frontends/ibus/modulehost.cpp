@@ -26,6 +26,7 @@ T exportedProc(HMODULE module, const char* name) {
 
 bool ModuleHost::open(std::string& error) {
     placePublicList();
+    placeLanguageModel();
     if (!openHostSession(session_, "qx.ime", error)) return false;
     closePictures(session_.ime);
     focused_ = session_.ime.context;

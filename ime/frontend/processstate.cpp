@@ -2,6 +2,7 @@
 #include "core/engine.h"
 
 #include "frontend/uiwindow.h"
+#include "pinyin/languagemodel.h"
 #include "pinyin/pinyin.h"
 #include "pinyin/pinyintables.h"
 #include "phrases/userphrasedialog.h"
@@ -24,6 +25,7 @@ void resetProcessState() {
     startup = {};
     resetPinyinState();
     releasePinyinIndexes();
+    releasePinyinLanguageModel();
     userPhraseDialog = {};
     webListFiles = {};
     resetUiState();

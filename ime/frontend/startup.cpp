@@ -3,6 +3,7 @@
 #include "core/engine.h"
 #include "frontend/uiwindow.h"
 #include "core/userfile.h"
+#include "pinyin/languagemodel.h"
 #include "pinyin/pinyin.h"
 #include "pinyin/pinyintables.h"
 #include "phrases/userphrasefile.h"
@@ -151,5 +152,6 @@ void releaseCodeTables() {
         codeTables.*tableResources[i].table = CodeTable{};
     }
     releasePinyinIndexes();
+    releasePinyinLanguageModel();
     freeLibraries();
 }

@@ -19,6 +19,14 @@ const bool ownHomeTaken = [] {
     static const pid_t owner = getpid();
     setenv("QX_HOME", home.c_str(), 1);  // for the helpers and child programs that read it
     winapiSetHome(home.c_str());
+    // The pinyin sentence model lies in the system directory, as an install places it: a
+    // link to the one the build wrote beside the test programs, when there is one.
+    std::error_code linked;
+    const auto model = std::filesystem::read_symlink("/proc/self/exe", linked).parent_path() / "pylm.dat";
+    if (!linked && std::filesystem::is_regular_file(model, linked)) {
+        std::filesystem::create_directories(home + "/system", linked);
+        std::filesystem::create_symlink(model, home + "/system/pylm.dat", linked);
+    }
     std::atexit([] {
         // A forked child that exits normally must not take its parent's home away.
         if (getpid() != owner) return;

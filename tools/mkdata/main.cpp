@@ -4,16 +4,24 @@
 // One file per table (MB1.txt ... PYCZ.txt) goes into DIR, for the table compiler.
 //   mkdata addresses SOURCE OUT
 // Checks the public web-address list and writes it in GBK ("zwwz.dat").
+//   mkdata languagemodel MODEL PYMB.txt OUT [--prune P] [--max-bytes N]
+// Writes the pinyin sentence model ("pylm.dat") from a KenLM binary or ARPA model, keeping
+// the words whose characters PYMB.txt (as written above) holds.
+//   mkdata arpa MODEL OUT
+// Writes a KenLM binary or ARPA model as ARPA text, to check what is read.
 #include "addresses.h"
+#include "languagemodel.h"
 #include "lexicon.h"
 #include "outputs.h"
 #include "tables.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <unordered_set>
 
 namespace {
 
@@ -25,7 +33,9 @@ int usage() {
     std::fprintf(stderr,
                  "usage: mkdata --wubi F --pinyin F --unihan-dictionary F --unihan-readings F "
                  "--frequent F --symbols F --offensive F --out DIR\n"
-                 "       mkdata addresses SOURCE OUT\n");
+                 "       mkdata addresses SOURCE OUT\n"
+                 "       mkdata languagemodel MODEL PYMB.txt OUT [--prune P] [--max-bytes N]\n"
+                 "       mkdata arpa MODEL OUT\n");
     return 2;
 }
 
@@ -46,10 +56,61 @@ int addresses(const std::string& source, const std::string& target) {
     return out.commit() ? 0 : 1;
 }
 
+int arpa(const std::string& source, const std::string& target) {
+    NgramModel model;
+    std::string error;
+    if (!readNgramModel(source, model, error)) {
+        std::fprintf(stderr, "mkdata: %s: %s\n", source.c_str(), error.c_str());
+        return 1;
+    }
+    Outputs out;
+    out.add(target, arpaText(model));
+    return out.commit() ? 0 : 1;
+}
+
+int languageModel(int argc, char** argv) {
+    if (argc < 5 || argc % 2 == 0) return usage();
+    LanguageModelOptions options;
+    for (int i = 5; i + 1 < argc; i += 2) {
+        char* end = nullptr;
+        double value = std::strtod(argv[i + 1], &end);
+        if (*end != '\0' || !(value > 0)) return usage();
+        if (std::strcmp(argv[i], "--prune") == 0)
+            options.prune = value;
+        else if (std::strcmp(argv[i], "--max-bytes") == 0)
+            options.maxBytes = size_t(value);
+        else
+            return usage();
+    }
+    std::unordered_set<char32_t> typable;
+    if (!readTypableCharacters(argv[3], typable)) {
+        std::fprintf(stderr, "mkdata: %s: no syllable table source\n", argv[3]);
+        return 1;
+    }
+    NgramModel model;
+    std::string error, file;
+    LanguageModelCounts counts;
+    if (!readNgramModel(argv[2], model, error) ||
+        !buildLanguageModel(model, typable, options, file, counts, error)) {
+        std::fprintf(stderr, "mkdata: %s: %s\n", argv[2], error.c_str());
+        return 1;
+    }
+    std::printf(
+        "%-10s %7zu words (%zu dropped), %zu two-word and %zu three-word entries, %zu bytes, "
+        "pruned below %.3g\n",
+        "pylm", counts.words, counts.wordsDropped, counts.bigrams, counts.trigrams, counts.bytes,
+        counts.threshold);
+    Outputs out;
+    out.add(argv[4], file);
+    return out.commit() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "addresses") == 0) return addresses(argv[2], argv[3]);
+    if (argc == 4 && std::strcmp(argv[1], "arpa") == 0) return arpa(argv[2], argv[3]);
+    if (argc >= 2 && std::strcmp(argv[1], "languagemodel") == 0) return languageModel(argc, argv);
     SourcePaths paths;
     std::string out;
     for (int i = 1; i + 1 < argc; i += 2) {

@@ -69,6 +69,22 @@ bool placePublicList() {
     return true;
 }
 
+bool placeLanguageModel() {
+    namespace fs = std::filesystem;
+    char directory[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(directory, sizeof directory);
+    if (length == 0 || length >= sizeof directory) return false;
+    std::error_code error;
+    const fs::path target = fs::path(directory) / "pylm.dat";
+    if (fs::exists(target, error)) return true;
+    const fs::path source = fs::read_symlink("/proc/self/exe", error).parent_path() / "pylm.dat";
+    if (error || !fs::is_regular_file(source, error)) return false;
+    // A dangling link of an earlier build goes; a link follows the build's own file.
+    fs::remove(target, error);
+    fs::create_symlink(source, target, error);
+    return !error;
+}
+
 bool openHostSession(HostSession& session, const char* modulePath, std::string& error) {
     SessionHooks hooks;
     hooks.click = hostClick;

@@ -25,6 +25,12 @@ bool setSetting(const std::string& gbkName, DWORD value);
 // be placed.
 bool placePublicList();
 
+// Links the pinyin sentence model "pylm.dat" found next to the program into the home's
+// system directory, where the module looks for it, unless a model (the user's own) is
+// there already. False when there is none next to the program or it could not be linked;
+// the module then works without it.
+bool placeLanguageModel();
+
 // Opens the session with the module (found by name next to the program) over the
 // stand-in's desktop. Fills error and returns false when it cannot.
 bool openHostSession(HostSession& session, const char* modulePath, std::string& error);

@@ -13,6 +13,7 @@
 #endif
 #include "winapi/dialogs.h"   // dialog manager, templates, standard controls
 #include "winapi/files.h"     // moving, copying and deleting files
+#include "winapi/filemapping.h"  // reading files through read-only mappings
 #if __has_include("winapi/gdi.h")
 #include "winapi/gdi.h"       // device contexts, pens, brushes, bitmaps, fonts, text
 #endif

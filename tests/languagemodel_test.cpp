@@ -1,0 +1,391 @@
+// The pinyin sentence model: what mkdata makes of a model (words kept, values, pruning),
+// the reader's refusals of damaged files, and the built pylm.dat against its source.
+#include "pinyin/languagemodel.h"
+#include "pinyin/languagemodelformat.h"
+
+#include "core/userfile.h"
+#include "gbktext.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const KENLM_SOURCE = "/usr/lib/x86_64-linux-gnu/libime/zh_CN.lm";
+
+// The syllable table source as mkdata writes it: which characters can be typed. Ω is not
+// among them; 𠀀 is, but GBK has no code for it.
+const char* const SYLLABLES =
+    "men\t们們\nqiu\t\xF0\xA0\x80\x80\nren\t人\nshi\t是\nwo\t我\nzhong\t中\nguo\t国\n";
+
+const char* const SMALL_MODEL = R"(\data\
+ngram 1=10
+ngram 2=7
+ngram 3=2
+
+\1-grams:
+-1.0	<unk>	0
+-1.2	我	-0.3
+-2.0	们	-0.2
+-1.5	我们	-0.4
+-1.3	是	-0.25
+-2.2	中国	-0.5
+-2.5	人	-0.1
+-3.0	𠀀	-0.05
+-3.1	Ω	0
+-2.8	國	0
+
+\2-grams:
+-0.5	我们 是	-0.15
+-0.7	是 中国	-0.2
+-0.9	中国 人	0
+-1.1	我 是	0
+-0.4	𠀀 是	0
+-0.6	是 Ω	0
+-0.8	我们 國	0
+
+\3-grams:
+-0.3	我们 是 中国
+-0.2	是 中国 人
+
+\end\
+)";
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+struct Closer {
+    void operator()(const LanguageModel* m) const { closeLanguageModel(m); }
+};
+using Model = std::unique_ptr<const LanguageModel, Closer>;
+
+class LanguageModelFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("languagemodel-test-" + std::to_string(getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        writeFile(dir / "PYMB.txt", SYLLABLES);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // mkdata's exit status; its standard output in output, its errors in errors.
+    int mkdata(const std::string& arguments) {
+        std::string command = std::string(QX_BIN_DIR) + "/mkdata " + arguments + " >'" +
+                              (dir / "out").string() + "' 2>'" + (dir / "err").string() + "'";
+        int status = std::system(command.c_str());
+        output = readFile(dir / "out");
+        errors = readFile(dir / "err");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // Builds the model from ARPA text; the file's bytes.
+    std::string build(const std::string& arpa, const std::string& options = "") {
+        writeFile(dir / "model.arpa", arpa);
+        EXPECT_EQ(mkdata("languagemodel '" + (dir / "model.arpa").string() + "' '" +
+                         (dir / "PYMB.txt").string() + "' '" + (dir / "pylm.dat").string() + "' " + options),
+                  0)
+            << errors;
+        return readFile(dir / "pylm.dat");
+    }
+
+    fs::path dir;
+    std::string output, errors;
+};
+
+uint32_t word(const LanguageModel* m, const char* utf8) { return languageModelWord(m, utf8ToGbk(utf8)); }
+
+// Score of the words (UTF-8, space-separated, the last scored after the others).
+float score(const LanguageModel* m, const std::string& words) {
+    std::istringstream in(words);
+    std::vector<uint32_t> ids;
+    for (std::string w; in >> w;) ids.push_back(w == "-" ? 0 : word(m, w.c_str()));
+    while (ids.size() < 3) ids.insert(ids.begin(), 0);
+    return languageModelScore(m, ids[ids.size() - 3], ids[ids.size() - 2], ids.back());
+}
+
+TEST_F(LanguageModelFile, KeepsTypableGbkWordsWithTheirValues) {
+    const std::string bytes = build(SMALL_MODEL);
+    Model m(openLanguageModel(bytes.data(), bytes.size()));
+    ASSERT_TRUE(m);
+    // 國 is GBK and typable; 𠀀 has no GBK code, Ω no reading; the markers are no words.
+    for (const char* known : {"我", "们", "我们", "是", "中国", "人", "國"})
+        EXPECT_NE(word(m.get(), known), 0u) << known;
+    EXPECT_EQ(word(m.get(), "Ω"), 0u);
+    EXPECT_EQ(languageModelWord(m.get(), "<unk>"), 0u);
+    EXPECT_EQ(languageModelWord(m.get(), ""), 0u);
+    EXPECT_EQ(word(m.get(), "中"), 0u);      // a prefix of a word is not that word
+    EXPECT_EQ(word(m.get(), "中国人"), 0u);  // nor is a longer text
+    EXPECT_NE(output.find("7 words (2 dropped), 5 two-word and 2 three-word entries"), std::string::npos)
+        << output;
+
+    // Few distinct values: every one comes back exactly.
+    const struct {
+        const char* words;
+        float expected;
+    } cases[] = {
+        {"人", -2.5f},
+        {"我们 是", -0.5f},
+        {"我们 是 中国", -0.3f},
+        {"是 中国 人", -0.2f},
+        {"我 是 中国", -0.7f},                  // back-off of "我 是" is 0
+        {"我们 是 人", -0.15f - 0.25f - 2.5f},  // both back-offs, then the word alone
+        {"- 中国 人", -0.9f},                   // unknown first word: the bigram alone
+        {"- 是 國", -0.25f - 2.8f},
+        {"我们 國", -0.8f},
+        {"-", -1.0f},  // an unknown word scores as <unk>
+        {"是 -", -0.25f - 1.0f},
+    };
+    for (const auto& c : cases) EXPECT_NEAR(score(m.get(), c.words), c.expected, 1e-6) << c.words;
+    // Ids past the words count as unknown.
+    EXPECT_NEAR(languageModelScore(m.get(), 0, 0, 1000), -1.0f, 1e-6);
+    EXPECT_EQ(languageModelScore(nullptr, 1, 2, 3), 0.0f);
+    EXPECT_EQ(languageModelWord(nullptr, "x"), 0u);
+}
+
+TEST_F(LanguageModelFile, PruningDropsUnlikelySequencesAndFitsTheSize) {
+    // P(中国 人) = 10^(-2.2-0.9): below 10^-2.5 it goes, and "中国 人" backs off; the
+    // three-word entry below the kept "是 中国" stays.
+    std::string bytes = build(SMALL_MODEL, "--prune 0.00316");
+    Model m(openLanguageModel(bytes.data(), bytes.size()));
+    ASSERT_TRUE(m);
+    EXPECT_NEAR(score(m.get(), "中国 人"), -0.5f - 2.5f, 1e-6);
+    EXPECT_NEAR(score(m.get(), "是 中国 人"), -0.2f, 1e-6);
+    EXPECT_NEAR(score(m.get(), "我们 是 中国"), -0.3f, 1e-6);
+
+    // A size below the whole model raises the threshold until the entries fit.
+    const std::string whole = build(SMALL_MODEL, "--prune 1e-12");
+    bytes = build(SMALL_MODEL, "--prune 1e-12 --max-bytes " + std::to_string(whole.size() - 4));
+    EXPECT_LE(bytes.size(), whole.size() - 4);
+    m.reset(openLanguageModel(bytes.data(), bytes.size()));
+    ASSERT_TRUE(m);
+    EXPECT_NE(word(m.get(), "中国"), 0u) << "words are never pruned";
+
+    // Not even the words fit: no file, and the old one stays.
+    writeFile(dir / "pylm.dat", "old");
+    EXPECT_EQ(mkdata("languagemodel '" + (dir / "model.arpa").string() + "' '" + (dir / "PYMB.txt").string() +
+                     "' '" + (dir / "pylm.dat").string() + "' --max-bytes 5200"),
+              1);
+    EXPECT_EQ(readFile(dir / "pylm.dat"), "old");
+}
+
+TEST_F(LanguageModelFile, ManyValuesComeBackWithinTheirBin) {
+    // 2000 words of distinct probabilities over six decades: more than 256 codes hold.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> logProb(-7.0f, -1.0f);
+    std::string syllables = "a\t", arpa;
+    std::map<std::string, float> expected;
+    std::string words;
+    for (int i = 0; i < 2000; ++i) {
+        std::string w = gbkToUtf8(std::string{char(0xB0 + i / 94), char(0xA1 + i % 94)});
+        float p = logProb(random);
+        expected[w] = p;
+        syllables += w;
+        char line[64];
+        std::snprintf(line, sizeof line, "%.6f\t%s\t0\n", p, w.c_str());
+        words += line;
+    }
+    writeFile(dir / "PYMB.txt", syllables + "\n");
+    const std::string bytes = build("\\data\\\nngram 1=2000\n\n\\1-grams:\n" + words + "\n\\end\\\n");
+    Model m(openLanguageModel(bytes.data(), bytes.size()));
+    ASSERT_TRUE(m);
+    double worst = 0;
+    for (const auto& [w, p] : expected) worst = std::max(worst, std::fabs(double(score(m.get(), w)) - p));
+    // Equal-population bins over a uniform spread: each about 6/256 wide.
+    EXPECT_LT(worst, 0.03);
+    EXPECT_GT(worst, 0.0) << "2000 values cannot all be exact in 8 bits";
+}
+
+TEST_F(LanguageModelFile, RefusesWhatIsNotAWholeModel) {
+    const std::string good = build(SMALL_MODEL);
+    ASSERT_TRUE(Model(openLanguageModel(good.data(), good.size())));
+    // Every truncation, and a byte too many.
+    for (size_t n = 0; n < good.size(); ++n) EXPECT_FALSE(Model(openLanguageModel(good.data(), n))) << n;
+    std::string longer = good + '\0';
+    EXPECT_FALSE(Model(openLanguageModel(longer.data(), longer.size())));
+    EXPECT_FALSE(Model(openLanguageModel(nullptr, 100)));
+
+    auto damaged = [&](size_t at, const void* bytes, size_t size) {
+        std::string copy = good;
+        std::memcpy(&copy[at], bytes, size);
+        return Model(openLanguageModel(copy.data(), copy.size()));
+    };
+    const uint32_t two = 2, huge = 0x01000000, badSize = uint32_t(good.size() + 4);
+    const float nan = std::nanf(""), infinity = INFINITY;
+    EXPECT_FALSE(damaged(0, "QXPYLM\x1a\x01", 8));                           // magic
+    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, version), &two, 4));  // version
+    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, words), &huge, 4));   // counts
+    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, bigrams), &two, 4));  // size mismatch
+    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, fileSize), &badSize, 4));
+    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, unknownScore), &nan, 4));
+    EXPECT_FALSE(damaged(sizeof(LanguageModelHeader) + 4 * 300, &infinity, 4));  // a value table
+
+    // A file that is another format, and none at all.
+    writeFile(dir / "other.dat", "\\data\\\nngram 1=1\n");
+    EXPECT_FALSE(Model(openLanguageModelFile((dir / "other.dat").c_str())));
+    writeFile(dir / "empty.dat", "");
+    EXPECT_FALSE(Model(openLanguageModelFile((dir / "empty.dat").c_str())));
+    EXPECT_FALSE(Model(openLanguageModelFile((dir / "missing.dat").c_str())));
+    EXPECT_FALSE(Model(openLanguageModelFile(dir.c_str())));
+    EXPECT_TRUE(Model(openLanguageModelFile((dir / "pylm.dat").c_str())));
+}
+
+// Whatever the arrays hold once the header is sound, lookups stay inside the file.
+TEST_F(LanguageModelFile, ScrambledArraysGiveScoresNotCrashes) {
+    const std::string good = build(SMALL_MODEL);
+    LanguageModelHeader header;
+    std::memcpy(&header, good.data(), sizeof header);
+    LanguageModelLayout layout;
+    ASSERT_TRUE(languageModelLayout(header, layout));
+    std::mt19937 random(11);
+    for (int round = 0; round < 200; ++round) {
+        std::string copy = good;
+        for (size_t i = layout.wordEnd; i < copy.size(); ++i)
+            if (random() % 3 == 0) copy[i] = char(random() % 4 == 0 ? 0xff : random());
+        Model m(openLanguageModel(copy.data(), copy.size()));
+        ASSERT_TRUE(m);
+        for (uint32_t a = 0; a <= header.words + 1; ++a)
+            for (uint32_t b = 0; b <= header.words + 1; ++b)
+                for (uint32_t c = 0; c <= header.words + 1; ++c)
+                    EXPECT_TRUE(std::isfinite(languageModelScore(m.get(), a, b, c)));
+        for (const char* w : {"我们", "是", "國", "zz"}) EXPECT_LE(word(m.get(), w), header.words);
+    }
+}
+
+// The process's model is the file in the system directory, opened once.
+TEST_F(LanguageModelFile, ProcessModelIsTheSystemDirectoryFile) {
+    const std::string bytes = build(SMALL_MODEL);
+    const std::string path = systemFilePath(LANGUAGE_MODEL_FILE);
+    ASSERT_FALSE(path.empty());
+    std::string host = path;
+    for (char& c : host)
+        if (c == '\\') c = '/';
+    releasePinyinLanguageModel();
+    fs::remove(host);
+    EXPECT_EQ(pinyinLanguageModel(), nullptr);
+    fs::copy_file(dir / "pylm.dat", host);
+    EXPECT_EQ(pinyinLanguageModel(), nullptr) << "a missing file is not looked for on every call";
+    releasePinyinLanguageModel();
+    const LanguageModel* m = pinyinLanguageModel();
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(pinyinLanguageModel(), m);
+    EXPECT_NEAR(score(m, "我们 是 中国"), -0.3f, 1e-6);
+    // A replaced file is read at the next open; the mapped one stays whole meanwhile.
+    fs::remove(host);
+    writeFile(host, bytes.substr(0, 100));
+    EXPECT_NEAR(score(m, "我们 是 中国"), -0.3f, 1e-6);
+    releasePinyinLanguageModel();
+    EXPECT_EQ(pinyinLanguageModel(), nullptr);
+    releasePinyinLanguageModel();
+    fs::remove(host);
+}
+
+// ---------------------------------------------------------------------------------------
+// The real model, when the build made it from the Debian package.
+// ---------------------------------------------------------------------------------------
+
+class RealModel : public LanguageModelFile {
+protected:
+    void SetUp() override {
+        LanguageModelFile::SetUp();
+        if (!fs::exists(KENLM_SOURCE) || !fs::exists(fs::path(QX_BIN_DIR) / "pylm.dat"))
+            GTEST_SKIP() << "libime-data-language-model not installed or pylm.dat not built";
+        ASSERT_EQ(mkdata("arpa " + std::string(KENLM_SOURCE) + " '" + (dir / "zh.arpa").string() + "'"), 0)
+            << errors;
+    }
+};
+
+TEST_F(RealModel, DumpRebuildsToTheOriginalSize) {
+    if (std::system("command -v libime_slm_build_binary >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "libime_slm_build_binary (libime-bin) not installed";
+    const std::string command = "libime_slm_build_binary -s -q 8 -b 8 -a 22 trie '" +
+                                (dir / "zh.arpa").string() + "' '" + (dir / "rebuilt.lm").string() +
+                                "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(fs::file_size(dir / "rebuilt.lm"), fs::file_size(KENLM_SOURCE));
+    // The rebuilt file reads back to the same entries.
+    ASSERT_EQ(mkdata("arpa '" + (dir / "rebuilt.lm").string() + "' '" + (dir / "again.arpa").string() + "'"),
+              0);
+    auto keys = [](const fs::path& path) {
+        std::ifstream in(path);
+        std::vector<std::string> out;
+        for (std::string line; std::getline(in, line);) {
+            size_t tab = line.find('\t');
+            if (tab != std::string::npos)
+                out.push_back(line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1));
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    EXPECT_EQ(keys(dir / "zh.arpa"), keys(dir / "again.arpa"));
+}
+
+TEST_F(RealModel, LikelyEntriesKeepTheirValues) {
+    Model m(openLanguageModelFile((fs::path(QX_BIN_DIR) / "pylm.dat").c_str()));
+    ASSERT_TRUE(m);
+    std::ifstream in(dir / "zh.arpa");
+    std::map<std::string, float> unigram;
+    std::map<std::string, std::pair<float, float>> bigram;  // prob, back-off
+    int order = 0, checkedUnigrams = 0, checkedBigrams = 0, checkedTrigrams = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.size() > 2 && line[0] == '\\' && line[2] == '-') order = line[1] - '0';
+        std::vector<std::string> f;
+        std::istringstream fields(line);
+        for (std::string s; std::getline(fields, s, '\t');) f.push_back(s);
+        if (order < 1 || f.size() < 2 || f[0].empty() || f[0][0] == '\\') continue;
+        const float prob = std::stof(f[0]);
+        std::istringstream wordsIn(f[1]);
+        std::vector<std::string> w;
+        std::vector<uint32_t> id;
+        for (std::string s; wordsIn >> s;) w.push_back(s), id.push_back(word(m.get(), s.c_str()));
+        if (std::count(id.begin(), id.end(), 0u)) continue;  // a word the file does not keep
+        if (order == 1) {
+            unigram[w[0]] = prob;
+            // Single words are stored in 256 bins over all their values.
+            if (prob > -5 && checkedUnigrams++ < 2000)
+                EXPECT_NEAR(languageModelScore(m.get(), 0, 0, id[0]), prob, 0.05) << f[1];
+        } else if (order == 2) {
+            bigram[f[1]] = {prob, f.size() > 2 ? std::stof(f[2]) : 0.0f};
+            // Probable sequences (far above the pruning threshold) are kept, and the
+            // source's own 8-bit values come back exactly.
+            if (unigram[w[0]] + prob > -4 && checkedBigrams++ < 5000)
+                EXPECT_NEAR(languageModelScore(m.get(), 0, id[0], id[1]), prob, 1e-5) << f[1];
+        } else if (order == 3) {
+            auto context = bigram.find(w[0] + " " + w[1]);
+            if (context != bigram.end() && unigram[w[0]] + context->second.first + prob > -4 &&
+                checkedTrigrams++ < 5000)
+                EXPECT_NEAR(languageModelScore(m.get(), id[0], id[1], id[2]), prob, 1e-5) << f[1];
+        }
+    }
+    EXPECT_GT(checkedUnigrams, 1000);
+    EXPECT_GT(checkedBigrams, 1000);
+    EXPECT_GT(checkedTrigrams, 1000);
+    // Everyday words are there.
+    for (const char* w : {"的", "我们", "中国", "孩子", "今天", "天气"}) EXPECT_NE(word(m.get(), w), 0u) << w;
+    EXPECT_GT(score(m.get(), "今天 天气"), score(m.get(), "今天 天骑"))
+        << "a known pair beats an unknown word";
+}
+
+}  // namespace

@@ -1,0 +1,261 @@
+#include "languagemodel.h"
+
+#include "charsets.h"
+#include "gbktext.h"
+#include "sources.h"
+
+#include "pinyin/languagemodelformat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Values to 8-bit codes: the distinct values themselves when there are few enough, else
+// the means of 256 bins of equal population (one of them exactly 0 for back-offs, which
+// are mostly 0).
+class Quantiser {
+public:
+    Quantiser(std::vector<float> values, bool exactZero) {
+        std::sort(values.begin(), values.end());
+        std::vector<float> distinct = values;
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        if (distinct.size() <= LANGUAGE_MODEL_CODES - (exactZero ? 1 : 0)) {
+            centres_ = distinct;
+        } else {
+            if (exactZero) values.erase(std::remove(values.begin(), values.end(), 0.0f), values.end());
+            const size_t bins = LANGUAGE_MODEL_CODES - (exactZero ? 1 : 0), n = values.size();
+            for (size_t i = 0; i < bins; ++i) {
+                size_t begin = n * i / bins, end = n * (i + 1) / bins;
+                if (begin == end) continue;
+                double sum = 0;
+                for (size_t k = begin; k < end; ++k) sum += values[k];
+                centres_.push_back(float(sum / double(end - begin)));
+            }
+        }
+        if (exactZero) centres_.push_back(0.0f);
+        if (centres_.empty()) centres_.push_back(0.0f);
+        std::sort(centres_.begin(), centres_.end());
+        centres_.erase(std::unique(centres_.begin(), centres_.end()), centres_.end());
+    }
+    uint8_t code(float value) const {
+        auto above = std::lower_bound(centres_.begin(), centres_.end(), value);
+        if (above == centres_.begin()) return 0;
+        if (above == centres_.end()) return uint8_t(centres_.size() - 1);
+        size_t i = size_t(above - centres_.begin());
+        return uint8_t(value - centres_[i - 1] < centres_[i] - value ? i - 1 : i);
+    }
+    // The full table; codes past the last centre decode as the last one.
+    void write(float* table) const {
+        for (size_t i = 0; i < LANGUAGE_MODEL_CODES; ++i)
+            table[i] = centres_[std::min(i, centres_.size() - 1)];
+    }
+
+private:
+    std::vector<float> centres_;
+};
+
+struct Pair {
+    uint32_t a, b;  // new ids
+    float prob, backoff;
+    double joint;  // log10 P(a b)
+};
+struct Triple {
+    uint32_t context;  // index into the pairs
+    uint32_t c;
+    float prob;
+    double joint;
+};
+
+void put32(std::string& file, uint64_t at, uint32_t value) { std::memcpy(&file[at], &value, 4); }
+void put24(std::string& file, uint64_t at, uint32_t value) {
+    file[at] = char(value & 0xff);
+    file[at + 1] = char((value >> 8) & 0xff);
+    file[at + 2] = char((value >> 16) & 0xff);
+}
+
+}  // namespace
+
+bool readTypableCharacters(const std::string& pymbSource, std::unordered_set<char32_t>& out) {
+    bool good = true;
+    bool read = readList(pymbSource, [&](size_t, const std::vector<std::string_view>& columns) {
+        std::u32string characters;
+        if (columns.size() != 2 || !decodeUtf8(columns[1], characters)) {
+            good = false;
+            return;
+        }
+        out.insert(characters.begin(), characters.end());
+    });
+    return read && good && !out.empty();
+}
+
+bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32_t>& typable,
+                        const LanguageModelOptions& options, std::string& file, LanguageModelCounts& counts,
+                        std::string& error) {
+    counts = LanguageModelCounts();
+
+    // Words: the typable GBK ones, numbered by their GBK bytes.
+    struct Kept {
+        std::string gbk;
+        uint32_t source;
+    };
+    std::vector<Kept> kept;
+    std::string gbk;
+    std::u32string characters;
+    for (uint32_t id = 1; id < model.words.size(); ++id) {
+        const std::string& word = model.words[id];
+        bool good = decodeUtf8(word, characters) && allIn(characters, typable) && utf8ToGbk(word, gbk) &&
+                    isDoubleByteText(gbk) && std::isfinite(model.unigrams[id].prob);
+        if (good)
+            kept.push_back({gbk, id});
+        else
+            ++counts.wordsDropped;
+    }
+    std::sort(kept.begin(), kept.end(), [](const Kept& x, const Kept& y) { return x.gbk < y.gbk; });
+    if (kept.empty() || kept.size() > LANGUAGE_MODEL_MAX_WORDS) {
+        error = kept.empty() ? "no word of the model is typable in GBK" : "too many words";
+        return false;
+    }
+    std::vector<uint32_t> newId(model.words.size(), 0);
+    for (size_t i = 0; i < kept.size(); ++i) newId[kept[i].source] = uint32_t(i + 1);
+
+    // Entries among kept words, each with the probability of its whole word sequence.
+    std::vector<Pair> pairs;
+    for (const auto& b : model.bigrams) {
+        uint32_t a = newId[b.w1], c = newId[b.w2];
+        if (!a || !c || !std::isfinite(b.prob) || !std::isfinite(b.backoff)) continue;
+        pairs.push_back({a, c, b.prob, b.backoff, double(model.unigrams[b.w1].prob) + b.prob});
+    }
+    std::sort(pairs.begin(), pairs.end(),
+              [](const Pair& x, const Pair& y) { return x.a != y.a ? x.a < y.a : x.b < y.b; });
+    auto findPair = [&pairs](uint32_t a, uint32_t b) -> int64_t {
+        auto at = std::lower_bound(pairs.begin(), pairs.end(), std::make_pair(a, b),
+                                   [](const Pair& p, const auto& key) {
+                                       return p.a != key.first ? p.a < key.first : p.b < key.second;
+                                   });
+        return at != pairs.end() && at->a == a && at->b == b ? at - pairs.begin() : -1;
+    };
+    std::vector<Triple> triples;
+    for (const auto& t : model.trigrams) {
+        uint32_t a = newId[t.w1], b = newId[t.w2], c = newId[t.w3];
+        if (!a || !b || !c || !std::isfinite(t.prob)) continue;
+        int64_t context = findPair(a, b);  // a three-word entry lives under its first two words
+        if (context < 0) continue;
+        triples.push_back({uint32_t(context), c, t.prob, pairs[size_t(context)].joint + t.prob});
+    }
+    std::sort(triples.begin(), triples.end(), [](const Triple& x, const Triple& y) {
+        return x.context != y.context ? x.context < y.context : x.c < y.c;
+    });
+
+    size_t textSize = 0;
+    for (const Kept& k : kept) textSize += k.gbk.size();
+    LanguageModelHeader header{};
+    std::memcpy(header.magic, LANGUAGE_MODEL_MAGIC, sizeof header.magic);
+    header.version = LANGUAGE_MODEL_VERSION;
+    header.headerSize = sizeof header;
+    header.words = uint32_t(kept.size());
+    header.textSize = uint32_t(textSize);
+    header.unknownScore = std::isfinite(model.unigrams[0].prob) ? model.unigrams[0].prob : -100.0f;
+
+    // Prune: the lowest threshold at or above the given one whose entries fit. An entry's
+    // sequence is never more likely than its first two words, so a kept three-word entry
+    // keeps its context.
+    std::vector<uint8_t> pairKept(pairs.size()), tripleKept(triples.size());
+    LanguageModelLayout layout{};
+    auto fits = [&](double threshold) {
+        size_t n2 = 0, n3 = 0;
+        for (size_t i = 0; i < pairs.size(); ++i) n2 += pairKept[i] = pairs[i].joint >= threshold;
+        for (size_t i = 0; i < triples.size(); ++i)
+            n3 += tripleKept[i] = triples[i].joint >= threshold && pairKept[triples[i].context];
+        header.bigrams = uint32_t(n2);
+        header.trigrams = uint32_t(n3);
+        return languageModelLayout(header, layout) && layout.end <= options.maxBytes;
+    };
+    double threshold = std::log10(options.prune);
+    if (!fits(threshold)) {
+        // Log probabilities are at most 0: above it only the words are left.
+        double low = threshold, high = 1e-9;
+        if (!fits(high)) {
+            error = "the words alone do not fit in " + std::to_string(options.maxBytes) + " bytes";
+            return false;
+        }
+        for (int step = 0; step < 60; ++step) {
+            double middle = (low + high) / 2;
+            (fits(middle) ? high : low) = middle;
+        }
+        threshold = high;
+        fits(threshold);
+    }
+    counts.threshold = std::pow(10.0, threshold);
+
+    // Values of what is kept, quantised per kind.
+    std::vector<float> values[LANGUAGE_MODEL_VALUE_TABLES];
+    for (const Kept& k : kept) {
+        values[UnigramProbValues].push_back(model.unigrams[k.source].prob);
+        values[UnigramBackoffValues].push_back(model.unigrams[k.source].backoff);
+    }
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        if (!pairKept[i]) continue;
+        values[BigramProbValues].push_back(pairs[i].prob);
+        values[BigramBackoffValues].push_back(pairs[i].backoff);
+    }
+    for (size_t i = 0; i < triples.size(); ++i)
+        if (tripleKept[i]) values[TrigramProbValues].push_back(triples[i].prob);
+    std::vector<Quantiser> quantisers;
+    for (int kind = 0; kind < LANGUAGE_MODEL_VALUE_TABLES; ++kind)
+        quantisers.emplace_back(values[kind], kind == UnigramBackoffValues || kind == BigramBackoffValues);
+
+    header.fileSize = uint32_t(layout.end);
+    file.assign(layout.end, '\0');
+    std::memcpy(&file[0], &header, sizeof header);
+    for (int kind = 0; kind < LANGUAGE_MODEL_VALUE_TABLES; ++kind) {
+        float table[LANGUAGE_MODEL_CODES];
+        quantisers[kind].write(table);
+        std::memcpy(&file[layout.values + kind * sizeof table], table, sizeof table);
+    }
+    const uint32_t n1 = header.words;
+    uint32_t textAt = 0;
+    for (uint32_t id = 1; id <= n1; ++id) {
+        const Kept& k = kept[id - 1];
+        std::memcpy(&file[layout.text + textAt], k.gbk.data(), k.gbk.size());
+        textAt += uint32_t(k.gbk.size());
+        put32(file, layout.wordEnd + 4 * id, textAt);
+        file[layout.unigramProb + id] =
+            char(quantisers[UnigramProbValues].code(model.unigrams[k.source].prob));
+        file[layout.unigramBackoff + id] =
+            char(quantisers[UnigramBackoffValues].code(model.unigrams[k.source].backoff));
+    }
+
+    // Two-word entries grouped by their context word, three-word ones by their context
+    // entry; both are sorted, so the groups come in order.
+    std::vector<uint32_t> pairIndex(pairs.size());
+    uint32_t n2 = 0, n3 = 0, context = 0;
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        if (!pairKept[i]) continue;
+        const Pair& p = pairs[i];
+        while (context < p.a) put32(file, layout.firstBigram + 4 * ++context, n2);
+        pairIndex[i] = n2;
+        put24(file, layout.bigramWord + 3 * n2, p.b);
+        file[layout.bigramProb + n2] = char(quantisers[BigramProbValues].code(p.prob));
+        file[layout.bigramBackoff + n2] = char(quantisers[BigramBackoffValues].code(p.backoff));
+        ++n2;
+    }
+    while (context <= n1) put32(file, layout.firstBigram + 4 * ++context, n2);
+    uint32_t entry = 0;
+    for (size_t i = 0; i < triples.size(); ++i) {
+        if (!tripleKept[i]) continue;
+        const Triple& t = triples[i];
+        while (entry < pairIndex[t.context]) put32(file, layout.firstTrigram + 4 * ++entry, n3);
+        put24(file, layout.trigramWord + 3 * n3, t.c);
+        file[layout.trigramProb + n3] = char(quantisers[TrigramProbValues].code(t.prob));
+        ++n3;
+    }
+    while (entry < n2) put32(file, layout.firstTrigram + 4 * ++entry, n3);
+
+    counts.words = n1;
+    counts.bigrams = n2;
+    counts.trigrams = n3;
+    counts.bytes = file.size();
+    return true;
+}
