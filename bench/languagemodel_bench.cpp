@@ -97,3 +97,4 @@ void BM_LanguageModelScore(benchmark::State& state) {
 BENCHMARK(BM_LanguageModelOpen)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LanguageModelWord);
 BENCHMARK(BM_LanguageModelScore);
+BENCHMARK_MAIN();

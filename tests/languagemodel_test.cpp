@@ -5,6 +5,7 @@
 
 #include "core/userfile.h"
 #include "gbktext.h"
+#include "userfiles.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 #include "imedriver.h"
 #include "userfiles.h"
 
+#include "phrases/userphrasefile.h"
 #include "pinyin/sentencelattice.h"
 #include "pinyin/sentencesearch.h"
 
@@ -220,6 +221,50 @@ TEST_F(SentenceSearchTest, UserPhrasesFitOnlyTheirReadings) {
     line.letters = "naguo";
     ASSERT_TRUE(search.best(dictionary, nullptr, line, 0, 0, found));
     EXPECT_NE(utf8(found.text), "你国");
+}
+
+// The user's phrases follow the file: a new reading of the same lines changes nothing (the
+// search keeps its nodes), an added line is found, a removed one is gone.
+TEST_F(SentenceSearchTest, UserPhrasesFollowTheFileAndOnlyItsChanges) {
+    const std::string file = systemFilePath("PYCZ.rt");
+    LatticeLine line;
+    line.letters = "xiguo";
+    line.boundary = {BOUNDARY_HARD, 0, BOUNDARY_SOFT, 0, 0, BOUNDARY_HARD};
+    SentenceSearch search;
+    SentenceResult found;
+    ASSERT_TRUE(search.best(dictionary, nullptr, line, 0, 0, found));
+    const std::string before = utf8(found.text);
+    const uint64_t generation = dictionary.generation();
+    writeFileText(file, gbk("ng      你国\nxa      先安\n"));  // the same lines, written again
+    forgetUserPhraseFileLines();
+    dictionary.prepareUserPhrases(file.c_str());
+    EXPECT_EQ(dictionary.generation(), generation);
+    ASSERT_TRUE(search.best(dictionary, nullptr, line, 0, 0, found));
+    EXPECT_EQ(search.nodesComputed(), 0);
+    writeFileText(file, gbk("ng      你国\nxa      先安\nxg      喜果\n"));
+    dictionary.prepareUserPhrases(file.c_str());
+    EXPECT_NE(dictionary.generation(), generation);
+    EXPECT_EQ(dictionary.longestUserCode(), 2);
+    ASSERT_TRUE(search.best(dictionary, nullptr, line, 0, 0, found));
+    EXPECT_EQ(utf8(found.text), "喜果");
+    EXPECT_NE(before, "喜果");
+    // The first line goes: the rest are taken again, and 你国 is no phrase any more.
+    writeFileText(file, gbk("xa      先安\nxg      喜果\n"));
+    dictionary.prepareUserPhrases(file.c_str());
+    std::vector<LatticeWord> words;
+    LatticeLine ni;
+    ni.letters = "niguo";
+    ni.boundary = {BOUNDARY_HARD, 0, BOUNDARY_SOFT, 0, 0, BOUNDARY_HARD};
+    std::vector<Piece> last, first;
+    dictionary.piecesEndingAt(ni, 5, last);
+    dictionary.piecesEndingAt(ni, 2, first);
+    ASSERT_FALSE(last.empty());
+    ASSERT_FALSE(first.empty());
+    const Piece path[] = {first[0], last[0]};
+    dictionary.wordsOver(ni, path, 2, words);
+    for (const LatticeWord& w : words) EXPECT_NE(w.source, WordSource::user) << utf8(std::string(w.view()));
+    ASSERT_TRUE(search.best(dictionary, nullptr, line, 0, 0, found));
+    EXPECT_EQ(utf8(found.text), "喜果");
 }
 
 }  // namespace

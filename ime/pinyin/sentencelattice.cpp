@@ -134,6 +134,7 @@ void SentenceDictionary::prepare(const CodeTable* syllableTable, const CodeTable
     userVersion_ = 0;
     userPath_.clear();
     userPhrases_.clear();
+    userLines_.clear();
     longestUserCode_ = 0;
     ++generation_;
 }
@@ -142,22 +143,38 @@ void SentenceDictionary::prepareUserPhrases(const char* path) {
     const std::string wanted = path ? path : "";
     const uint64_t version = wanted.empty() ? 0 : userPhraseFileVersion(wanted.c_str(), true);
     if (wanted == userPath_ && version == userVersion_ && (version != 0 || wanted.empty())) return;
+    // Lines the file still holds first, in their order, are kept as they are: learning only
+    // ever appends, so a learned phrase costs one line, not the whole file.
+    const bool samePath = wanted == userPath_;
     userPath_ = wanted;
     userVersion_ = version;
-    userPhrases_.clear();
-    longestUserCode_ = 0;
-    ++generation_;
-    if (wanted.empty()) return;
-    auto visit = [&](const UserPhraseEntry& entry) {
-        const std::string_view code = entry.letters(LATTICE_USER_WORD_PIECES_MAX);
-        const std::string_view phrase = entry.phrase();
-        if (code.size() < 2 || phrase.size() != 2 * code.size()) return true;
+    std::vector<std::pair<std::string, std::string>> lines;
+    if (!wanted.empty()) {
+        auto visit = [&](const UserPhraseEntry& entry) {
+            const std::string_view code = entry.letters(LATTICE_USER_WORD_PIECES_MAX);
+            const std::string_view phrase = entry.phrase();
+            if (code.size() >= 2 && phrase.size() == 2 * code.size()) lines.emplace_back(code, phrase);
+            return true;
+        };
+        forEachUserPhrase(wanted.c_str(), '\0', false, visit);
+    }
+    size_t kept = 0;
+    if (samePath && lines.size() >= userLines_.size())
+        while (kept < userLines_.size() && lines[kept] == userLines_[kept]) ++kept;
+    if (kept == lines.size() && kept == userLines_.size()) return;  // the same phrases
+    if (kept < userLines_.size()) {                                 // a line went or changed: start again
+        kept = 0;
+        userPhrases_.clear();
+        longestUserCode_ = 0;
+    }
+    for (size_t i = kept; i < lines.size(); ++i) {
+        const auto& [code, phrase] = lines[i];
         longestUserCode_ = std::max(longestUserCode_, static_cast<int>(code.size()));
-        auto& list = userPhrases_[std::string(code)];
-        if (std::find(list.begin(), list.end(), phrase) == list.end()) list.emplace_back(phrase);
-        return true;
-    };
-    forEachUserPhrase(wanted.c_str(), '\0', false, visit);
+        auto& list = userPhrases_[code];
+        if (std::find(list.begin(), list.end(), phrase) == list.end()) list.push_back(phrase);
+    }
+    userLines_.swap(lines);
+    ++generation_;
 }
 
 int SentenceDictionary::syllableId(std::string_view name) const {

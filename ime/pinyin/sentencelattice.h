@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 // Letters of a line, with what stands between them. boundary[k] is what lies before letter
@@ -61,7 +62,8 @@ class SentenceDictionary {
 public:
     // Whether the dictionary was built from these tables; rebuilds it when not.
     void prepare(const CodeTable* syllableTable, const CodeTable* phraseTable);
-    // The user's phrases by their initials; read again when the file was.
+    // The user's phrases by their initials; taken again when the file's lines changed, and
+    // then only from the first line that changed.
     void prepareUserPhrases(const char* path);
     // Changes whenever what the dictionary offers changes (tables or phrases read again).
     uint64_t generation() const { return generation_; }
@@ -106,6 +108,7 @@ private:
     int longestUserCode_ = 0;
     uint64_t generation_ = 0;
     std::unordered_map<std::string, std::vector<std::string>> userPhrases_;  // initials: phrases
+    std::vector<std::pair<std::string, std::string>> userLines_;             // as read: initials, phrase
 };
 
 // Weights the tables give (log10 scale): the first character of a syllable, and a phrase
