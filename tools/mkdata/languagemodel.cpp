@@ -13,26 +13,27 @@
 namespace {
 
 // Values to 8-bit codes: the distinct values themselves when there are few enough, else
-// the means of 256 bins of equal population (one of them exactly 0 for back-offs, which
-// are mostly 0).
+// centres that keep the largest error smallest (one of them exactly 0 for back-offs, which
+// are mostly 0). Equal-population bins would serve the crowd of rare words and leave the
+// few frequent ones, which sentences are made of, in wide bins.
 class Quantiser {
 public:
     Quantiser(std::vector<float> values, bool exactZero) {
         std::sort(values.begin(), values.end());
-        std::vector<float> distinct = values;
-        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-        if (distinct.size() <= LANGUAGE_MODEL_CODES - (exactZero ? 1 : 0)) {
-            centres_ = distinct;
+        values.erase(std::unique(values.begin(), values.end()), values.end());
+        const size_t bins = LANGUAGE_MODEL_CODES - (exactZero ? 1 : 0);
+        if (exactZero) values.erase(std::remove(values.begin(), values.end(), 0.0f), values.end());
+        if (values.size() <= bins) {
+            centres_ = values;
         } else {
-            if (exactZero) values.erase(std::remove(values.begin(), values.end(), 0.0f), values.end());
-            const size_t bins = LANGUAGE_MODEL_CODES - (exactZero ? 1 : 0), n = values.size();
-            for (size_t i = 0; i < bins; ++i) {
-                size_t begin = n * i / bins, end = n * (i + 1) / bins;
-                if (begin == end) continue;
-                double sum = 0;
-                for (size_t k = begin; k < end; ++k) sum += values[k];
-                centres_.push_back(float(sum / double(end - begin)));
+            // The least half-width that covers every value with `bins` intervals, found by
+            // bisection; each interval from a value to that value plus twice the width.
+            double low = 0, high = (double(values.back()) - values.front()) / 2;
+            for (int step = 0; step < 60; ++step) {
+                double middle = (low + high) / 2;
+                (cover(values, middle, nullptr) <= bins ? high : low) = middle;
             }
+            cover(values, high, &centres_);
         }
         if (exactZero) centres_.push_back(0.0f);
         if (centres_.empty()) centres_.push_back(0.0f);
@@ -53,6 +54,20 @@ public:
     }
 
 private:
+    // Intervals of width 2 * halfWidth, each starting at the first value not yet covered;
+    // their midpoints go to centres.
+    static size_t cover(const std::vector<float>& sorted, double halfWidth, std::vector<float>* centres) {
+        size_t count = 0;
+        for (size_t i = 0; i < sorted.size(); ++count) {
+            const double first = sorted[i];
+            size_t j = i;
+            while (j + 1 < sorted.size() && sorted[j + 1] <= first + 2 * halfWidth) ++j;
+            if (centres) centres->push_back(float((first + sorted[j]) / 2));
+            i = j + 1;
+        }
+        return count;
+    }
+
     std::vector<float> centres_;
 };
 

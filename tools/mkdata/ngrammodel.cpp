@@ -1,6 +1,7 @@
 #include "ngrammodel.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -360,7 +361,7 @@ bool readArpa(const std::string& text, NgramModel& model, std::string& error) {
             section = 4;
             continue;
         }
-        if (t[0].size() == 10 && t[0][0] == '\\' && t[0].substr(2) == "-grams:") {
+        if (t[0].size() == 9 && t[0][0] == '\\' && t[0].substr(2) == "-grams:") {
             int n = t[0][1] - '0';
             if (n < 1 || n > 3) return fail("only models of at most three words are read");
             section = n;
@@ -437,9 +438,10 @@ std::string arpaText(const NgramModel& model) {
     out += "ngram 1=" + std::to_string(model.unigrams.size()) + "\n";
     out += "ngram 2=" + std::to_string(model.bigrams.size()) + "\n";
     out += "ngram 3=" + std::to_string(model.trigrams.size()) + "\n";
+    // The shortest text that reads back as the same float.
     char number[32];
     auto value = [&](float v) {
-        std::snprintf(number, sizeof number, "%.9g", double(plain(v)));
+        *std::to_chars(number, number + sizeof number - 1, plain(v)).ptr = '\0';
         return number;
     };
     out += "\n\\1-grams:\n";
