@@ -26,6 +26,8 @@ float ModelScorer::score(uint32_t older, uint32_t last, uint32_t word) const {
 float sentenceWordScore(const SentenceScorer* scorer, const LatticeWord& word, uint32_t id, uint32_t older,
                         uint32_t last) {
     if (word.source == WordSource::user || scorer == nullptr) return word.weight + word.bias;
+    // The model holds every common character: one it lacks is as rare as any word it lacks.
+    if (id == 0 && word.source == WordSource::character) return scorer->score(older, last, 0) + word.bias;
     if (id == 0) return word.weight + word.bias + UNKNOWN_TO_MODEL;
     return scorer->score(older, last, id) + word.bias;
 }
