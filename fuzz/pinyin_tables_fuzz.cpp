@@ -12,6 +12,7 @@
 #include "pinyin/pinyintables.h"
 #include "shapecode/codetable.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -29,7 +30,8 @@ void compareLookups(const CodeTable& pymb, const CodeTable& pycz, const EngineCo
         checkSyllableScan(&pymb, c.syllables[i], scan, sizeof scan);
         checkSyllableIndexed(&pymb, c.syllables[i], indexed, sizeof indexed);
         same(scan, indexed);
-        if (wholeSyllableScan(&pymb, c.syllables[i]) != wholeSyllableIndexed(&pymb, c.syllables[i])) std::abort();
+        if (wholeSyllableScan(&pymb, c.syllables[i]) != wholeSyllableIndexed(&pymb, c.syllables[i]))
+            std::abort();
         for (int limit : {10, 40}) {
             scan[0] = indexed[0] = '\0';
             lookupSyllableCharsScan(&pymb, c.syllables[i], limit, scan, sizeof scan);
@@ -71,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     codeTables.PYCZ = pycz;
     modes.pinyinMode = 1;
     engineContext.chineseMode = 1;
-    static const uint32_t virtualKeys[] = {VK_BACK, VK_SPACE, VK_HOME, VK_END, VK_LEFT, VK_RIGHT, VK_DELETE, VK_SHIFT};
+    static const uint32_t virtualKeys[] = {VK_BACK, VK_SPACE, VK_HOME,   VK_END,
+                                           VK_LEFT, VK_RIGHT, VK_DELETE, VK_SHIFT};
     for (size_t i = 0; i < keys; ++i) {
         const uint8_t b = data[i];
         uint32_t key = b < 0x20 ? virtualKeys[b % 8] : (static_cast<uint32_t>(b) << 8);
@@ -79,9 +82,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         processPinyinKey(key, (key >> 8) & 0xFF, &engineContext);
         EngineContext& c = engineContext;
         const int length = static_cast<int>(strnlen(c.modeInput, sizeof c.modeInput));
-        if (length > 27 || c.caret < 0 || c.caret > length || c.codeLength != length) std::abort();
+        if (length > 30 || c.caret < 0 || c.caret > length || c.codeLength != length) std::abort();
+        // The whole line beside the record: 64 letters and their separators at most.
+        const PinyinLine& whole = pinyin.line;
+        const size_t wholeLength = strnlen(whole.text, sizeof whole.text);
+        if (wholeLength >= sizeof whole.text || whole.caret < 0 ||
+            whole.caret > static_cast<int>(wholeLength) ||
+            std::count_if(whole.text, whole.text + wholeLength, [](char b) { return b != ' '; }) >
+                PINYIN_LETTERS_MAX)
+            std::abort();
         if (choiceCount(&c) < 0 || choiceCount(&c) > PINYIN_CHOICES_MAX) std::abort();
-        if (strnlen(c.syllables[SYLLABLE_SHOWN], 31) > 30 || strnlen(c.modeResult, 41) > 40) std::abort();
+        if (strnlen(c.syllables[SYLLABLE_SHOWN], 31) > 30 ||
+            strnlen(c.modeResult, sizeof c.modeResult) >= sizeof c.modeResult)
+            std::abort();
         compareLookups(pymb, pycz, c);
     }
     return 0;

@@ -1,6 +1,7 @@
 // The pinyin engine through the IME interface, on small tables built with the table
-// compiler: separation, conversion, taking choices back, delivery, learning, modes and
-// damaged tables.
+// compiler, converting phrase by phrase (the setting "整句输入" off): separation,
+// conversion, taking choices back, delivery, learning, modes, damaged tables, the long line
+// and the keys that must never vanish.
 #include "imedriver.h"
 #include "userfiles.h"
 #include "weblistfiles.h"
@@ -60,6 +61,7 @@ protected:
         ASSERT_NE(codeTables.PYMB.data, nullptr);
         ASSERT_NE(codeTables.PYCZ.data, nullptr);
         modes.pinyinMode = 1;
+        modes.sentenceInput = 0;
         setUserPhraseFile("PYCZ.rt");
         phraseFile = systemFilePath("PYCZ.rt");
         std::remove(phraseFile.c_str());
@@ -398,12 +400,87 @@ TEST_F(Pinyin, LeavingTheModeForgetsTheChoices) {
     EXPECT_EQ(convertedCount(&c), 0u);
 }
 
-TEST_F(Pinyin, TheLineHoldsTwentySixBytes) {
-    // "zhong " five times and one letter: 26 bytes, the next letter refused.
-    typed("zhongzhongzhongzhongzh");
-    ASSERT_EQ(line(), "zhong zhong zhong zhong zh");
-    EXPECT_EQ(processPinyinKey('O', 'o', &c), 0);
-    EXPECT_EQ(line().size(), 26u);
+// Twelve times zhong and zhon: 64 letters, the line's limit. The next letter beeps and
+// changes nothing; the record shows the 30 bytes around the caret.
+TEST_F(Pinyin, TheLineHoldsSixtyFourLettersAndShowsAWindowAroundTheCaret) {
+    std::string keys;
+    for (int i = 0; i < 12; ++i) keys += "zhong";
+    typed(keys + "zhon");
+    std::string full;
+    for (int i = 0; i < 12; ++i) full += "zhong ";
+    full += "zhon";
+    ASSERT_EQ(pinyin.line.text, full);
+    EXPECT_EQ(syllableCount(&c), 13u);
+    const int before = messageBeeps();
+    EXPECT_EQ(processPinyinKey('G', 'g', &c), 0);
+    EXPECT_EQ(pinyin.line.text, full);
+    EXPECT_EQ(messageBeeps(), before + 1);
+    // The window ends at the caret.
+    EXPECT_EQ(line(), full.substr(full.size() - 30));
+    EXPECT_EQ(c.caret, 30);
+    EXPECT_EQ(c.codeLength, 30);
+    // Home shows the start; an edit there works on the whole line.
+    typed("{Home}{Del}");
+    EXPECT_EQ(line(), full.substr(1, 30));
+    EXPECT_EQ(c.caret, 0);
+    EXPECT_EQ(pinyin.line.text, full.substr(1));
+    // A letter fits again, at the caret.
+    typed("z");
+    EXPECT_EQ(pinyin.line.text, full);
+    EXPECT_EQ(c.caret, 1);
+    // At the end: Backspace takes the last letter; the window follows the caret there.
+    typed("{End}{Back}");
+    EXPECT_EQ(pinyin.line.text, full.substr(0, full.size() - 1));
+    EXPECT_EQ(line(), full.substr(full.size() - 31, 30));
+    // The whole line converts and is delivered at once.
+    for (int i = 0; i < 13; ++i) typed("{Space}");
+    std::string expected;
+    for (int i = 0; i < 13; ++i) expected += "中";
+    EXPECT_EQ(typed("{Space}"), expected);
+}
+
+// Keys that went nowhere: after a converted line a mark, a digit, a sign or a letter delivers
+// the line first, then does what it does on an empty line.
+TEST_F(Pinyin, KeysAfterAConvertedLineDeliverItFirst) {
+    EXPECT_EQ(typed("nihao{Space},"), "你好，");
+    EXPECT_EQ(typed("tian{Space}2024"), "天2024");
+    EXPECT_EQ(typed("tian{Space}@"), "天@");
+    EXPECT_EQ(typed("tian{Space}["), "天〖");
+    EXPECT_EQ(modes.webMode, 0);
+    // A full line, converted: the next letter delivers it and starts a new line.
+    std::string keys;
+    for (int i = 0; i < 16; ++i) keys += "tian";
+    typed(keys);
+    ASSERT_EQ(processPinyinKey('T', 't', &c), 0);
+    for (int i = 0; i < 20 && convertedCount(&c) < syllableCount(&c); ++i) typed("{Space}");
+    ASSERT_EQ(convertedCount(&c), 16u);
+    std::string expected;
+    for (int i = 0; i < 16; ++i) expected += "天";
+    EXPECT_EQ(typed("t"), expected);
+    EXPECT_EQ(line(), "t");
+}
+
+TEST_F(Pinyin, RefusedKeysBeepAndChangeNothingEscClearsTheLine) {
+    typed("nihao");
+    for (const char* key : {"/", "<", ">", "`", "~"}) {
+        const int before = messageBeeps();
+        EXPECT_EQ(typed(key), "") << key;
+        EXPECT_EQ(line(), "ni hao") << key;
+        EXPECT_EQ(messageBeeps(), before + 1) << key;
+    }
+    // u begins no syllable of these tables.
+    int before = messageBeeps();
+    typed("u");
+    EXPECT_EQ(line(), "ni hao");
+    EXPECT_EQ(messageBeeps(), before + 1);
+    // A letter inside the line that continues nothing.
+    typed("{Left}{Left}x");
+    EXPECT_EQ(line(), "ni hao");
+    EXPECT_EQ(messageBeeps(), before + 2);
+    typed("{Esc}");
+    EXPECT_EQ(line(), "");
+    EXPECT_EQ(c.rowText[0][0], '\0');
+    EXPECT_EQ(pinyin.line.text[0], '\0');
 }
 
 TEST_F(Pinyin, ATableWithoutItsEndOrWithHugeCountsFindsNothingBeyondIt) {

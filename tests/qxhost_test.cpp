@@ -103,14 +103,23 @@ TEST_F(QxhostTest, OneLetterAndSpaceTypeTheMostFrequentCharacters) {
     EXPECT_EQ(r.out, "的我了\n");
 }
 
-// Pinyin with the real tables: from the setting and from i then 6 in every edition.
+// Pinyin with the real tables: one Space commits the sentence row, the whole line.
+TEST_F(QxhostTest, PinyinSentenceRowWithTheRealTables) {
+    const RunResult r =
+        run({"--set", "拼音优先=1", "--set", "整句输入=1", "--keys", "womenjintianqugongyuansanbu{Space}"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "我们今天去公园散步\n");
+}
+
+// Phrase by phrase (整句输入 off): from the setting and from i then 6 in every edition.
 TEST_F(QxhostTest, PinyinSentencesWithTheRealTables) {
-    RunResult r = run({"--set", "拼音优先=1", "--keys", "zhongguoren{Space}{Space}"});
+    RunResult r = run({"--set", "拼音优先=1", "--set", "整句输入=0", "--keys", "zhongguoren{Space}{Space}"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "中国人\n");
     for (const char* edition : {"音形版优先=1", "音形版优先=0", "五笔优先=1"}) {
         fs::remove_all(home);  // settings persist in the home: start each edition afresh
-        r = run({"--set", edition, "--keys", "i6jintiantianqihenhao{Space}{Space}{Space}{Space}"});
+        r = run({"--set", edition, "--set", "整句输入=0", "--keys",
+                 "i6jintiantianqihenhao{Space}{Space}{Space}{Space}"});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "今天天气很好\n") << edition;
     }
@@ -120,7 +129,7 @@ TEST_F(QxhostTest, PinyinSentencesWithTheRealTables) {
 // A sentence that took two choices is learned under its initials: typed again by them it
 // is the first row, one Space converts it whole and the next delivers it.
 TEST_F(QxhostTest, APinyinSentenceTypedTwiceIsLearned) {
-    RunResult r = run({"--set", "拼音优先=1", "--keys", "wmjt{Space}{Space}"});
+    RunResult r = run({"--set", "拼音优先=1", "--set", "整句输入=0", "--keys", "wmjt{Space}{Space}"});
     EXPECT_NE(r.out, "我们今天\n");  // not yet known as one phrase
     r = run({"--set", "拼音优先=1", "--keys", "womenjintian{Space}{Space}{Space}"});
     EXPECT_EQ(r.out, "我们今天\n");

@@ -13,11 +13,12 @@
 
 namespace {
 
-const char* const SIMPLE = "\xBC\xF2\xB5\xA5\xB4\xB0\xBF\xDA";          // 简单窗口
+const char* const SIMPLE = "\xBC\xF2\xB5\xA5\xB4\xB0\xBF\xDA";            // 简单窗口
 const char* const PHONETIC = "\xD2\xF4\xD0\xCE\xB0\xE6\xD3\xC5\xCF\xC8";  // 音形版优先
 const char* const WUBI = "\xCE\xE5\xB1\xCA\xD3\xC5\xCF\xC8";              // 五笔优先
 const char* const PINYIN = "\xC6\xB4\xD2\xF4\xD3\xC5\xCF\xC8";            // 拼音优先
 const char* const HINT = "\xC6\xB4\xD2\xF4\xCC\xE1\xCA\xBE";              // 拼音提示
+const char* const SENTENCE = "\xD5\xFB\xBE\xE4\xCA\xE4\xC8\xEB";          // 整句输入
 
 std::vector<std::function<void(HWND)>>& steps() {
     static std::vector<std::function<void(HWND)>> s;
@@ -43,8 +44,8 @@ protected:
         winapiSetHome(home.c_str());
         steps().clear();
         winapiSetPerson(person);
-        owner = CreateWindowExA(0, "NOVPA_UICLS", "", WS_POPUP | WS_VISIBLE, 40, 40, 600, 300, nullptr, nullptr,
-                                moduleInstance, nullptr);
+        owner = CreateWindowExA(0, "NOVPA_UICLS", "", WS_POPUP | WS_VISIBLE, 40, 40, 600, 300, nullptr,
+                                nullptr, moduleInstance, nullptr);
     }
     void TearDown() override {
         winapiSetPerson(nullptr);
@@ -53,8 +54,8 @@ protected:
     }
     static void set(const char* name, DWORD value, DWORD type = REG_DWORD) {
         HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\QX", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\QX", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, nullptr),
                   ERROR_SUCCESS);
         if (type == REG_DWORD)
             RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
@@ -98,6 +99,7 @@ TEST_F(SettingsTest, WithoutTheKeyAllBoxesAreClearAndTheFirstClickStoresOne) {
               1);
     EXPECT_EQ(shown, std::vector<bool>(7, false));
     EXPECT_EQ(stored(HINT), 1);
+    EXPECT_EQ(stored(SENTENCE), -1);
     EXPECT_EQ(modes.pinyinHint, 1);
     EXPECT_EQ(stored(PINYIN), -1);  // nothing else written
 }
@@ -105,8 +107,7 @@ TEST_F(SettingsTest, WithoutTheKeyAllBoxesAreClearAndTheFirstClickStoresOne) {
 TEST_F(SettingsTest, PrioritiesExcludeEachOther) {
     set(WUBI, 1);
     bool wubiShown = false, wubiAfter = true, pinyinAfter = false;
-    run({[&](HWND d) { wubiShown = ticked(d, IDC_WUBI_FIRST); },
-         [](HWND d) { click(d, IDC_PINYIN_FIRST); },
+    run({[&](HWND d) { wubiShown = ticked(d, IDC_WUBI_FIRST); }, [](HWND d) { click(d, IDC_PINYIN_FIRST); },
          [&](HWND d) {
              wubiAfter = ticked(d, IDC_WUBI_FIRST);
              pinyinAfter = ticked(d, IDC_PINYIN_FIRST);
@@ -121,7 +122,8 @@ TEST_F(SettingsTest, PrioritiesExcludeEachOther) {
     bool anyTicked = true;
     run({[](HWND d) { click(d, IDC_PINYIN_FIRST); },
          [&](HWND d) {
-             anyTicked = ticked(d, IDC_PHONETIC_FIRST) || ticked(d, IDC_WUBI_FIRST) || ticked(d, IDC_PINYIN_FIRST);
+             anyTicked =
+                 ticked(d, IDC_PHONETIC_FIRST) || ticked(d, IDC_WUBI_FIRST) || ticked(d, IDC_PINYIN_FIRST);
          }});
     EXPECT_FALSE(anyTicked);
     EXPECT_EQ(stored(PINYIN), 0);
@@ -154,6 +156,41 @@ TEST_F(SettingsTest, ValueOfAnotherTypeCountsAsOff) {
     EXPECT_EQ(stored(SIMPLE), 1);  // written as a DWORD now
 }
 
+// 整句输入 is on until it is stored as 0, as start-up reads it; its box sits in the column
+// between 拼音优先 and 拼音跟随提示 without touching either.
+TEST_F(SettingsTest, SentenceInputIsOnUntilStoredOff) {
+    modes.sentenceInput = 1;
+    bool shownFirst = false, afterClick = true, afterSecond = false;
+    RECT box{}, above{}, below{};
+    run({[&](HWND d) {
+             shownFirst = ticked(d, IDC_SENTENCE_INPUT);
+             GetWindowRect(GetDlgItem(d, IDC_SENTENCE_INPUT), &box);
+             GetWindowRect(GetDlgItem(d, IDC_PINYIN_FIRST), &above);
+             GetWindowRect(GetDlgItem(d, IDC_PINYIN_HINT), &below);
+         },
+         [](HWND d) { click(d, IDC_SENTENCE_INPUT); },
+         [&](HWND d) { afterClick = ticked(d, IDC_SENTENCE_INPUT); }});
+    EXPECT_TRUE(shownFirst);
+    EXPECT_FALSE(afterClick);
+    EXPECT_EQ(stored(SENTENCE), 0);
+    EXPECT_EQ(modes.sentenceInput, 0);
+    EXPECT_EQ(box.left, above.left);
+    EXPECT_GT(box.top, above.bottom);
+    EXPECT_LT(box.bottom, below.top);
+    // Stored off, it opens clear; a click stores 1 and the row is back at once.
+    run({[&](HWND d) { shownFirst = ticked(d, IDC_SENTENCE_INPUT); },
+         [](HWND d) { click(d, IDC_SENTENCE_INPUT); },
+         [&](HWND d) { afterSecond = ticked(d, IDC_SENTENCE_INPUT); }});
+    EXPECT_FALSE(shownFirst);
+    EXPECT_TRUE(afterSecond);
+    EXPECT_EQ(stored(SENTENCE), 1);
+    EXPECT_EQ(modes.sentenceInput, 1);
+    // A value of another type is no 0: start-up takes it as on, and so does the box.
+    set(SENTENCE, 0, REG_SZ);
+    run({[&](HWND d) { shownFirst = ticked(d, IDC_SENTENCE_INPUT); }});
+    EXPECT_TRUE(shownFirst);
+}
+
 TEST_F(SettingsTest, SimpleWindowTakesEffectAtOnce) {
     CreateCompositionWindow();
     ShowCompositionWindow(1);
@@ -171,8 +208,7 @@ TEST_F(SettingsTest, ValueThatCannotBeStoredKeepsItsTickAndBeeps) {
     winapiSetRegistryReadOnly(HKEY_LOCAL_MACHINE, true);
     const size_t before = beeps();
     bool caretTicked = true, pinyinTicked = true, phoneticTicked = false;
-    run({[](HWND d) { click(d, IDC_CARET_FOLLOW); },
-         [](HWND d) { click(d, IDC_PINYIN_FIRST); },
+    run({[](HWND d) { click(d, IDC_CARET_FOLLOW); }, [](HWND d) { click(d, IDC_PINYIN_FIRST); },
          [&](HWND d) {
              caretTicked = ticked(d, IDC_CARET_FOLLOW);
              pinyinTicked = ticked(d, IDC_PINYIN_FIRST);
@@ -217,14 +253,16 @@ TEST_F(SettingsTest, AboutBoxShowsItsPictureAndSite) {
         RECT client;
         GetClientRect(picture, &client);
         const int border = 3;  // sunken static edge and client edge
-        const int sx = (ABOUT_PICTURE_WIDTH - client.right) / 2, sy = (ABOUT_PICTURE_HEIGHT - client.bottom) / 2;
+        const int sx = (ABOUT_PICTURE_WIDTH - client.right) / 2,
+                  sy = (ABOUT_PICTURE_HEIGHT - client.bottom) / 2;
         HANDLE bitmap = LoadImageA(moduleInstance, MAKEINTRESOURCEA(IDB_ABOUT), IMAGE_BITMAP, 0, 0, 0);
         HDC memory = CreateCompatibleDC(nullptr);
         HGDIOBJ old = SelectObject(memory, bitmap);
         mismatches = 0;
         for (int y = 0; y < client.bottom; y += 3)
             for (int x = 0; x < client.right; x += 3)
-                mismatches += GetPixel(memory, sx + x, sy + y) != winapiWindowPixel(picture, x + border, y + border);
+                mismatches +=
+                    GetPixel(memory, sx + x, sy + y) != winapiWindowPixel(picture, x + border, y + border);
         SelectObject(memory, old);
         DeleteDC(memory);
         DeleteObject(bitmap);

@@ -20,7 +20,8 @@
 namespace {
 
 // The lookups as they read the file line by line, for comparison.
-std::string readingLookup(const std::string& path, const std::string& code, int& state, std::string& exactOut) {
+std::string readingLookup(const std::string& path, const std::string& code, int& state,
+                          std::string& exactOut) {
     char completionList[USER_COMPLETION_LIST_SIZE] = "";
     char exactList[USER_EXACT_LIST_SIZE] = "";
     FILE* file = std::fopen(path.c_str(), "r");
@@ -34,7 +35,8 @@ std::string readingLookup(const std::string& path, const std::string& code, int&
         std::string_view phrase = userPhraseText(line);
         if (phrase.empty()) continue;
         std::string_view lineView(lineCode, codeLength);
-        if (lineView == code) appendExact(exact, phrase, state);
+        if (lineView == code)
+            appendExact(exact, phrase, state);
         else if (code.size() < codeLength && lineView.substr(0, code.size()) == code)
             completions.append(" ", std::string(1, lineCode[code.size()]), phrase);
     }
@@ -73,7 +75,8 @@ int readingCodeUse(const std::string& path, const std::string& code, const std::
             break;
         }
         char lineCode[USER_CODE_COLUMN + 1];
-        if (std::string_view(lineCode, userPhraseCode(line, lineCode, USER_CODE_COLUMN, false)) == code) ++uses;
+        if (std::string_view(lineCode, userPhraseCode(line, lineCode, USER_CODE_COLUMN, false)) == code)
+            ++uses;
     }
     std::fclose(file);
     return uses;
@@ -122,7 +125,8 @@ TEST(UserPhraseCache, LookupsEqualReadingTheFileLineByLine) {
                 EXPECT_EQ(wantState, gotState);
             }
             for (const char* phrase : {"", "\xB0\xB1", "\xB0\xB1\xB0\xB2", "\xB2\xB3\xB4"})
-                EXPECT_EQ(countCodeUse(path.c_str(), code, phrase), readingCodeUse(path, code, phrase)) << phrase;
+                EXPECT_EQ(countCodeUse(path.c_str(), code, phrase), readingCodeUse(path, code, phrase))
+                    << phrase;
             for (size_t maxLetters : {4u, 8u, 2u}) {
                 char out[400] = "";
                 findUserPhrasesExact(path.c_str(), code, maxLetters, out, sizeof out);
@@ -150,7 +154,9 @@ TEST(UserPhraseCache, FollowsTheFileOnDisk) {
     const time_t second = std::time(nullptr);
     auto writeCoarse = [&](const std::string& bytes) {
         writeFile(path, bytes);
-        struct utimbuf coarse {second, second};
+        struct utimbuf coarse {
+            second, second
+        };
         utime(path.c_str(), &coarse);
     };
     writeCoarse("ab \xB9\xA4\xD7\xF7\n");
@@ -167,7 +173,9 @@ TEST(UserPhraseCache, FollowsTheFileOnDisk) {
     EXPECT_EQ("", typed("ab"));
     // Written again with an old time: the change of size shows it.
     writeFile(path, "ab \xD1\xA7\n");
-    struct utimbuf old {1000000000, 1000000000};
+    struct utimbuf old {
+        1000000000, 1000000000
+    };
     utime(path.c_str(), &old);
     EXPECT_EQ("\xD1\xA7", typed("ab"));
     // Rewritten with the same size and time: kept until the module's own write forgets it.
@@ -183,6 +191,31 @@ TEST(UserPhraseCache, FollowsTheFileOnDisk) {
     EXPECT_EQ("\xD1\xA7 ,\xB9\xA4", typed("ab"));
 }
 
+// What is derived from the lines is rebuilt when the version changes: it stands while the
+// lines do, however often a recent file is read again, and moves with any change.
+TEST(UserPhraseCache, VersionChangesOnlyWithTheLines) {
+    const std::string path = tablebuilder::writeScratchFile("version.rt", "");
+    const std::string lines = "ab      \xB9\xA4\xD7\xF7\r\nab      \xD1\xA7\xCF\xB0\r\n";
+    writeFile(path, lines);  // just written: every look reads it again
+    const uint64_t first = userPhraseFileVersion(path.c_str(), true);
+    EXPECT_NE(first, 0u);
+    EXPECT_EQ(userPhraseFileVersion(path.c_str(), true), first);
+    writeFile(path, lines);
+    forgetUserPhraseFileLines();
+    EXPECT_EQ(userPhraseFileVersion(path.c_str(), true), first);
+    // The same bytes in other lines are other lines.
+    writeFile(path, "ab      \xB9\xA4\xD7\xF7ab      \xD1\xA7\xCF\xB0\r\n");
+    const uint64_t joined = userPhraseFileVersion(path.c_str(), true);
+    EXPECT_NE(joined, first);
+    writeFile(path, lines + "ab      \xC9\xFA\r\n");
+    const uint64_t added = userPhraseFileVersion(path.c_str(), true);
+    EXPECT_NE(added, joined);
+    EXPECT_NE(added, first);
+    std::remove(path.c_str());
+    EXPECT_NE(userPhraseFileVersion(path.c_str(), true), added);
+    EXPECT_EQ(userPhraseFileVersion("", true), 0u);
+}
+
 // Every change the store makes is seen by the next lookup, even when the new file has the
 // size and time of last write of a reading that is kept: the store forgets what is kept.
 TEST(UserPhraseCache, TheStoresWritesAreSeenAtOnce) {
@@ -196,7 +229,9 @@ TEST(UserPhraseCache, TheStoresWritesAreSeenAtOnce) {
         lookupUserPhrases(path.c_str(), code, completions, exact, &state);
         return std::string(exact);
     };
-    struct utimbuf old {1000000000, 1000000000};
+    struct utimbuf old {
+        1000000000, 1000000000
+    };
     auto writeOld = [&](const std::string& file, const std::string& bytes) {
         writeFile(file, bytes);
         utime(file.c_str(), &old);

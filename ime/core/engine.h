@@ -41,11 +41,12 @@ struct EngineContext {
     int16_t lastCell;       // last occupied entry of cells; 0 with nothing shown
     char displayLine[48];   // text line of the composition window
     char cells[17][20];     // candidate page (16 units) and its page marker
-    // The row lists and the chosen text carry whole web addresses: as long as a record of
-    // the address lists holds (89 bytes), so that nothing is ever cut.
+    // The row lists carry whole web addresses: as long as a record of the address lists
+    // holds (89 bytes), so that nothing is ever cut.
     char rowText[10][90];   // row list, first column
     char rowNote[10][90];   // row list, second column (web-address mode)
-    char modeResult[90];    // text chosen in pinyin or web-address mode
+    char modeResult[136];   // text chosen in pinyin or web-address mode: a whole pinyin line
+                            // (64 characters) and a mark
     char syllables[31][31]; // pinyin work area; entry 15 is the spelling shown
 
     char webListA[26][200][90]; // "zwwz.dat", bucketed by first letter
@@ -166,6 +167,7 @@ struct ModeState {
     int32_t gbkSetting = 0;      // setting "GBK字库"
     int32_t gbkLookup = 0;       // GBK tables take part in the current lookup
     int32_t pinyinHint = 0;      // setting "拼音提示"
+    int32_t sentenceInput = 1;   // setting "整句输入": pinyin's row 1 converts the whole line
     int32_t simpleWindow = 0;    // setting "简单窗口"
     int32_t menuAutoShow = 0;    // setting "菜单自动显示"
     char userPhraseFile[QX_PATH_SIZE] = {};  // user-phrase file of the current mode

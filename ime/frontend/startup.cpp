@@ -4,6 +4,7 @@
 #include "frontend/uiwindow.h"
 #include "core/userfile.h"
 #include "pinyin/languagemodel.h"
+#include "pinyin/pinyin.h"
 #include "pinyin/pinyintables.h"
 #include "phrases/userphrasefile.h"
 #include "shapecode/codetable.h"
@@ -72,6 +73,10 @@ void readSettings(bool fromSelection) {
 
     engineContext.caretFollow = settingOn(key, "\xB9\xE2\xB1\xEA\xB8\xFA\xCB\xE6");  // 光标跟随
     modes.pinyinHint = settingOn(key, "\xC6\xB4\xD2\xF4\xCC\xE1\xCA\xBE");                // 拼音提示
+    {
+        bool absent = false;  // 整句输入: on unless it holds 0
+        modes.sentenceInput = readSetting(key, SENTENCE_INPUT_SETTING, &absent) != 0;
+    }
 
     const char* editionName = "\xD2\xF4\xD0\xCE\xB0\xE6\xD3\xC5\xCF\xC8";  // 音形版优先
     bool missing = false;

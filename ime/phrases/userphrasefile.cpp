@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,8 +21,10 @@ bool readUserPhraseLine(FILE* file, UserPhraseLine& line) {
         bool tooLong = false;
         int c;
         while ((c = std::fgetc(file)) != EOF && c != '\n') {
-            if (line.length < USER_PHRASE_LINE_MAX) line.text[line.length++] = static_cast<char>(c);
-            else tooLong = true;
+            if (line.length < USER_PHRASE_LINE_MAX)
+                line.text[line.length++] = static_cast<char>(c);
+            else
+                tooLong = true;
         }
         if (c == EOF && line.length == 0 && !tooLong) return false;
         // Text mode on Windows drops the carriage return; do the same everywhere.
@@ -87,6 +90,7 @@ struct KeptFile {
     bool tooLarge = false;
     uint64_t written = 0;
     uint64_t size = 0;
+    uint64_t version = 0;  // of the reading kept now
     std::string text;
     std::vector<KeptEntry> entries;
     std::vector<uint32_t> byFirstByte[128];
@@ -95,6 +99,7 @@ struct KeptFile {
 constexpr size_t KEPT_FILES = 4;
 KeptFile kept[KEPT_FILES];
 size_t nextSlot = 0;
+uint64_t lastVersion = 0;
 
 // The entry of a line just read; false when it has no phrase.
 bool entryOf(const UserPhraseLine& line, UserPhraseEntry& entry) {
@@ -125,11 +130,21 @@ void parseFile(const char* path, KeptFile& file) {
         if (!entryOf(line, entry)) continue;
         const auto index = static_cast<uint32_t>(file.entries.size());
         file.entries.push_back({static_cast<uint32_t>(file.text.size()), static_cast<uint8_t>(line.length),
-                                entry.codeLength, entry.lettersLength, entry.phraseStart, entry.phraseLength});
+                                entry.codeLength, entry.lettersLength, entry.phraseStart,
+                                entry.phraseLength});
         file.text.append(line.text, line.length);
-        if (entry.codeLength > 0) file.byFirstByte[static_cast<unsigned char>(line.text[0]) & 0x7F].push_back(index);
+        if (entry.codeLength > 0)
+            file.byFirstByte[static_cast<unsigned char>(line.text[0]) & 0x7F].push_back(index);
     }
     std::fclose(stream);
+}
+
+bool sameEntries(const std::vector<KeptEntry>& a, const std::vector<KeptEntry>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const KeptEntry& x, const KeptEntry& y) {
+        return x.offset == y.offset && x.length == y.length && x.codeLength == y.codeLength &&
+               x.lettersLength == y.lettersLength && x.phraseStart == y.phraseStart &&
+               x.phraseLength == y.phraseLength;
+    });
 }
 
 UserPhraseEntry entryAt(const KeptFile& file, uint32_t index) {
@@ -156,6 +171,7 @@ KeptFile* keptFile(const char* path, bool lookAtFile) {
         slot = &kept[nextSlot];
         nextSlot = (nextSlot + 1) % KEPT_FILES;
         slot->path = path;
+        slot->version = 0;  // another file's lines are no reading of this one
     }
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
@@ -165,16 +181,26 @@ KeptFile* keptFile(const char* path, bool lookAtFile) {
     slot->forgotten = false;
     // A missing file's appearing shows; a present one is kept once it was read late enough.
     slot->trusted = !present || written + UNTRUSTED_TICKS <= ticksOf(now);
+    const bool wasKept = slot->version != 0 && !slot->tooLarge;
     slot->tooLarge = size > KEPT_BYTES_MAX;
     if (slot->tooLarge) {
+        slot->version = ++lastVersion;
         slot->text.clear();
         slot->text.shrink_to_fit();
         slot->entries.clear();
         slot->entries.shrink_to_fit();
         for (auto& list : slot->byFirstByte) std::vector<uint32_t>().swap(list);
-    } else {
-        parseFile(path, *slot);
+        return slot;
     }
+    // Most readings find the lines as they were (a look within two seconds of a write, a
+    // write that changed nothing): the version then stands, and nothing derived is rebuilt.
+    std::string before;
+    std::vector<KeptEntry> entriesBefore;
+    before.swap(slot->text);
+    entriesBefore.swap(slot->entries);
+    parseFile(path, *slot);
+    if (!wasKept || slot->text != before || !sameEntries(slot->entries, entriesBefore))
+        slot->version = ++lastVersion;
     return slot;
 }
 
@@ -201,6 +227,13 @@ void forEachUserPhrase(const char* path, char first, bool lookAtFile, UserPhrase
     }
     for (uint32_t index : file->byFirstByte[static_cast<unsigned char>(first)])
         if (!visit(entryAt(*file, index))) return;
+}
+
+uint64_t userPhraseFileVersion(const char* path, bool lookAtFile) {
+    const KeptFile* file = keptFile(path, lookAtFile);
+    if (!file) return 0;
+    // A file too large to keep is read on every walk: it never stays the same.
+    return file->tooLarge ? ++lastVersion : file->version;
 }
 
 void forgetUserPhraseFileLines() {

@@ -40,11 +40,13 @@ std::string_view userPhraseText(const UserPhraseLine& line);
 // its phrase.
 struct UserPhraseEntry {
     std::string_view line;
-    uint8_t codeLength;     // userPhraseCode(line, 4, any ASCII)
-    uint8_t lettersLength;  // userPhraseCode(line, 8, letters only)
+    uint8_t codeLength;                 // userPhraseCode(line, 4, any ASCII)
+    uint8_t lettersLength;              // userPhraseCode(line, 8, letters only)
     uint8_t phraseStart, phraseLength;  // userPhraseText(line) within line
     std::string_view code() const { return line.substr(0, codeLength); }
-    std::string_view letters(size_t maxLetters) const { return line.substr(0, lettersLength < maxLetters ? lettersLength : maxLetters); }
+    std::string_view letters(size_t maxLetters) const {
+        return line.substr(0, lettersLength < maxLetters ? lettersLength : maxLetters);
+    }
     std::string_view phrase() const { return line.substr(phraseStart, phraseLength); }
 };
 
@@ -52,7 +54,8 @@ struct UserPhraseEntry {
 class UserPhraseVisit {
 public:
     template <typename F>
-    UserPhraseVisit(F& f) : object_(&f), call_([](void* o, const UserPhraseEntry& e) { return (*static_cast<F*>(o))(e); }) {}
+    UserPhraseVisit(F& f)
+        : object_(&f), call_([](void* o, const UserPhraseEntry& e) { return (*static_cast<F*>(o))(e); }) {}
     bool operator()(const UserPhraseEntry& entry) const { return call_(object_, entry); }
 
 private:
@@ -74,6 +77,12 @@ private:
 // would leave both as they were. A file larger than any phrase file is not kept: it is read
 // line by line on every call.
 void forEachUserPhrase(const char* path, char first, bool lookAtFile, UserPhraseVisit visit);
+
+// A number that changes whenever the lines of the file at path change (looking at the file
+// as forEachUserPhrase does); reading the same lines again keeps it. Whoever derives data
+// from the lines rebuilds it when the number changes. 0 without a path; a file too large to
+// keep has a new number at every call.
+uint64_t userPhraseFileVersion(const char* path, bool lookAtFile);
 
 // Forgets the kept files, so that the next call reads them again: every write of a user
 // phrase file through this module calls it, since a write within the file system's time

@@ -8,6 +8,7 @@
 #include "pinyin/pinyintables.h"
 
 #include "core/lookuplist.h"
+#include "pinyin/sentencesearch.h"
 
 #include <algorithm>
 #include <array>
@@ -465,4 +466,34 @@ void releasePinyinIndexes() {
     pinyinTables.phraseIndex.reset();
     pinyinTables.mergeHeap = {};
     pinyinTables.longerChars[0] = '\0';
+    releasePinyinSentence();  // its dictionary points into the tables
+}
+
+void forEachSyllableIndexed(
+    const CodeTable* table,
+    const std::function<void(std::string_view, const char* const*, uint32_t)>& visit) {
+    if (!table || !table->data) return;
+    const SyllableIndex* index = syllableIndexFor(table);
+    for (const auto& group : index->groups)
+        for (const SyllableHeader& header : group)
+            visit(header.name, index->chars.data() + header.firstChar, header.charCount);
+}
+
+void forEachPhraseRecord(const CodeTable* table,
+                         const std::function<void(const std::string_view*, int, std::string_view)>& visit) {
+    if (!table || !table->data) return;
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        uint64_t start;
+        if (!phraseRun(table, letter, start)) continue;
+        for (uint64_t at = start; at <= table->size && table->size - at >= PYCZ_RECORD_SIZE;
+             at += PYCZ_RECORD_SIZE) {
+            const char* record = reinterpret_cast<const char*>(table->data) + at;
+            if (record[0] != letter) break;
+            const PhraseRecord parsed = parseRecord(record);
+            if (parsed.phrase.empty() || parsed.count < 1) continue;
+            // The phrase as it lies in the table, so that views of it outlive this record.
+            visit(parsed.syllables.data(), parsed.count,
+                  std::string_view(record + PYCZ_FIELD_SIZE, parsed.phrase.size()));
+        }
+    }
 }

@@ -13,6 +13,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string_view>
 
 constexpr size_t PINYIN_LIST_SIZE = 36000;
 constexpr int PINYIN_SYLLABLES_MAX = 15;
@@ -57,3 +59,14 @@ void lookupPhrasesIndexed(const CodeTable* table, const TypedSyllables& typed, i
 // Drops the indexes (their tables are going away) and the lookups' scratch room: the reset
 // of the lookups' record, which resetProcessState runs.
 void releasePinyinIndexes();
+
+// Every syllable of "PYMB" with its characters (2-byte units in the table), in table order;
+// the sentence search builds its dictionary from these once per table.
+void forEachSyllableIndexed(
+    const CodeTable* table,
+    const std::function<void(std::string_view name, const char* const* chars, uint32_t count)>& visit);
+// Every record of "PYCZ" whose phrase is whole GBK characters, in table order: its syllables
+// and its phrase (into the table).
+void forEachPhraseRecord(
+    const CodeTable* table,
+    const std::function<void(const std::string_view* syllables, int count, std::string_view phrase)>& visit);

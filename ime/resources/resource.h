@@ -42,6 +42,7 @@
 #define IDC_PHONETIC_FIRST 1012  /* "音形版优先" */
 #define IDC_WUBI_FIRST 1034      /* "五笔优先" */
 #define IDC_PINYIN_FIRST 1060    /* "拼音优先" */
+#define IDC_SENTENCE_INPUT 1061  /* "整句输入" */
 #define IDC_PINYIN_HINT 1051     /* "拼音跟随提示", setting "拼音提示" */
 #define IDC_MENU_AUTO_SHOW 1033  /* "我已实现一个梦!", setting "菜单自动显示" */
 /* The about box's web-site line. */

@@ -184,13 +184,11 @@ def run(tmp):
     expected += "中"
     expect("phonetic-shape edition zl Space", expected)
 
-    # i6: pinyin; a sentence converted with Space, delivered with Space.
+    # i6: pinyin; a sentence longer than the box (34 letters), committed whole by one Space.
     keys("i", "6")
-    keys(*"zhongguoren", "space")
-    time.sleep(0.3)
-    keys("space")
-    expected += "中国人"
-    expect("pinyin sentence zhongguoren", expected)
+    keys(*"zhegechengshidejiaotonghenfangbian", "space")
+    expected += "这个城市的交通很方便"
+    expect("pinyin sentence of 34 letters", expected)
 
     # [ opens the public address list; bd, then row 1.
     keys("bracketleft", "b", "d", "1")
