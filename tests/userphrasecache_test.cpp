@@ -204,7 +204,7 @@ TEST(UserPhraseCache, VersionChangesOnlyWithTheLines) {
     forgetUserPhraseFileLines();
     EXPECT_EQ(userPhraseFileVersion(path.c_str(), true), first);
     // The same bytes in other lines are other lines.
-    writeFile(path, "ab      \xB9\xA4\xD7\xF7ab      \xD1\xA7\xCF\xB0\r\n");
+    writeFile(path, "ab      \xB9\xA4\xD7\xF7" "ab      \xD1\xA7\xCF\xB0\r\n");
     const uint64_t joined = userPhraseFileVersion(path.c_str(), true);
     EXPECT_NE(joined, first);
     writeFile(path, lines + "ab      \xC9\xFA\r\n");

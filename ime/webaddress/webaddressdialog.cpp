@@ -4,7 +4,6 @@
 #include "webaddress/webaddress.h"
 #include "resources/resource.h"
 #include "webaddress/weblists.h"
-#include "ui/ui.h"
 
 #include <cstdio>
 #include <cstring>

@@ -175,7 +175,7 @@ void statusArea(Run& r) {
     CHECK(r.preedit().empty(), "pinyin line emptied: %s", r.preedit().c_str());
     r.type("zhongguoren");
     CHECK(r.preedit() == "zhong guo ren", "pinyin preedit %s", r.preedit().c_str());
-    r.type(" ");
+    // The sentence row: one Space commits the whole line.
     r.expectCommit("中国人");
     r.type(" ");
     CHECK(r.preedit().empty(), "pinyin delivered");
