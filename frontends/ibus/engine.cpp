@@ -109,18 +109,24 @@ struct PostedCommand {
     WPARAM command;
 };
 
+// After a command that may have run a dialog's loop: the dialog windows follow the stand-in,
+// and an engine that still exists shows what the module holds now.
+void showAfterCommand(QxEngine* engine) {
+#ifdef QX_DIALOG_WINDOWS
+    dialogwindows::sync();
+#endif
+    if (alive(engine)) {
+        showView(engine);
+        showStatus(engine);
+    }
+}
+
 gboolean runPostedCommand(gpointer data) {
     auto* posted = static_cast<PostedCommand*>(data);
     QxEngine* engine = posted->engine;
     if (host.isOpen() && alive(engine) && !dialogOpen()) {
         host.runCommand(engine->context, posted->command);
-#ifdef QX_DIALOG_WINDOWS
-        dialogwindows::sync();
-#endif
-        if (alive(engine)) {
-            showView(engine);
-            showStatus(engine);
-        }
+        showAfterCommand(engine);
     }
     destroyRetired();
     g_object_unref(engine);
@@ -197,13 +203,7 @@ gboolean runActivation(gpointer data) {
         const int dialog = activateStatusAction(host, engine->context, a->name,
                                                 a->state == PROP_STATE_CHECKED, typeKeys, engine);
         if (dialog > 0 && alive(engine)) host.chooseMenuCommand(engine->context, dialog);
-#ifdef QX_DIALOG_WINDOWS
-        dialogwindows::sync();
-#endif
-        if (alive(engine)) {
-            showView(engine);
-            showStatus(engine);
-        }
+        showAfterCommand(engine);
     }
     destroyRetired();
     g_object_unref(engine);

@@ -19,48 +19,11 @@ import time
 BIN, COMPONENT, OUT = sys.argv[1:4]
 HERE = os.path.dirname(os.path.abspath(__file__))
 COMMON = os.path.join(HERE, "..", "..", "common", "tests")
+sys.path.insert(0, COMMON)
+from desktopprocesses import start, stop_all, timeout, wait_for  # noqa: E402
+
 PYTHON = "/usr/bin/python3"
-processes = []
 failures = []
-
-
-def start(argv, env, **kw):
-    p = subprocess.Popen(argv, env=env, start_new_session=True, **kw)
-    processes.append(p)
-    return p
-
-
-def stop_all():
-    for p in reversed(processes):
-        if p.poll() is None:
-            try:
-                os.killpg(p.pid, signal.SIGTERM)
-            except ProcessLookupError:
-                pass
-    deadline = time.monotonic() + 5
-    for p in reversed(processes):
-        try:
-            p.wait(max(0.1, deadline - time.monotonic()))
-        except subprocess.TimeoutExpired:
-            try:
-                os.killpg(p.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-            p.wait()
-
-
-def timeout(*_):
-    raise TimeoutError("the end-to-end test ran out of time")
-
-
-def wait_for(what, predicate, seconds):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.05)
-    raise TimeoutError("waited in vain for " + what)
 
 
 def main():

@@ -9,7 +9,6 @@
 # usage: latency_compare.py BIN_DIR COMPONENT_DIR [ROUNDS]
 import os
 import shutil
-import signal
 import statistics
 import subprocess
 import sys
@@ -19,40 +18,12 @@ import time
 BIN, COMPONENT = sys.argv[1:3]
 ROUNDS = int(sys.argv[3]) if len(sys.argv) > 3 else 100
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "common", "tests"))
+from desktopprocesses import start, stop_all, wait_for  # noqa: E402
+
 PYTHON = "/usr/bin/python3"
 # Codes that both five-stroke tables give as the first candidate of their code.
 CODES = ["khk", "wqvb"]  # 中, 你
-processes = []
-
-
-def start(argv, env, **kw):
-    p = subprocess.Popen(argv, env=env, start_new_session=True, **kw)
-    processes.append(p)
-    return p
-
-
-def stop_all():
-    for p in reversed(processes):
-        if p.poll() is None:
-            try:
-                os.killpg(p.pid, signal.SIGTERM)
-            except ProcessLookupError:
-                pass
-    for p in reversed(processes):
-        try:
-            p.wait(5)
-        except subprocess.TimeoutExpired:
-            os.killpg(p.pid, signal.SIGKILL)
-            p.wait()
-
-
-def wait_for(what, predicate, seconds):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if predicate():
-            return
-        time.sleep(0.05)
-    raise TimeoutError("waited in vain for " + what)
 
 
 def samples_of(log_file, since):
