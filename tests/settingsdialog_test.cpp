@@ -191,6 +191,25 @@ TEST_F(SettingsTest, SentenceInputIsOnUntilStoredOff) {
     EXPECT_TRUE(shownFirst);
 }
 
+// The same switch without the dialog (a desktop's menu): stored, then in effect; a
+// registry that refuses it leaves the row as it was, with a beep.
+TEST_F(SettingsTest, SentenceInputFlipsWithoutTheDialogOnlyWhenStored) {
+    modes.sentenceInput = 1;
+    EXPECT_TRUE(FlipSentenceInput());
+    EXPECT_EQ(modes.sentenceInput, 0);
+    EXPECT_EQ(stored(SENTENCE), 0);
+    winapiSetRegistryReadOnly(HKEY_LOCAL_MACHINE, true);
+    const size_t before = beeps();
+    EXPECT_FALSE(FlipSentenceInput());
+    winapiSetRegistryReadOnly(HKEY_LOCAL_MACHINE, false);
+    EXPECT_EQ(modes.sentenceInput, 0);
+    EXPECT_EQ(stored(SENTENCE), 0);
+    EXPECT_EQ(beeps() - before, 1u);
+    EXPECT_TRUE(FlipSentenceInput());
+    EXPECT_EQ(modes.sentenceInput, 1);
+    EXPECT_EQ(stored(SENTENCE), 1);
+}
+
 TEST_F(SettingsTest, SimpleWindowTakesEffectAtOnce) {
     CreateCompositionWindow();
     ShowCompositionWindow(1);

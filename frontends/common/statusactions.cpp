@@ -23,6 +23,7 @@ StatusState statusStateOf(const ModuleHost& host) {
     s.fullWidth = c->fullWidth != 0;
     s.mode = inputModeOf(*host.modes());
     s.softLayout = host.softLayout();
+    s.sentenceInput = host.modes()->sentenceInput != 0;
     return s;
 }
 
@@ -57,6 +58,7 @@ std::vector<StatusAction> statusActions(const ModuleHost& host) {
         out.push_back({MODE_NAMES[i], MODE_LABELS[i], MODE_LABELS[i], ActionKind::Radio, "qx.mode"});
     out.push_back({"qx.punct", "中文标点", "中文标点/英文标点", ActionKind::Toggle, ""});
     out.push_back({"qx.width", "全角", "全角/半角", ActionKind::Toggle, ""});
+    out.push_back({"qx.sentence", "整句输入", "拼音整句输入/逐词输入", ActionKind::Toggle, ""});
     out.push_back({"qx.soft", "软键盘", "软键盘", ActionKind::Menu, ""});
     for (const auto& [command, name] : host.softLayouts())
         out.push_back({SOFT_PREFIX + std::to_string(command - CMD_LAYOUT_FIRST), name, name,
@@ -72,6 +74,7 @@ ActionLook actionLook(const StatusAction& a, const StatusState& s) {
     if (id == "qx.chinese") return {s.chinese ? "中" : "英", s.chinese};
     if (id == "qx.punct") return {s.chinesePunct ? "中文标点" : "英文标点", s.chinesePunct};
     if (id == "qx.width") return {s.fullWidth ? "全角" : "半角", s.fullWidth};
+    if (id == "qx.sentence") return {a.label, s.sentenceInput};
     if (id == "qx.mode") return {MODE_LABELS[static_cast<int>(s.mode)], false};
     for (int i = 0; i < 5; ++i)
         if (id == MODE_NAMES[i]) return {a.label, i == static_cast<int>(s.mode)};
@@ -89,6 +92,10 @@ int activateStatusAction(ModuleHost& host, HIMC context, const std::string& id, 
     }
     if (id == "qx.punct" || id == "qx.width") {
         host.clickStatusButton(context, id == "qx.punct" ? 2 : 3);
+        return 0;
+    }
+    if (id == "qx.sentence") {  // flips, as the box in 我的个性 does, and is stored
+        host.runCommand(context, CMD_SENTENCE_INPUT);
         return 0;
     }
     for (int i = 0; i < 5; ++i) {

@@ -1,5 +1,6 @@
 // The status bar and its menus as a desktop's input-method menu offers them: 中/英, the
-// input modes, 中文标点, 全角, the soft keyboards and the four dialogs. Each engine shows
+// input modes, 中文标点, 全角, the soft keyboards and the four dialogs, and 整句输入, which
+// the module keeps in 我的个性 and a desktop's menu offers beside the others. Each engine shows
 // these items in its own way (IBus properties, fcitx5 actions); what they are called, how
 // they look in a state and what choosing one does is decided here, once.
 #pragma once
@@ -13,6 +14,7 @@
 // What the items show: read from the module after every key and action.
 struct StatusState {
     bool chinese = true, chinesePunct = true, fullWidth = false;
+    bool sentenceInput = true;  // pinyin's row 1 is the whole sentence (整句输入)
     InputMode mode = InputMode::Phonetic;
     int softLayout = -1;
     bool operator==(const StatusState&) const = default;
@@ -23,7 +25,7 @@ StatusState statusStateOf(const ModuleHost& host);
 enum class ActionKind { Button, Toggle, Menu, Radio };
 
 struct StatusAction {
-    std::string name;   // "qx.chinese", "qx.mode.wubi", "qx.soft.3", "qx.dialog.about", ...
+    std::string name;   // "qx.chinese", "qx.mode.wubi", "qx.sentence", "qx.soft.3", ...
     std::string label;  // UTF-8
     std::string tip;
     ActionKind kind = ActionKind::Button;

@@ -83,6 +83,7 @@
 #define CMD_RADICALS 1300
 #define CMD_UPGRADE 1301
 #define CMD_KEYWORD_QUERY 1302 /* the keyword dialog, next to the web-address dialog */
+#define CMD_SENTENCE_INPUT 1303 /* "整句输入" switched; in no menu of the module's own */
 
 /* Web-address management dialog "ZWWZ". */
 #define IDC_WEB_LIST 1040

@@ -114,16 +114,22 @@ void opened(HWND dialog) {
     for (int i = 0; i < 3; ++i) tick(dialog, PRIORITIES[i].control, i == shown);
 }
 
-void plainClicked(HWND dialog, const PlainOption& option) {
+// Stores the other value and, once it is stored, makes it take effect; false (with a beep)
+// when it cannot be stored.
+bool flipOption(const PlainOption& option) {
     const bool was = optionOn(option);
     if (!store(option.value, was ? 0 : 1)) {
-        tick(dialog, option.control, was);
         refused();
-        return;
+        return false;
     }
     *option.effect = was ? 0 : 1;
-    tick(dialog, option.control, !was);
     if (option.control == IDC_SIMPLE_WINDOW) RelayoutComposition();
+    return true;
+}
+
+void plainClicked(HWND dialog, const PlainOption& option) {
+    flipOption(option);
+    tick(dialog, option.control, optionOn(option));
 }
 
 // On: the others are stored off first, so that two are never on together, then this one
@@ -180,6 +186,14 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         return TRUE;
     }
     return FALSE;
+}
+
+bool FlipSentenceInput() {
+    size_t count = 0;
+    const PlainOption* options = plainOptions(&count);
+    for (size_t i = 0; i < count; ++i)
+        if (options[i].control == IDC_SENTENCE_INPUT) return flipOption(options[i]);
+    return false;
 }
 
 INT_PTR OpenSettingsDialog(HWND owner) {

@@ -135,6 +135,7 @@ static void runCommand(UINT id) {
     // The context is not held meanwhile: typing into a dialog goes through the module.
     if (id == CMD_ABOUT) OpenAboutBox(application);
     if (id == CMD_SETTINGS) OpenSettingsDialog(application);
+    if (id == CMD_SENTENCE_INPUT) FlipSentenceInput();
     if (id == CMD_USER_PHRASES) OpenUserPhraseDialog(application);
     if (id == CMD_WEB_ADDRESSES) {
         // The dialog leaves the address mode first (its rows point into the lists it edits);

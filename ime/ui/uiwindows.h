@@ -171,5 +171,8 @@ inline constexpr char INTRO2_CLASS[] = "sdWin";
 // ---------------------------------------------------------------------------------------
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR OpenSettingsDialog(HWND owner);
+// "整句输入" switched as its box in the dialog switches it, without the dialog (the desktop
+// engines' menus offer it): false, with a beep, when the setting cannot be stored.
+bool FlipSentenceInput();
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR OpenAboutBox(HWND owner);

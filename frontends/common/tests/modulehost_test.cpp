@@ -147,4 +147,37 @@ TEST_F(HostedModule, StatusActionsSwitchModesAndNameTheDialogs) {
     EXPECT_EQ(actionLook(width, statusStateOf(host)).label, statusStateOf(host).fullWidth ? "全角" : "半角");
 }
 
+// 整句输入 from the desktop's menu: switched off, one Space takes only the first phrase, as
+// the box in 我的个性 makes it; the choice is stored for the next start, and on again the
+// Space delivers the whole sentence.
+TEST_F(HostedModule, TheSentenceItemSwitchesTheSentenceRowAndStoresIt) {
+    open();
+    auto typeKeys = [](void* self, const std::string& keys) { static_cast<HostedModule*>(self)->type(keys); };
+    activateStatusAction(host, context, "qx.mode.pinyin", true, typeKeys, this);
+    const StatusAction item{"qx.sentence", "整句输入", "", ActionKind::Toggle, ""};
+    ASSERT_TRUE(statusStateOf(host).sentenceInput);
+    EXPECT_TRUE(actionLook(item, statusStateOf(host)).checked);
+
+    EXPECT_EQ(activateStatusAction(host, context, "qx.sentence", true, typeKeys, this), 0);
+    EXPECT_FALSE(statusStateOf(host).sentenceInput);
+    EXPECT_FALSE(actionLook(item, statusStateOf(host)).checked);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\QX", 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD value = 7, size = sizeof value;
+    EXPECT_EQ(RegQueryValueExA(key, "\xD5\xFB\xBE\xE4\xCA\xE4\xC8\xEB", nullptr, nullptr,
+                               reinterpret_cast<BYTE*>(&value), &size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(value, 0u);
+    EXPECT_EQ(type("womenqugongyuan "), "");  // the first phrase converted, nothing delivered
+    ModuleKey escape;
+    ASSERT_TRUE(moduleKeyFor(0xff1b, 0, escape));
+    EXPECT_TRUE(host.offer(context, escape).outcome.commit.empty());  // Esc clears the line
+    EXPECT_TRUE(host.view().preedit.empty());
+
+    activateStatusAction(host, context, "qx.sentence", true, typeKeys, this);
+    EXPECT_TRUE(statusStateOf(host).sentenceInput);
+    EXPECT_EQ(type("womenqugongyuan "), "我们去公园");
+}
+
 }  // namespace

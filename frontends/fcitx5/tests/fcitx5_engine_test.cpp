@@ -147,7 +147,7 @@ void statusArea(Run& r) {
     std::vector<std::string> names;
     for (Action* a : r.ic->statusArea().allActions()) names.push_back(a->name());
     for (const char* wanted :
-         {"qx.chinese", "qx.mode", "qx.punct", "qx.width", "qx.soft", "qx.dialog.userphrases",
+         {"qx.chinese", "qx.mode", "qx.punct", "qx.width", "qx.sentence", "qx.soft", "qx.dialog.userphrases",
           "qx.dialog.settings", "qx.dialog.webaddresses", "qx.dialog.about"}) {
         bool found = false;
         for (const std::string& n : names) found = found || n == wanted;
