@@ -206,7 +206,8 @@ TEST_F(Driver, EditionSwitchTogglesEditionAndPhraseFile) {
     EXPECT_EQ(o.count, 0u);
     EXPECT_EQ(modes.phoneticEdition, 1);
     EXPECT_TRUE(endsWith(modes.userPhraseFile, "\\fread.rt")) << modes.userPhraseFile;
-    FILE* created = std::fopen(modes.userPhraseFile, "r");  // the stand-in's C library, as the module opens it
+    FILE* created =
+        std::fopen(modes.userPhraseFile, "r");  // the stand-in's C library, as the module opens it
     EXPECT_NE(created, nullptr) << "the phrase file of the edition is created empty";
     if (created) std::fclose(created);
     EXPECT_EQ(utf8(cellText()), "切换《音形版》、《形码版》！");
@@ -233,12 +234,15 @@ TEST_F(Driver, FiveStrokeAndPinyinSwitches) {
     RegisterUiClasses();
     ime.type("i5");
     EXPECT_EQ(modes.wubiMode, 1);
-    EXPECT_TRUE(windows.wubiNoteWindow && IsWindowVisible(windows.wubiNoteWindow)) << "the five-stroke note is shown";
+    EXPECT_TRUE(windows.wubiNoteWindow && IsWindowVisible(windows.wubiNoteWindow))
+        << "the five-stroke note is shown";
     EXPECT_TRUE(endsWith(modes.userPhraseFile, "\\WBCZ.rt")) << modes.userPhraseFile;
     auto beeps = winapiBeeps();
-    EXPECT_TRUE(std::any_of(beeps.begin(), beeps.end(),
-                            [](const WinapiBeep& b) { return !b.messageBeep && b.frequency == 200 && b.duration == 500; }));
+    EXPECT_TRUE(std::any_of(beeps.begin(), beeps.end(), [](const WinapiBeep& b) {
+        return !b.messageBeep && b.frequency == 200 && b.duration == 500;
+    }));
     EXPECT_EQ(c.codeLength, 0);
+    EXPECT_EQ(typed("7"), "7");  // the mode is idle: a digit types itself
     EXPECT_EQ(typed("khk{Space}"), "中");
 
     // i then 9 typed in pinyin mode (the pinyin engine leaves the i in modeInput) leaves it.
@@ -250,6 +254,16 @@ TEST_F(Driver, FiveStrokeAndPinyinSwitches) {
     EXPECT_EQ(c.modeInput[0], '\0');
     EXPECT_TRUE(endsWith(modes.userPhraseFile, "\\freadx.rt")) << modes.userPhraseFile;
     EXPECT_EQ(typed("ab{Space}"), "甲");
+}
+
+// The i of the switch was a code being typed; the switch leaves the mode idle, so full-width
+// digits come at once instead of choosing from rows that were just cleared.
+TEST_F(Driver, FullWidthDigitsRightAfterTheFiveStrokeSwitch) {
+    RegisterUiClasses();
+    c.fullWidth = 1;
+    ime.type("i5");
+    ASSERT_EQ(modes.wubiMode, 1);
+    EXPECT_EQ(typed("78"), "７８");
 }
 
 TEST_F(Driver, EngineCallsByCommand) {
@@ -319,15 +333,15 @@ TEST_F(Driver, NoContextNoMessagesAndNoSwitches) {
 
 // The context is locked for the translation and unlocked again on every way out.
 TEST_F(Driver, EveryKeyLeavesTheContextUnlocked) {
-    ime.type("ab{Space}");      // a commit
-    ime.type("x");              // a key the table ignores
-    ime.ctrl();                 // a switch
-    ime.type("a");              // English: passed through
+    ime.type("ab{Space}");  // a commit
+    ime.type("x");          // a key the table ignores
+    ime.ctrl();             // a switch
+    ime.type("a");          // English: passed through
     ime.ctrl();
-    ime.type("i9");             // the edition switch returns early
-    ime.key("{Ctrl+Alt+S}");    // the swallowed key returns early
+    ime.type("i9");           // the edition switch returns early
+    ime.key("{Ctrl+Alt+S}");  // the swallowed key returns early
     c.fullWidth = 8;
-    ime.type("1");              // full width
+    ime.type("1");  // full width
     EXPECT_EQ(ImmGetIMCLockCount(ime.context()), 0u);
 }
 

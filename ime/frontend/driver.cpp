@@ -19,9 +19,13 @@ namespace {
 
 // "按CTRL键切换回中文状态！" / "按CTRL键切换回英文状态！" / "按回车键切换回中文状态！"
 const char ctrlToEnglishMessage[] =
-    "\xB0\xB4" "CTRL" "\xBC\xFC\xC7\xD0\xBB\xBB\xBB\xD8\xD6\xD0\xCE\xC4\xD7\xB4\xCC\xAC\xA3\xA1";
+    "\xB0\xB4"
+    "CTRL"
+    "\xBC\xFC\xC7\xD0\xBB\xBB\xBB\xD8\xD6\xD0\xCE\xC4\xD7\xB4\xCC\xAC\xA3\xA1";
 const char ctrlToChineseMessage[] =
-    "\xB0\xB4" "CTRL" "\xBC\xFC\xC7\xD0\xBB\xBB\xBB\xD8\xD3\xA2\xCE\xC4\xD7\xB4\xCC\xAC\xA3\xA1";
+    "\xB0\xB4"
+    "CTRL"
+    "\xBC\xFC\xC7\xD0\xBB\xBB\xBB\xD8\xD3\xA2\xCE\xC4\xD7\xB4\xCC\xAC\xA3\xA1";
 const char enterToChineseMessage[] =
     "\xB0\xB4\xBB\xD8\xB3\xB5\xBC\xFC\xC7\xD0\xBB\xBB\xBB\xD8\xD6\xD0\xCE\xC4\xD7\xB4\xCC\xAC\xA3\xA1";
 // "切换《音形版》、《形码版》！"
@@ -210,12 +214,16 @@ bool switchToPinyin(const Key& key) {
 // i then 5: five-stroke mode. Returns true when the key is used up.
 bool switchToWubi(const Key& key) {
     EngineContext* context = &engineContext;
-    if ((context->code[0] != 'i' && context->modeInput[0] != 'i') || key.ch != '5' || modes.wubiMode) return false;
+    if ((context->code[0] != 'i' && context->modeInput[0] != 'i') || key.ch != '5' || modes.wubiMode)
+        return false;
     modes.wubiMode = 1;
     modes.gbkLookup = modes.pinyinMode = modes.webMode = 0;
     if (HWND note = EnsureWubiNote()) ShowWindow(note, SW_SHOWNA);
     RepaintStatusWindow();
     clearInput();
+    // Idle, as after any other switch: the i was a code being typed, and a digit seen in
+    // that phase would choose from the rows just cleared and vanish.
+    shapeCode.inputPhase = 1;
     std::memset(context->rowText, 0, sizeof context->rowText);
     std::memset(context->rowNote, 0, sizeof context->rowNote);
     setUserPhraseFile("WBCZ.rt");
@@ -303,7 +311,8 @@ void switchEdition() {
 
 bool ctrlTogglesHere() {
     const EngineContext* context = &engineContext;
-    if (context->code[0] == '\0' && !rowModes() && (modes.phoneticEdition == 0 || modes.wubiMode)) return true;
+    if (context->code[0] == '\0' && !rowModes() && (modes.phoneticEdition == 0 || modes.wubiMode))
+        return true;
     return rowModes() && context->modeInput[0] == '\0';
 }
 
@@ -346,7 +355,8 @@ bool applyModeSwitches(const Key& key, HIMC hIMC, MessageWriter& out) {
         toggleChinese(hIMC, context->chineseMode ? ctrlToEnglishMessage : ctrlToChineseMessage);
     }
 
-    if (!phraseDialogOpen() && modes.pinyinMode && !modes.webMode && context->modeInput[0] == 'i' && key.ch == '9') {
+    if (!phraseDialogOpen() && modes.pinyinMode && !modes.webMode && context->modeInput[0] == 'i' &&
+        key.ch == '9') {
         leavePinyinMode();
         refresh();
         return true;
@@ -463,7 +473,8 @@ void toggleChinese(HIMC hIMC, const char* message) {
 
 void switchChineseForKey() {
     readConversionStatus(frontEnd.translatingContext);
-    toggleChinese(frontEnd.translatingContext, engineContext.chineseMode ? ctrlToEnglishMessage : ctrlToChineseMessage);
+    toggleChinese(frontEnd.translatingContext,
+                  engineContext.chineseMode ? ctrlToEnglishMessage : ctrlToChineseMessage);
 }
 
 extern "C" UINT WINAPI ImeToAsciiEx(UINT uVirtKey, UINT uScanCode, CONST LPBYTE lpbKeyState,

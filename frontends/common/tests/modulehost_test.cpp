@@ -180,4 +180,19 @@ TEST_F(HostedModule, TheSentenceItemSwitchesTheSentenceRowAndStoresIt) {
     EXPECT_EQ(type("womenqugongyuan "), "我们去公园");
 }
 
+// From pinyin to five-stroke through the menu, then full width: the first digit typed is a
+// full-width one, as from any other mode.
+TEST_F(HostedModule, AfterPinyinTheMenusFullWidthTypesTheNextDigit) {
+    open();
+    auto typeKeys = [](void* self, const std::string& keys) { static_cast<HostedModule*>(self)->type(keys); };
+    activateStatusAction(host, context, "qx.mode.pinyin", true, typeKeys, this);
+    EXPECT_EQ(type("zhongguo "), "中国");
+    activateStatusAction(host, context, "qx.mode.wubi", true, typeKeys, this);
+    ASSERT_EQ(statusStateOf(host).mode, InputMode::Wubi);
+    activateStatusAction(host, context, "qx.width", true, typeKeys, this);
+    ASSERT_TRUE(statusStateOf(host).fullWidth);
+    EXPECT_EQ(type("7"), "７");
+    EXPECT_EQ(type("8"), "８");
+}
+
 }  // namespace
