@@ -1,5 +1,5 @@
-// The soak of many writers: programs with the module loaded changing the same user files
-// for a long while, some killed at random; prints what was saved and whether any of it
+// The soak of many writers: programs hosting the module, typing changes to the same user
+// files through its dialogs for a long while, some killed at random; prints what was saved and whether any of it
 // was lost. Options: --seconds=N (default 30), --workers=N (default 4), --kill-ms=N (a kill
 // every N ms on average, default 500), --seed=N. Exits non-zero when a change was lost, a
 // line doubled or a file torn.
@@ -14,6 +14,7 @@
 
 int main(int argc, char** argv) {
     ManyWritersRun run;
+    run.workerProgram = std::string(QX_BIN_DIR) + "/manywriters_worker";
     run.seconds = 30;
     run.killEveryMs = 500;
     for (int i = 1; i < argc; ++i) {
@@ -38,11 +39,12 @@ int main(int argc, char** argv) {
     const std::string home = std::string(winapiHome()) + "/manywriters-soak";
     const ManyWritersOutcome out = runManyWriters(home, run);
     std::printf(
-        "%d workers at once for %.0f s: %d processes, %d killed, %ld changes saved, %ld not saved "
-        "(%ld addresses refused, their letter full); lost %ld, doubled %ld, torn %ld; largest phrase file %d "
-        "lines\n",
-        run.workers, run.seconds, out.processes, out.kills, out.changes, out.failures, out.refused, out.lost,
+        "%d workers at once for %.0f s, each hosting the module and typing: %d processes, %d killed, %ld changes "
+        "saved, %ld not saved, %ld under way when killed; lost %ld, doubled %ld, torn %ld; largest phrase file "
+        "%d lines\n",
+        run.workers, run.seconds, out.processes, out.kills, out.changes, out.failures, out.pending, out.lost,
         out.doubled, out.torn, out.phraseLines);
+    for (const auto& [op, count] : out.savedByOp) std::printf("  %s saved %ld\n", op.c_str(), count);
     for (const std::string& problem : out.problems) std::printf("  %s\n", problem.c_str());
     std::system(("rm -rf '" + home + "'").c_str());
     return out.lost == 0 && out.doubled == 0 && out.torn == 0 && out.problems.empty() ? 0 : 1;

@@ -83,3 +83,15 @@ endif()
 if(TARGET languagemodel_test)
   add_dependencies(languagemodel_test mkdata qxdata)
 endif()
+
+# The many-writers run starts programs that host the built module through qxhost's
+# session and change the user files by keys.
+if(TARGET hostsession)
+  add_executable(manywriters_worker ${CMAKE_CURRENT_SOURCE_DIR}/writer/manywriters_worker.cpp)
+  target_compile_options(manywriters_worker PRIVATE ${QX_WARNINGS})
+  target_link_libraries(manywriters_worker PRIVATE hostsession)
+  add_dependencies(manywriters_worker qx qxdata)
+  if(TARGET multiwriter_test)
+    add_dependencies(multiwriter_test manywriters_worker)
+  endif()
+endif()

@@ -18,8 +18,13 @@ ScriptRun::~ScriptRun() {
 
 ScriptRun* ScriptRun::current() { return running; }
 
-bool ScriptRun::typeNext() {
-    if (next_ >= keys_.size() || !session_.typist) return false;
+bool ScriptRun::typeNext(HWND modal, int kind) {
+    if (!session_.typist) return false;
+    if (next_ >= keys_.size() && report_.more) {
+        std::vector<ScriptKey> more = report_.more(modal, kind);
+        keys_.insert(keys_.end(), more.begin(), more.end());
+    }
+    if (next_ >= keys_.size()) return false;
     const ScriptKey key = keys_[next_++];
     if (report_.before) report_.before(key);
     const std::vector<KeyEvent> events = session_.typist->type(key);
@@ -34,7 +39,7 @@ void ScriptRun::run() {
 
 bool ScriptRun::idle(HWND modal, int kind) {
     if (modal == nullptr || !IsWindow(modal)) return false;
-    if (typeNext()) return true;
+    if (typeNext(modal, kind)) return true;
     if (!endReported_) {
         endReported_ = true;
         if (report_.ended) report_.ended(modal);

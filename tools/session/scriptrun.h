@@ -26,6 +26,10 @@ public:
         std::function<void(HWND modal, const char* how)> closing;
         // The modal window took neither Esc nor its close box; it is ended now.
         std::function<void(HWND modal)> refused;
+        // The keys have run out: keys to go on with, chosen from what the screen shows now
+        // (modal: the modal window that waits, null outside one; kind as for idle). None
+        // ends the script. A person who looks before the next key is scripted this way.
+        std::function<std::vector<ScriptKey>(HWND modal, int kind)> more;
     };
 
     ScriptRun(ImeSession& session, std::vector<ScriptKey> keys, Report report);
@@ -39,7 +43,7 @@ public:
     static ScriptRun* current();
 
 private:
-    bool typeNext();
+    bool typeNext(HWND modal = nullptr, int kind = 0);
 
     ImeSession& session_;
     std::vector<ScriptKey> keys_;
