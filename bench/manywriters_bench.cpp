@@ -1,8 +1,7 @@
 // The soak of many writers: programs hosting the module, typing changes to the same user
-// files through its dialogs for a long while, some killed at random; prints what was saved and whether any of it
-// was lost. Options: --seconds=N (default 30), --workers=N (default 4), --kill-ms=N (a kill
-// every N ms on average, default 500), --seed=N. Exits non-zero when a change was lost, a
-// line doubled or a file torn.
+// files through its dialogs for a long while, some killed at random; prints what was saved and whether any of
+// it was lost. Options: --seconds=N (default 30), --workers=N (default 4), --kill-ms=N (a kill every N ms on
+// average, default 500), --seed=N. Exits non-zero when a change was lost, a line doubled or a file torn.
 #include "manywriters.h"
 
 #include <winapi_host.h>
@@ -39,13 +38,20 @@ int main(int argc, char** argv) {
     const std::string home = std::string(winapiHome()) + "/manywriters-soak";
     const ManyWritersOutcome out = runManyWriters(home, run);
     std::printf(
-        "%d workers at once for %.0f s, each hosting the module and typing: %d processes, %d killed, %ld changes "
-        "saved, %ld not saved, %ld under way when killed; lost %ld, doubled %ld, torn %ld; largest phrase file "
+        "%d workers at once for %.0f s, each hosting the module and typing: %d processes, %d killed, %ld "
+        "changes "
+        "saved, %ld not saved, %ld under way when killed; lost %ld, doubled %ld, torn %ld; largest phrase "
+        "file "
         "%d lines\n",
         run.workers, run.seconds, out.processes, out.kills, out.changes, out.failures, out.pending, out.lost,
         out.doubled, out.torn, out.phraseLines);
     for (const auto& [op, count] : out.savedByOp) std::printf("  %s saved %ld\n", op.c_str(), count);
     for (const std::string& problem : out.problems) std::printf("  %s\n", problem.c_str());
-    std::system(("rm -rf '" + home + "'").c_str());
-    return out.lost == 0 && out.doubled == 0 && out.torn == 0 && out.problems.empty() ? 0 : 1;
+    const bool whole = out.lost == 0 && out.doubled == 0 && out.torn == 0 && out.problems.empty();
+    // The files and logs of a run that lost something stay for a look.
+    if (whole)
+        std::system(("rm -rf '" + home + "'").c_str());
+    else
+        std::printf("files and logs kept in %s\n", home.c_str());
+    return whole ? 0 : 1;
 }

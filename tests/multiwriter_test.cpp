@@ -134,16 +134,17 @@ TEST(ManyWriters, FourProgramsKilledAtRandomLoseNoSavedChange) {
     run.seconds = 4;
     run.killEveryMs = 700;
     const ManyWritersOutcome out = runManyWriters(home, run);
-    std::printf("many writers: %d processes, %d killed, %ld changes saved, %ld not saved, %ld under way when "
-                "killed, %ld lost, %ld doubled, %ld torn, %d phrase lines\n",
-                out.processes, out.kills, out.changes, out.failures, out.pending, out.lost, out.doubled, out.torn,
-                out.phraseLines);
+    std::printf(
+        "many writers: %d processes, %d killed, %ld changes saved, %ld not saved, %ld under way when "
+        "killed, %ld lost, %ld doubled, %ld torn, %d phrase lines\n",
+        out.processes, out.kills, out.changes, out.failures, out.pending, out.lost, out.doubled, out.torn,
+        out.phraseLines);
     for (const auto& [op, count] : out.savedByOp) std::printf("  %s saved %ld\n", op.c_str(), count);
     for (const std::string& p : out.problems) ADD_FAILURE() << p;
     EXPECT_GE(out.processes, 4);
     EXPECT_GT(out.kills, 0);
     // Each kind of change was made through the dialogs and reported saved at least once.
-    for (const char* op : {"P+", "L+", "A+", "S="}) EXPECT_GT(out.savedByOp[op], 0) << op;
+    for (const char* op : {"P+", "L+", "A+", "S="}) EXPECT_GT(out.savedByOp.count(op), 0u) << op;
     EXPECT_EQ(out.lost, 0);
     EXPECT_EQ(out.doubled, 0);
     EXPECT_EQ(out.torn, 0);

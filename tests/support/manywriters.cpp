@@ -124,7 +124,8 @@ ManyWritersOutcome runManyWriters(const std::string& home, const ManyWritersRun&
     // alone switches to English for typing the address fields.
     for (const char* name : {"freadx.rt", "PYCZ.rt", "grwz.dat"}) std::ofstream(system + "/" + name);
     winapiSetHome(home.c_str());
-    if (!setSetting("\xD2\xF4\xD0\xCE\xB0\xE6\xD3\xC5\xCF\xC8", 0)) problem(out, "setting not written");  // 音形版优先
+    if (!setSetting("\xD2\xF4\xD0\xCE\xB0\xE6\xD3\xC5\xCF\xC8", 0))
+        problem(out, "setting not written");  // 音形版优先
     std::fflush(nullptr);
 
     const long long until = nowMs() + static_cast<long long>(run.seconds * 1000);
@@ -143,8 +144,9 @@ ManyWritersOutcome runManyWriters(const std::string& home, const ManyWritersRun&
                 dup2(fd, 1);
                 dup2(fd, 2);
             }
-            execl(run.workerProgram.c_str(), run.workerProgram.c_str(), home.c_str(), std::to_string(id).c_str(),
-                  seed.c_str(), std::to_string(until).c_str(), log.c_str(), static_cast<char*>(nullptr));
+            execl(run.workerProgram.c_str(), run.workerProgram.c_str(), home.c_str(),
+                  std::to_string(id).c_str(), seed.c_str(), std::to_string(until).c_str(), log.c_str(),
+                  static_cast<char*>(nullptr));
             _exit(127);
         }
         live[pid] = id;
@@ -281,7 +283,8 @@ ManyWritersOutcome runManyWriters(const std::string& home, const ManyWritersRun&
             if (!kept) {
                 ++out.lost;
                 problem(out, "worker " + std::to_string(id) + ": " + l.op + " " + l.thing + " " + l.value +
-                                 " lost" + (records.count(l.thing) ? " (file: " + records[l.thing] + ")" : ""));
+                                 " lost" +
+                                 (records.count(l.thing) ? " (file: " + records[l.thing] + ")" : ""));
             }
         }
     }

@@ -22,15 +22,15 @@ struct ManyWritersRun {
 struct ManyWritersOutcome {
     int processes = 0;  // workers started, the replacements of killed ones included
     int kills = 0;
-    long changes = 0;                   // changes reported saved
-    long failures = 0;                  // changes reported not saved (refused, full, failed)
-    long pending = 0;                   // changes under way when their worker was killed
-    long lost = 0;                      // saved changes missing from the files
-    long doubled = 0;                   // lines or records found twice
-    long torn = 0;                      // lines that do not read, or files that are none of the module's
-    int phraseLines = 0;                // lines of the largest phrase file at the end
+    long changes = 0;                       // changes reported saved
+    long failures = 0;                      // changes reported not saved (refused, full, failed)
+    long pending = 0;                       // changes under way when their worker was killed
+    long lost = 0;                          // saved changes missing from the files
+    long doubled = 0;                       // lines or records found twice
+    long torn = 0;                          // lines that do not read, or files that are none of the module's
+    int phraseLines = 0;                    // lines of the largest phrase file at the end
     std::map<std::string, long> savedByOp;  // P+ P- L+ A+ A- A* A^ S=
-    std::vector<std::string> problems;  // the first few, for the report
+    std::vector<std::string> problems;      // the first few, for the report
 };
 
 // Runs the workers in home (made fresh; its system directory holds the user files) and

@@ -268,12 +268,13 @@ private:
 
     // Pinyin: three syllables, row 3 chosen and then the sentence row for the rest, so
     // the sentence is corrected and learned into PYCZ.rt. The module reports nothing, so
-    // the typist types the initials again: the sentence offered back is the one saved.
+    // the typist types the initials before and after: a sentence they offer only after is
+    // the one saved.
     void learnSentence() {
-        static const char* const SYLLABLES[] = {"wo",  "men", "jin", "tian", "hao", "ren", "da",  "xue",
-                                                "guo", "jia", "jian", "wen", "ming", "gong", "zuo", "peng",
-                                                "you", "kai", "xin", "ju",  "dian", "nao", "ji",  "lai",
-                                                "qu",  "bei", "fang", "yu",  "hua", "mei", "li",  "ke"};
+        static const char* const SYLLABLES[] = {"wo",  "men", "jin",  "tian", "hao",  "ren",  "da",  "xue",
+                                                "guo", "jia", "jian", "wen",  "ming", "gong", "zuo", "peng",
+                                                "you", "kai", "xin",  "ju",   "dian", "nao",  "ji",  "lai",
+                                                "qu",  "bei", "fang", "yu",   "hua",  "mei",  "li",  "ke"};
         if (!reach(Want::pinyin)) return;
         std::string typed, code;
         for (int i = 0; i < 3; ++i) {
@@ -281,10 +282,15 @@ private:
             typed += s;
             code += s[0];
         }
+        // What the initials give before: a sentence they gave already proves nothing.
+        const std::string beforeAll = text();
+        play(keys("{Esc}" + code + "{Space}{Esc}"));
+        const std::string already = text().substr(std::min(beforeAll.size(), text().size()));
         const std::string before = text();
         play(keys("{Esc}" + typed + "3{Space}"));
         const std::string sentence = text().substr(std::min(before.size(), text().size()));
-        if (sentence.size() != 2 * code.size() || sentence.find_first_of("0123456789") != std::string::npos) {
+        if (sentence.size() != 2 * code.size() || sentence.find_first_of("0123456789") != std::string::npos ||
+            sentence == already) {
             play(keys("{Esc}"));
             return;
         }
@@ -304,9 +310,10 @@ private:
 
     void addAddress() {
         if (ownAddresses_.size() >= 12 || !reach(Want::english)) return;
-        const std::string code = letters(sequence_ % 26, 1) + "w" + letters(static_cast<unsigned>(id_), 3) +
-                                 letters(sequence_, 3);
-        OwnAddress a{"n" + std::to_string(id_) + "x" + std::to_string(sequence_), "www." + code + ".cn", false};
+        const std::string code =
+            letters(sequence_ % 26, 1) + "w" + letters(static_cast<unsigned>(id_), 3) + letters(sequence_, 3);
+        OwnAddress a{"n" + std::to_string(id_) + "x" + std::to_string(sequence_), "www." + code + ".cn",
+                     false};
         log_.write('I', "A+", code + " " + addressValue(a));
         play(keys(openAddresses() + control(IDC_WEB_CODE) + code + control(IDC_WEB_NAME) + a.name +
                   control(IDC_WEB_ADDRESS) + a.address + control(IDC_WEB_ADD) + control(IDC_WEB_CLOSE)));
