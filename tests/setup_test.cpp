@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include "core/userfile.h"
 
 using namespace installtest;
 
@@ -18,13 +22,11 @@ const ULONG_PTR ourHandle = 0xE0220804;
 
 std::string text(const char* s) { return std::string(s, strlen(s) + 1); }
 
-void writeFile(const std::string& path, const std::string& bytes)
-{
+void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string readFile(const std::string& path)
-{
+std::string readFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
@@ -35,8 +37,7 @@ protected:
     std::string home;
 };
 
-TEST_F(Setup, InstallOnNtWritesTheLayoutThePreloadEntryAndLoadsIt)
-{
+TEST_F(Setup, InstallOnNtWritesTheLayoutThePreloadEntryAndLoadsIt) {
     EXPECT_EQ(setupMain(""), 0);
     // Each value is stored with its terminating zero.
     EXPECT_EQ(rawValue(HKEY_LOCAL_MACHINE, ourLayout, "IME File"), text("winqx2.ime"));
@@ -46,8 +47,7 @@ TEST_F(Setup, InstallOnNtWritesTheLayoutThePreloadEntryAndLoadsIt)
     EXPECT_TRUE(isLoaded(ourHandle));
 }
 
-TEST_F(Setup, InstallReusesItsEntryAndAppendsAfterOthers)
-{
+TEST_F(Setup, InstallReusesItsEntryAndAppendsAfterOthers) {
     setText(HKEY_CURRENT_USER, preload, "1", "00000804");
     setText(HKEY_CURRENT_USER, preload, "2", "00000409");
     setupMain("");
@@ -59,8 +59,7 @@ TEST_F(Setup, InstallReusesItsEntryAndAppendsAfterOthers)
     EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "2"), text("00000409"));
 }
 
-TEST_F(Setup, UninstallInAnyCaseRemovesOnlyItsOwnEntry)
-{
+TEST_F(Setup, UninstallInAnyCaseRemovesOnlyItsOwnEntry) {
     setText(HKEY_CURRENT_USER, preload, "1", "00000804");
     setupMain("");
     setText(HKEY_CURRENT_USER, preload, "3", "00000409");
@@ -75,8 +74,7 @@ TEST_F(Setup, UninstallInAnyCaseRemovesOnlyItsOwnEntry)
     EXPECT_FALSE(isLoaded(ourHandle));
 }
 
-TEST_F(Setup, TheSwitchMustBeWholeToUninstall)
-{
+TEST_F(Setup, TheSwitchMustBeWholeToUninstall) {
     setupMain("  -UnInst ");
     EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, ourLayout));
     setupMain("-uninstall");
@@ -85,8 +83,7 @@ TEST_F(Setup, TheSwitchMustBeWholeToUninstall)
     EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "1"), text("E0220804"));
 }
 
-TEST_F(Setup, UninstallWithoutPreloadEntryStillRemovesTheLayoutKey)
-{
+TEST_F(Setup, UninstallWithoutPreloadEntryStillRemovesTheLayoutKey) {
     setText(HKEY_LOCAL_MACHINE, ourLayout, "IME File", "winqx2.ime");
     setText(HKEY_CURRENT_USER, preload, "1", "00000804");
     setupMain("-uninst");
@@ -94,8 +91,7 @@ TEST_F(Setup, UninstallWithoutPreloadEntryStillRemovesTheLayoutKey)
     EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "1"), text("00000804"));
 }
 
-TEST_F(Setup, Windows9xKeepsOneSubkeyPerEntry)
-{
+TEST_F(Setup, Windows9xKeepsOneSubkeyPerEntry) {
     setenv("QX_WINVER", "98", 1);
     setText(HKEY_CURRENT_USER, "Keyboard Layout\\Preload\\1", NULL, "00000804");
     setupMain("");
@@ -112,8 +108,7 @@ TEST_F(Setup, Windows9xKeepsOneSubkeyPerEntry)
     EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, ourLayout));
 }
 
-TEST_F(Setup, FindPreloadEntryInBothShapes)
-{
+TEST_F(Setup, FindPreloadEntryInBothShapes) {
     char number[16];
     // No list at all: not found, the first number is free.
     EXPECT_FALSE(findPreloadEntry("E0220804", TRUE, number, sizeof number));
@@ -136,8 +131,7 @@ TEST_F(Setup, FindPreloadEntryInBothShapes)
     EXPECT_STREQ(number, "1");
 }
 
-TEST_F(Setup, InstallPutsTheModuleUnderTheRegisteredName)
-{
+TEST_F(Setup, InstallPutsTheModuleUnderTheRegisteredName) {
     char systemDir[MAX_PATH];
     ASSERT_GT(GetSystemDirectoryA(systemDir, sizeof systemDir), 0u);
     std::string dir = systemDir;
@@ -157,8 +151,7 @@ TEST_F(Setup, InstallPutsTheModuleUnderTheRegisteredName)
 
 // The public address list beside the program goes into the system directory only where
 // no list with anything in it is there: a list there may hold the user's edits.
-TEST_F(Setup, InstallPlacesThePublicAddressListButNeverOverAList)
-{
+TEST_F(Setup, InstallPlacesThePublicAddressListButNeverOverAList) {
     char systemDir[MAX_PATH];
     ASSERT_GT(GetSystemDirectoryA(systemDir, sizeof systemDir), 0u);
     const std::string list = std::string(systemDir) + "/zwwz.dat";
@@ -180,16 +173,14 @@ TEST_F(Setup, InstallPlacesThePublicAddressListButNeverOverAList)
     std::filesystem::remove(list);
 }
 
-int runProgram(const std::vector<std::string>& args)
-{
+int runProgram(const std::vector<std::string>& args) {
     std::string command = std::string(QX_BIN_DIR) + "/qxsetup";
     for (const std::string& arg : args) command += " '" + arg + "'";
     int status = system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST_F(Setup, TheProgramSharesTheRegistryAndAlwaysExitsWithZero)
-{
+TEST_F(Setup, TheProgramSharesTheRegistryAndAlwaysExitsWithZero) {
     ASSERT_EQ(runProgram({}), 0);
     winapiSetHome(home.c_str());
     EXPECT_EQ(rawValue(HKEY_CURRENT_USER, preload, "1"), text("E0220804"));
@@ -203,4 +194,58 @@ TEST_F(Setup, TheProgramSharesTheRegistryAndAlwaysExitsWithZero)
     EXPECT_EQ(runProgram({"-uninst"}), 0);
 }
 
-} // namespace
+// "您的自造词组和网址列表保存在："
+const std::string noticeStart =
+    "\xC4\xFA\xB5\xC4\xD7\xD4\xD4\xEC\xB4\xCA\xD7\xE9\xBA\xCD\xCD\xF8\xD6\xB7\xC1\xD0\xB1\xED\xB1\xA3\xB4\xE6"
+    "\xD4\xDA\xA3\xBA";
+
+// Installing says where the typist's files are kept: the system directory while it can be
+// written, printed by the program as well.
+TEST_F(Setup, InstallSaysTheUserFilesAreInTheSystemDirectoryWhereItCanBeWritten) {
+    std::filesystem::create_directories(home + "/system");
+    forgetUserFileFolders();
+    EXPECT_EQ(userFilesNotice(), noticeStart + home + "/system");
+
+    FILE* program = popen((std::string(QX_BIN_DIR) + "/qxsetup").c_str(), "r");
+    ASSERT_NE(program, nullptr);
+    std::string printed;
+    char buffer[512];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, program)) > 0) printed.append(buffer, n);
+    EXPECT_EQ(pclose(program), 0);
+    EXPECT_EQ(printed, noticeStart + home + "/system\n");
+}
+
+// A typist who may not write the system directory has the files in a folder of his own.
+TEST_F(Setup, InstallSaysTheUserFilesAreInTheUsersOwnFolderWhereTheSystemDirectoryRefusesWrites) {
+    const std::string system = home + "/system";
+    std::filesystem::create_directories(system);
+    mkdir((home + "/appdata").c_str(), 0777);
+    chmod((home + "/appdata").c_str(), 0777);
+    chmod(system.c_str(), 0555);
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        // root writes anywhere: the typist here is nobody
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(1);
+        winapiSetHome(home.c_str());
+        forgetUserFileFolders();
+        const std::string notice = userFilesNotice();
+        _exit(write(pipeEnds[1], notice.data(), notice.size()) == ssize_t(notice.size()) ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    std::string notice;
+    char buffer[512];
+    ssize_t n;
+    while ((n = read(pipeEnds[0], buffer, sizeof buffer)) > 0) notice.append(buffer, size_t(n));
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    chmod(system.c_str(), 0755);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(notice, noticeStart + home + "/appdata\\qx");
+}
+
+}  // namespace

@@ -1,6 +1,8 @@
 // The keyboard-layout registration done by qxsetup.
 #include "setup.h"
 
+#include "core/userfile.h"
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -188,6 +190,8 @@ void install(BOOL windowsNt) {
     }
 
     LoadKeyboardLayoutA(layoutId, 0);
+    std::printf("%s\n", userFilesNotice().c_str());
+    std::fflush(stdout);
 }
 
 void uninstall(BOOL windowsNt) {
@@ -212,6 +216,16 @@ void uninstall(BOOL windowsNt) {
 }
 
 }  // namespace
+
+std::string userFilesNotice() {
+    // The module's own rule, asked for the first phrase file; every user file is beside it.
+    const std::string path = userFilePath("fread.rt");
+    const size_t slash = path.rfind('\\');
+    // "您的自造词组和网址列表保存在："
+    return "\xC4\xFA\xB5\xC4\xD7\xD4\xD4\xEC\xB4\xCA\xD7\xE9\xBA\xCD\xCD\xF8\xD6\xB7\xC1\xD0\xB1\xED"
+           "\xB1\xA3\xB4\xE6\xD4\xDA\xA3\xBA" +
+           (slash == std::string::npos ? path : path.substr(0, slash));
+}
 
 BOOL findPreloadEntry(LPCSTR identifier, BOOL windowsNt, LPSTR number, DWORD numberSize) {
     HKEY preload = NULL;
