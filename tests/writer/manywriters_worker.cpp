@@ -15,6 +15,7 @@
 #include <winapi_desktop.h>
 #include <winapi_host.h>
 
+#include "phrases/userphrasestore.h"
 #include "resources/resource.h"
 
 #include <fcntl.h>
@@ -37,8 +38,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Keys = std::vector<ScriptKey>;
 using More = std::function<Keys(HWND modal, int kind)>;
-
-constexpr int USER_CODE_COLUMN = 8;
 
 long long nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
@@ -220,7 +219,7 @@ private:
                 asked = true;
                 const std::string phrase = dialogText(modal, IDC_NEW_PHRASE);
                 const std::string typed = dialogText(modal, IDC_PHRASE_CODE);
-                if (phrase.empty() || typed.size() > 8) return keys(control(IDC_PHRASES_EXIT));
+                if (phrase.empty() || typed.size() > USER_CODE_COLUMN) return keys(control(IDC_PHRASES_EXIT));
                 line = typed + std::string(USER_CODE_COLUMN - typed.size(), ' ') + phrase;
                 log_.write('I', "P+", line);
                 return keys(control(IDC_ADD_PHRASE));
@@ -242,7 +241,7 @@ private:
         if (ownLines_.empty() || !reach(Want::shapeCode)) return;
         const size_t at = rng_() % ownLines_.size();
         const std::string line = ownLines_[at];
-        bool logged = false;
+        bool logged = false, deleting = false;
         int steps = 0;
         play(keys("{Menu:" + std::to_string(CMD_USER_PHRASES) + "}"), [&](HWND modal, int kind) -> Keys {
             if (logged || kind != MSGF_DIALOGBOX || modal != activeDialog()) return {};
@@ -254,13 +253,11 @@ private:
             }
             const std::string key = towardsLine(modal, IDC_PHRASE_LIST, target);
             if (!key.empty()) return keys(key);
-            logged = true;
+            logged = deleting = true;
             log_.write('I', "P-", line);
-            deleting_ = true;
             return keys(control(IDC_DELETE_PHRASE) + control(IDC_PHRASES_EXIT));
         });
-        if (!deleting_) return;
-        deleting_ = false;
+        if (!deleting) return;
         const bool saved = boxes_ == 0;
         log_.write(saved ? 'S' : 'F', "P-", line);
         if (saved) ownLines_.erase(ownLines_.begin() + static_cast<long>(at));
@@ -466,7 +463,6 @@ private:
     std::string home_;
     unsigned sequence_ = 0;
     int boxes_ = 0, yeses_ = 0;
-    bool deleting_ = false;
     std::vector<std::string> ownLines_;
     std::map<std::string, OwnAddress> ownAddresses_;
 };
