@@ -5,8 +5,9 @@
 // stand in place: with the sentence row without a user phrase file, with one that learns
 // while typing (starting empty) and with a full one of 1,999 lines (every key reads it;
 // nothing more is learned), and phrase by phrase (the setting off) for comparison. The
-// sentence model (pylm.dat, built beside the data libraries in QX_BIN_DIR) is placed in the
-// system directory of a home of the benchmark's own, and taken away for the runs without it. The
+// sentence model (pylm.dat, built beside the data libraries in QX_BIN_DIR) and the search's
+// words file (pywords.dat) are placed in the system directory of a home of the benchmark's
+// own, and taken away for the runs without them. The first key of a process is timed too. The
 // sentences are the shared file's and, as a check that nothing is tuned to one file, our
 // own (bench/pinyin_sentences_own.txt).
 //
@@ -18,6 +19,8 @@
 #include "frontend/imeexports.h"
 #include "pinyin/languagemodel.h"
 #include "pinyin/pinyin.h"
+#include "pinyin/pinyinwords.h"
+#include "pinyin/sentencelattice.h"
 #include "shapecode/codetable.h"
 
 #include "gbktext.h"
@@ -78,8 +81,8 @@ CodeTable libraryTable(const char* library, const char* name) {
 enum class PhraseFile { none, learning, full };
 
 // A home of the benchmark's own, so that placing the model touches no user's system
-// directory; the model is linked into it or taken out of it.
-bool placeModel(bool wanted) {
+// directory; the model (or the search's words file) is linked into it or taken out of it.
+bool placeDataFile(const char* name, bool wanted) {
     static const std::string home = [] {
         const char* directory = std::getenv("TMPDIR");
         std::string path =
@@ -94,12 +97,12 @@ bool placeModel(bool wanted) {
     }();
     if (home.empty()) return false;
     std::error_code e;
-    const std::filesystem::path system = home + "/system", model = std::string(QX_BIN_DIR) + "/pylm.dat";
+    const std::filesystem::path system = home + "/system", source = std::string(QX_BIN_DIR) + "/" + name;
     std::filesystem::create_directories(system, e);
-    std::filesystem::remove(system / "pylm.dat", e);
+    std::filesystem::remove(system / name, e);
     if (!wanted) return true;
-    std::filesystem::create_symlink(model, system / "pylm.dat", e);
-    return std::filesystem::is_regular_file(system / "pylm.dat", e);
+    std::filesystem::create_symlink(source, system / name, e);
+    return std::filesystem::is_regular_file(system / name, e);
 }
 
 // A full learned-phrase file, as a user's grows over time: 1,999 lines of initials codes of
@@ -243,7 +246,7 @@ size_t matchingCharacters(const std::string& got, const std::string& want) {
 
 struct Accuracy {
     size_t whole = 0, sentences = 0, characters = 0, charactersWanted = 0;
-    double firstKey = 0;  // ns: the first key after the process state was reset
+    double firstKey = 0, firstKeyCpu = 0;  // ns: the first key after the process state was reset
 };
 
 // Types every sentence of one file; the times of its keys go to times.
@@ -267,16 +270,24 @@ Accuracy typeFile(const std::vector<Sentence>& sentences, PhraseFile phrases, bo
             std::printf("%s: got %s want %s\n", s.keys.c_str(), gotUtf8.c_str(), wantUtf8.c_str());
         }
     }
-    if (!typist.times.empty()) a.firstKey = typist.times.front();
+    if (!typist.times.empty()) {
+        a.firstKey = typist.times.front();
+        a.firstKeyCpu = typist.cpuTimes.front();
+    }
     times.insert(times.end(), typist.times.begin(), typist.times.end());
     cpuTimes.insert(cpuTimes.end(), typist.cpuTimes.begin(), typist.cpuTimes.end());
     return a;
 }
 
-void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow = true, bool model = true) {
-    if (!placeModel(model) && model) {
+void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow = true, bool model = true,
+                  bool words = true) {
+    if (!placeDataFile("pylm.dat", model) && model) {
         state.SkipWithError(
             "pylm.dat is not built next to the benchmark (install libime-data-language-model)");
+        return;
+    }
+    if (!placeDataFile("pywords.dat", words) && words) {
+        state.SkipWithError("pywords.dat is not built next to the benchmark");
         return;
     }
     codeTables.PYMB = libraryTable("pymb.dll", "PYMB");
@@ -297,6 +308,16 @@ void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow 
     const bool modelThere = pinyinLanguageModel() != nullptr;
     const double openNs =
         std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - openStart).count();
+    // Opening the words file and preparing the search's dictionary from it (or, without it,
+    // from the phrase table), as the first key does; thread time.
+    double prepareCpuNs = 0;
+    {
+        releasePinyinWords();
+        SentenceDictionary dictionary;
+        const double start = threadCpuNs();
+        dictionary.prepare(&codeTables.PYMB, &codeTables.PYCZ, pinyinWords());
+        prepareCpuNs = threadCpuNs() - start;
+    }
     std::vector<double> times, cpuTimes;
     Accuracy onShared, onOwn;
     bool first = true;
@@ -309,8 +330,9 @@ void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow 
         first = false;
     }
     const Stats s = summarise(times), cpu = summarise(cpuTimes);
-    const char* label = !sentenceRow                      ? "pinyin phrase by phrase, no phrase file"
-                        : phrases == PhraseFile::none     ? "pinyin sentence row, no phrase file"
+    const char* label = !sentenceRow                  ? "pinyin phrase by phrase, no phrase file"
+                        : !words                      ? "pinyin sentence row, no phrase file, no words file"
+                        : phrases == PhraseFile::none ? "pinyin sentence row, no phrase file"
                         : phrases == PhraseFile::learning ? "pinyin sentence row, learning from an empty file"
                                                           : "pinyin sentence row, phrase file of 1,999 lines";
     state.counters["keys"] = static_cast<double>(times.size());
@@ -320,16 +342,19 @@ void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow 
     state.counters["cpu_p99_ns"] = cpu.p99;
     state.counters["sentences_whole"] = static_cast<double>(onShared.whole);
     state.counters["first_key_ns"] = std::max(onShared.firstKey, onOwn.firstKey);
+    state.counters["first_key_cpu_ns"] = std::max(onShared.firstKeyCpu, onOwn.firstKeyCpu);
     std::printf(
         "%s, %s: %zu keys, median %.1f us, p99 %.1f us per key (thread time: %.1f, %.1f us)\n"
         "  shared sentences: %zu of %zu whole, %zu of %zu characters in place\n"
         "  own sentences:    %zu of %zu whole, %zu of %zu characters in place\n"
-        "  first key of a process %.2f ms (model opened alone: %.3f ms)\n",
+        "  first key of a process %.2f ms, thread time %.2f ms (model opened alone: %.3f ms; words file "
+        "opened and the search's dictionary prepared alone: %.2f ms thread time)\n",
         label, pinyinLanguageModel() ? "with the sentence model" : "without a model", times.size(),
         s.median / 1000, s.p99 / 1000, cpu.median / 1000, cpu.p99 / 1000, onShared.whole, onShared.sentences,
         onShared.characters, onShared.charactersWanted, onOwn.whole, onOwn.sentences, onOwn.characters,
         onOwn.charactersWanted, std::max(onShared.firstKey, onOwn.firstKey) / 1e6,
-        modelThere ? openNs / 1e6 : 0.0);
+        std::max(onShared.firstKeyCpu, onOwn.firstKeyCpu) / 1e6, modelThere ? openNs / 1e6 : 0.0,
+        prepareCpuNs / 1e6);
 }
 
 void BM_PinyinSentences(benchmark::State& state) { runSentences(state, PhraseFile::none); }
@@ -338,6 +363,9 @@ void BM_PinyinSentencesFullPhraseFile(benchmark::State& state) { runSentences(st
 void BM_PinyinPhraseByPhrase(benchmark::State& state) { runSentences(state, PhraseFile::none, false); }
 void BM_PinyinSentencesNoModel(benchmark::State& state) {
     runSentences(state, PhraseFile::none, true, false);
+}
+void BM_PinyinSentencesNoWordsFile(benchmark::State& state) {
+    runSentences(state, PhraseFile::none, true, true, false);
 }
 void BM_PinyinSentencesNoModelFullPhraseFile(benchmark::State& state) {
     runSentences(state, PhraseFile::full, true, false);
@@ -350,5 +378,6 @@ BENCHMARK(BM_PinyinSentencesLearning)->Unit(benchmark::kMillisecond)->Iterations
 BENCHMARK(BM_PinyinSentencesFullPhraseFile)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PinyinPhraseByPhrase)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PinyinSentencesNoModel)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PinyinSentencesNoWordsFile)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PinyinSentencesNoModelFullPhraseFile)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK_MAIN();

@@ -3,6 +3,7 @@
 
 #include "frontend/uiwindow.h"
 #include "pinyin/languagemodel.h"
+#include "pinyin/pinyinwords.h"
 #include "pinyin/pinyin.h"
 #include "pinyin/pinyintables.h"
 #include "ui/userphrasedialog.h"
@@ -27,6 +28,7 @@ void resetProcessState() {
     resetPinyinState();
     releasePinyinIndexes();
     releasePinyinLanguageModel();
+    releasePinyinWords();
     userPhraseDialog = {};
     webListFiles = {};
     resetUiState();

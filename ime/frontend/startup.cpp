@@ -4,6 +4,7 @@
 #include "frontend/uiwindow.h"
 #include "core/userfile.h"
 #include "pinyin/languagemodel.h"
+#include "pinyin/pinyinwords.h"
 #include "pinyin/pinyin.h"
 #include "pinyin/pinyintables.h"
 #include "phrases/userphrasefile.h"
@@ -153,5 +154,6 @@ void releaseCodeTables() {
     }
     releasePinyinIndexes();
     releasePinyinLanguageModel();
+    releasePinyinWords();
     freeLibraries();
 }

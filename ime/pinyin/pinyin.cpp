@@ -7,6 +7,7 @@
 
 #include "pinyin/languagemodel.h"
 #include "pinyin/pinyintables.h"
+#include "pinyin/pinyinwords.h"
 #include "pinyin/sentencesearch.h"
 #include "webaddress/webaddress.h"
 #include "phrases/userphrasefile.h"
@@ -388,7 +389,7 @@ void findSentence(EngineContext* c) {
     modes.pinyinPhraseRequest = 1;
     const CodeTable* phrases = currentCodeTable();
     modes.pinyinPhraseRequest = 0;
-    state.dictionary.prepare(syllables, phrases);
+    state.dictionary.prepare(syllables, phrases, pinyinWords());
     state.dictionary.prepareUserPhrases(modes.userPhraseFile);
     const LanguageModel* model = pinyinLanguageModel();
     if (model != state.model) {

@@ -9,6 +9,8 @@
 
 #include "phrases/userphrasefile.h"
 #include "pinyin/pinyintables.h"
+#include "pinyin/pinyinwords.h"
+#include "pinyin/pinyinwordsformat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,8 +28,10 @@ constexpr int PARTIAL_CHARACTERS = 6;
 // A phrase of the user's stands before what the tables and the model offer for its pieces:
 // it gains where any other reading of them loses.
 constexpr float USER_PHRASE_CHARACTER_WEIGHT = 1.0f;
-// Phrases kept for one run of pieces typed in part (the phrase table's first, by weight).
+// Phrases kept for one run of pieces typed in part (the phrase table's first, by weight),
+// and of the words file's further words.
 constexpr size_t WORDS_PER_PARTIAL_RUN = 8;
+constexpr size_t EXTRA_WORDS_PER_PARTIAL_RUN = 4;
 
 uint16_t gbkCode(const char* pair) {
     return static_cast<uint16_t>((static_cast<unsigned char>(pair[0]) << 8) |
@@ -57,23 +61,24 @@ void setCode(LatticeWord& word, const LatticeLine& line, const Piece* path, int 
 
 float characterWeight(int rank) { return -2.9f - 0.9f * std::log10(static_cast<float>(rank) + 1.0f); }
 
-float tableWordWeight(int characters, int rank) {
-    static constexpr float base[] = {0, -2.9f, -2.6f, -3.2f, -3.6f};
-    const float b = characters >= 1 && characters <= 4 ? base[characters] : -4.0f;
-    return b - 0.8f * std::log10(static_cast<float>(rank) + 1.0f);
-}
+float tableWordWeight(int characters, int rank) { return pinyinTableWordWeight(characters, rank); }
 
-void SentenceDictionary::prepare(const CodeTable* syllableTable, const CodeTable* phraseTable) {
+void SentenceDictionary::prepare(const CodeTable* syllableTable, const CodeTable* phraseTable,
+                                 const PinyinWords* words) {
     const CodeTable none{};
     if (!syllableTable) syllableTable = &none;
     if (!phraseTable) phraseTable = &none;
     if (syllableData_ == syllableTable->data && syllableSize_ == syllableTable->size &&
-        phraseData_ == phraseTable->data && phraseSize_ == phraseTable->size)
+        phraseData_ == phraseTable->data && phraseSize_ == phraseTable->size && fileWords_ == words)
         return;
     syllableData_ = syllableTable->data;
     syllableSize_ = syllableTable->size;
     phraseData_ = phraseTable->data;
     phraseSize_ = phraseTable->size;
+    fileWords_ = words;
+    tableInFile_ = pinyinWordsFitTable(words, phraseTable->data, phraseTable->size);
+    readingsReady_ = false;
+    fileSyllables_.clear();
     syllables_.clear();
     syllableIds_.clear();
     prefixes_.clear();
@@ -99,37 +104,37 @@ void SentenceDictionary::prepare(const CodeTable* syllableTable, const CodeTable
             Syllable& syllable = syllables_[static_cast<size_t>(id)];
             for (uint32_t i = 0; i < count; ++i) {
                 const uint16_t code = gbkCode(chars[i]);
-                if (std::find(syllable.chars.begin(), syllable.chars.end(), code) != syllable.chars.end())
-                    continue;
-                syllable.chars.push_back(code);
-                auto& readings = readings_[code];
-                if (std::find(readings.begin(), readings.end(), id) == readings.end())
-                    readings.push_back(static_cast<uint16_t>(id));
+                if (std::find(syllable.chars.begin(), syllable.chars.end(), code) == syllable.chars.end())
+                    syllable.chars.push_back(code);
             }
         });
+    for (const Syllable& s : syllables_) fileSyllables_.push_back(pinyinWordsSyllableId(words, s.name));
 
     // Ranks within a first letter and a length: the table orders each of them by weight.
+    // The words file holds the same words with the same weights, ready to look up.
     std::unordered_map<int, int> ranks;
-    forEachPhraseRecord(phraseTable,
-                        [&](const std::string_view* syllables, int count, std::string_view phrase) {
-                            if (count < 2 || count > LATTICE_TABLE_WORD_PIECES_MAX ||
-                                phrase.size() != 2 * static_cast<size_t>(count))
-                                return;
-                            int ids[LATTICE_TABLE_WORD_PIECES_MAX];
-                            std::string initials;
-                            for (int i = 0; i < count; ++i) {
-                                ids[i] = syllableId(syllables[i]);
-                                if (ids[i] < 0) return;
-                                initials += syllables[i][0];
-                            }
-                            const int rank = ranks[(initials[0] - 'a') * 8 + count]++;
-                            const auto index = static_cast<uint32_t>(words_.size());
-                            TableWord word{phrase, tableWordWeight(count, rank), {}};
-                            for (int i = 0; i < count; ++i) word.syllables[i] = static_cast<uint16_t>(ids[i]);
-                            words_.push_back(word);
-                            wordsBySyllables_[syllablesKey(ids, count)].push_back(index);
-                            wordsByInitials_[initials].push_back(index);
-                        });
+    if (!tableInFile_)
+        forEachPhraseRecord(phraseTable,
+                            [&](const std::string_view* syllables, int count, std::string_view phrase) {
+                                if (count < 2 || count > LATTICE_TABLE_WORD_PIECES_MAX ||
+                                    phrase.size() != 2 * static_cast<size_t>(count))
+                                    return;
+                                int ids[LATTICE_TABLE_WORD_PIECES_MAX];
+                                std::string initials;
+                                for (int i = 0; i < count; ++i) {
+                                    ids[i] = syllableId(syllables[i]);
+                                    if (ids[i] < 0) return;
+                                    initials += syllables[i][0];
+                                }
+                                const int rank = ranks[(initials[0] - 'a') * 8 + count]++;
+                                const auto index = static_cast<uint32_t>(words_.size());
+                                TableWord word{phrase, tableWordWeight(count, rank), {}};
+                                for (int i = 0; i < count; ++i)
+                                    word.syllables[i] = static_cast<uint16_t>(ids[i]);
+                                words_.push_back(word);
+                                wordsBySyllables_[syllablesKey(ids, count)].push_back(index);
+                                wordsByInitials_[initials].push_back(index);
+                            });
     // The user's phrases are checked against these readings: read them again.
     userVersion_ = 0;
     userPath_.clear();
@@ -137,6 +142,19 @@ void SentenceDictionary::prepare(const CodeTable* syllableTable, const CodeTable
     userLines_.clear();
     longestUserCode_ = 0;
     ++generation_;
+}
+
+// Each character's syllables, which only the user's phrases are checked against: built when
+// the first phrase is read, so that a first key without phrases builds none.
+void SentenceDictionary::prepareReadings() {
+    if (readingsReady_) return;
+    readingsReady_ = true;
+    for (size_t id = 0; id < syllables_.size(); ++id)
+        for (uint16_t code : syllables_[id].chars) {
+            auto& readings = readings_[code];
+            if (std::find(readings.begin(), readings.end(), id) == readings.end())
+                readings.push_back(static_cast<uint16_t>(id));
+        }
 }
 
 void SentenceDictionary::prepareUserPhrases(const char* path) {
@@ -174,6 +192,7 @@ void SentenceDictionary::prepareUserPhrases(const char* path) {
         if (std::find(list.begin(), list.end(), phrase) == list.end()) list.push_back(phrase);
     }
     userLines_.swap(lines);
+    if (!userLines_.empty()) prepareReadings();
     ++generation_;
 }
 
@@ -285,7 +304,10 @@ void SentenceDictionary::wordsOver(const LatticeLine& line, const Piece* path, i
     for (int i = 0; i < count; ++i) initials += line.letters[path[i].start];
     if (count <= LATTICE_TABLE_WORD_PIECES_MAX) {
         word.source = WordSource::table;
-        if (partials == 0) {
+        if (fileWords_) fileWordsOver(line, path, count, partials, initials, word, out);
+        if (tableInFile_) {
+            // The file gave the table's words.
+        } else if (partials == 0) {
             int ids[LATTICE_TABLE_WORD_PIECES_MAX];
             for (int i = 0; i < count; ++i) ids[i] = path[i].syllable;
             auto found = wordsBySyllables_.find(syllablesKey(ids, count));
@@ -313,12 +335,63 @@ void SentenceDictionary::wordsOver(const LatticeLine& line, const Piece* path, i
     }
     if (auto found = userPhrases_.find(initials); found != userPhrases_.end()) {
         word.source = WordSource::user;
+        word.bias = 0;
         for (const std::string& phrase : found->second) {
             if (!readingsFit(line, phrase, path, count)) continue;
             setText(word, phrase);
             word.weight = USER_PHRASE_CHARACTER_WEIGHT * static_cast<float>(count);
-            word.bias = 0;
             out.push_back(word);
         }
+    }
+}
+
+// The words file's words over a run: those of exactly its syllables when every piece is
+// whole, else the heaviest whose syllables the pieces begin. The table's words in it count
+// only when it was made from the table in use; they are then the table's words here.
+void SentenceDictionary::fileWordsOver(const LatticeLine& line, const Piece* path, int count, int partials,
+                                       std::string_view initials, LatticeWord& word,
+                                       std::vector<LatticeWord>& out) const {
+    PinyinWord found{};
+    auto take = [&](const PinyinWord& w) {
+        setText(word, w.text);
+        word.weight = w.weight;
+        out.push_back(word);
+    };
+    uint32_t begin = 0, end = 0;
+    if (partials == 0) {
+        uint16_t key[PINYIN_WORDS_PIECES_MAX];
+        for (int i = 0; i < count; ++i) {
+            const int32_t id = fileSyllables_[path[i].syllable];
+            if (id < 0) return;
+            key[i] = static_cast<uint16_t>(id);
+        }
+        pinyinWordsExact(fileWords_, key, count, begin, end);
+        for (uint32_t at = begin; at < end; ++at)
+            if (pinyinWordsEntry(fileWords_, at, found) && (tableInFile_ || !found.fromTable)) take(found);
+        return;
+    }
+    pinyinWordsInitials(fileWords_, initials, begin, end);
+    size_t table = 0, extra = 0;
+    for (uint32_t at = begin; at < end; ++at) {
+        if (table >= WORDS_PER_PARTIAL_RUN && extra >= EXTRA_WORDS_PER_PARTIAL_RUN) break;
+        if (!pinyinWordsByInitials(fileWords_, at, found) || found.count != count) continue;
+        size_t& taken = found.fromTable ? table : extra;
+        const size_t limit = found.fromTable ? WORDS_PER_PARTIAL_RUN : EXTRA_WORDS_PER_PARTIAL_RUN;
+        if ((found.fromTable && !tableInFile_) || taken >= limit) continue;
+        bool fit = true;
+        for (int i = 0; i < count && fit; ++i) {
+            const std::string_view name = pinyinWordsSyllable(fileWords_, found.syllables[i]);
+            const Piece& piece = path[i];
+            if (piece.whole) {
+                fit = fileSyllables_[piece.syllable] == found.syllables[i];
+            } else {
+                const size_t length = static_cast<size_t>(piece.end - piece.start);
+                fit =
+                    name.size() >= length && name.compare(0, length, line.letters, piece.start, length) == 0;
+            }
+        }
+        if (!fit) continue;
+        take(found);
+        ++taken;
     }
 }

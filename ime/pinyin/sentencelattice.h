@@ -1,6 +1,7 @@
 // The lattice of a typed pinyin line: the ways its letters split into syllables (pieces)
-// and the words that fit runs of pieces, from the syllable table, the phrase table and the
-// user's phrase file. The sentence search walks it.
+// and the words that fit runs of pieces, from the syllable table, the phrase table (or the
+// words file that holds its words ready to look up, and more), and the user's phrase file.
+// The sentence search walks it.
 #pragma once
 
 #include "shapecode/codetable.h"
@@ -12,6 +13,8 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+struct PinyinWords;
 
 // Letters of a line, with what stands between them. boundary[k] is what lies before letter
 // k (k = 0 .. letters.size()): BOUNDARY_NONE, a separator the engine placed itself (a piece
@@ -57,11 +60,14 @@ struct LatticeWord {
 };
 
 // What the tables and the phrase file offer, built once per table pair (and the phrase
-// index once per reading of the file).
+// index once per reading of the file). With a words file made from the phrase table in
+// use, the table's words are looked up in the file as it lies, and nothing is built for
+// them; the file's further words join either way.
 class SentenceDictionary {
 public:
-    // Whether the dictionary was built from these tables; rebuilds it when not.
-    void prepare(const CodeTable* syllableTable, const CodeTable* phraseTable);
+    // Whether the dictionary was built from these tables and words; rebuilds it when not.
+    void prepare(const CodeTable* syllableTable, const CodeTable* phraseTable,
+                 const PinyinWords* words = nullptr);
     // The user's phrases by their initials; taken again when the file's lines changed, and
     // then only from the first line that changed.
     void prepareUserPhrases(const char* path);
@@ -69,6 +75,8 @@ public:
     uint64_t generation() const { return generation_; }
     int longestUserCode() const { return longestUserCode_; }  // in pieces; 0 without phrases
     bool ready() const { return !syllables_.empty(); }
+    // Whether the table's words come from the words file (it was made from this table).
+    bool tableWordsFromFile() const { return tableInFile_; }
 
     int syllableId(std::string_view name) const;  // -1 when none
     bool beginsSyllable(std::string_view letters) const;
@@ -92,10 +100,17 @@ private:
     };
     bool pieceFits(const LatticeLine& line, const Piece& piece, int syllable) const;
     bool readingsFit(const LatticeLine& line, std::string_view phrase, const Piece* path, int count) const;
+    void prepareReadings();
+    void fileWordsOver(const LatticeLine& line, const Piece* path, int count, int partials,
+                       std::string_view initials, LatticeWord& word, std::vector<LatticeWord>& out) const;
 
     const unsigned char* syllableData_ = nullptr;
     const unsigned char* phraseData_ = nullptr;
     uint32_t syllableSize_ = 0, phraseSize_ = 0;
+    const PinyinWords* fileWords_ = nullptr;
+    bool tableInFile_ = false;
+    std::vector<int32_t> fileSyllables_;  // by syllable id: the words file's id, -1 when none
+    bool readingsReady_ = false;          // readings_ is built for the user's phrases only
     std::vector<Syllable> syllables_;
     std::unordered_map<std::string, int> syllableIds_;
     std::unordered_map<std::string, bool> prefixes_;                // every beginning of a syllable

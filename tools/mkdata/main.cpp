@@ -9,10 +9,15 @@
 // the words whose characters PYMB.txt (as written above) holds.
 //   mkdata arpa MODEL OUT
 // Writes a KenLM binary or ARPA model as ARPA text, to check what is read.
+//   mkdata pinyinwords PYMB.txt PYCZ.bin OUT [--model MODEL] [--readings DUMP]
+// Writes the sentence search's words ("pywords.dat"): those of the compiled phrase table
+// and, with a model, the model's words the table lacks, read with the dictionary dump's
+// readings (word, space, syllables joined by apostrophes).
 #include "addresses.h"
 #include "languagemodel.h"
 #include "lexicon.h"
 #include "outputs.h"
+#include "pinyinwords.h"
 #include "tables.h"
 
 #include <cstdio>
@@ -35,7 +40,8 @@ int usage() {
                  "--frequent F --symbols F --offensive F --out DIR\n"
                  "       mkdata addresses SOURCE OUT\n"
                  "       mkdata languagemodel MODEL PYMB.txt OUT [--prune P] [--max-bytes N]\n"
-                 "       mkdata arpa MODEL OUT\n");
+                 "       mkdata arpa MODEL OUT\n"
+                 "       mkdata pinyinwords PYMB.txt PYCZ.bin OUT [--model MODEL] [--readings DUMP]\n");
     return 2;
 }
 
@@ -105,12 +111,65 @@ int languageModel(int argc, char** argv) {
     return out.commit() ? 0 : 1;
 }
 
+bool readWhole(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+int pinyinWords(int argc, char** argv) {
+    if (argc < 5 || argc % 2 == 0) return usage();
+    PinyinWordsSources sources;
+    sources.syllableSource = argv[2];
+    std::string modelPath, readingsPath;
+    for (int i = 5; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--model") == 0)
+            modelPath = argv[i + 1];
+        else if (std::strcmp(argv[i], "--readings") == 0)
+            readingsPath = argv[i + 1];
+        else
+            return usage();
+    }
+    if (!readWhole(argv[3], sources.phraseTable)) {
+        std::fprintf(stderr, "mkdata: cannot read %s\n", argv[3]);
+        return 1;
+    }
+    if (!readingsPath.empty() && !readWhole(readingsPath, sources.readings)) {
+        std::fprintf(stderr, "mkdata: cannot read %s\n", readingsPath.c_str());
+        return 1;
+    }
+    NgramModel model;
+    std::string error, file;
+    if (!modelPath.empty()) {
+        if (!readNgramModel(modelPath, model, error)) {
+            std::fprintf(stderr, "mkdata: %s: %s\n", modelPath.c_str(), error.c_str());
+            return 1;
+        }
+        sources.model = &model;
+    }
+    PinyinWordsCounts counts;
+    if (!buildPinyinWords(sources, file, counts, error)) {
+        std::fprintf(stderr, "mkdata: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf(
+        "%-10s %7zu table words, %zu more words of the model (%zu read by the dictionary, %zu by their "
+        "characters), %zu syllables, %zu bytes\n",
+        "pywords", counts.tableWords, counts.extraWords, counts.fromReadings, counts.fromCharacters,
+        counts.syllables, counts.bytes);
+    Outputs out;
+    out.add(argv[4], file);
+    return out.commit() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "addresses") == 0) return addresses(argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "arpa") == 0) return arpa(argv[2], argv[3]);
     if (argc >= 2 && std::strcmp(argv[1], "languagemodel") == 0) return languageModel(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "pinyinwords") == 0) return pinyinWords(argc, argv);
     SourcePaths paths;
     std::string out;
     for (int i = 1; i + 1 < argc; i += 2) {
