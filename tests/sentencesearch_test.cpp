@@ -133,7 +133,8 @@ protected:
                     dictionary.wordsOver(line, run.data(), static_cast<int>(run.size()), words);
                     for (const LatticeWord& w : words) {
                         const uint32_t id = scorer ? scorer->word(w.view()) : 0;
-                        from(p.end, score + sentenceWordScore(scorer, w, id, older, last), last, id);
+                        from(p.end, score + sentenceWordScore(scorer, w, id, older, last), last,
+                             sentenceContextWord(scorer, w, id));
                     }
                     extend(p.end);
                     run.pop_back();

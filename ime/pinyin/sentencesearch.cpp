@@ -32,6 +32,11 @@ float sentenceWordScore(const SentenceScorer* scorer, const LatticeWord& word, u
     return scorer->score(older, last, id) + word.bias;
 }
 
+uint32_t sentenceContextWord(const SentenceScorer* scorer, const LatticeWord& word, uint32_t id) {
+    if (id != 0 || scorer == nullptr || word.bytes <= 2) return id;
+    return scorer->word(word.view().substr(word.bytes - 2u));
+}
+
 void SentenceSearch::setBeamWidth(int width) {
     width = std::clamp(width, 1, SENTENCE_BEAM_MAX);
     if (width != width_) forget();
@@ -108,11 +113,12 @@ void SentenceSearch::computeNode(const SentenceDictionary& dictionary, const Sen
     for (size_t i = 0; i < n.words.size(); ++i) {
         const LatticeWord& w = n.words[i];
         const uint32_t id = n.ids[i];
+        const uint32_t context = sentenceContextWord(scorer, w, id);
         const std::vector<Hypothesis>& before = nodes_[w.from].beam;
         for (size_t b = 0; b < before.size(); ++b) {
             const Hypothesis& h = before[b];
             const float score = h.score + sentenceWordScore(scorer, w, id, h.older, h.last);
-            offer(n.beam, {score, h.last, id, static_cast<int32_t>(i), static_cast<int32_t>(b)},
+            offer(n.beam, {score, h.last, context, static_cast<int32_t>(i), static_cast<int32_t>(b)},
                   scorer != nullptr);
         }
     }

@@ -38,6 +38,11 @@ private:
 float sentenceWordScore(const SentenceScorer* scorer, const LatticeWord& word, uint32_t id, uint32_t older,
                         uint32_t last);
 
+// The word the model reads what follows after: the word itself, or for a phrase of the
+// tables that the model does not know, its last character, so that such a phrase does not
+// cut the sentence's context.
+uint32_t sentenceContextWord(const SentenceScorer* scorer, const LatticeWord& word, uint32_t id);
+
 struct SentenceResult {
     std::string text;  // GBK
     std::string code;  // the initials of its pieces, one a character
