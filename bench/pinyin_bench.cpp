@@ -19,6 +19,7 @@
 #include "frontend/imeexports.h"
 #include "pinyin/languagemodel.h"
 #include "pinyin/pinyin.h"
+#include "pinyin/pinyintables.h"
 #include "pinyin/pinyinwords.h"
 #include "pinyin/sentencelattice.h"
 #include "shapecode/codetable.h"
@@ -310,13 +311,21 @@ void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow 
         std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - openStart).count();
     // Opening the words file and preparing the search's dictionary from it (or, without it,
     // from the phrase table), as the first key does; thread time.
-    double prepareCpuNs = 0;
+    double prepareCpuNs = 0, indexCpuNs = 0;
+    bool tableFromFile = false;
     {
+        // The syllable table's index comes first: the rows' lookups build it on the first
+        // key, with or without the sentence row.
+        releasePinyinIndexes();
         releasePinyinWords();
+        double start = threadCpuNs();
+        forEachSyllableIndexed(&codeTables.PYMB, [](std::string_view, const char* const*, uint32_t) {});
+        indexCpuNs = threadCpuNs() - start;
         SentenceDictionary dictionary;
-        const double start = threadCpuNs();
+        start = threadCpuNs();
         dictionary.prepare(&codeTables.PYMB, &codeTables.PYCZ, pinyinWords());
         prepareCpuNs = threadCpuNs() - start;
+        tableFromFile = dictionary.tableWordsFromFile();
     }
     std::vector<double> times, cpuTimes;
     Accuracy onShared, onOwn;
@@ -347,14 +356,16 @@ void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow 
         "%s, %s: %zu keys, median %.1f us, p99 %.1f us per key (thread time: %.1f, %.1f us)\n"
         "  shared sentences: %zu of %zu whole, %zu of %zu characters in place\n"
         "  own sentences:    %zu of %zu whole, %zu of %zu characters in place\n"
-        "  first key of a process %.2f ms, thread time %.2f ms (model opened alone: %.3f ms; words file "
-        "opened and the search's dictionary prepared alone: %.2f ms thread time)\n",
+        "  first key of a process %.2f ms, thread time %.2f ms (model opened alone: %.3f ms; syllable "
+        "index of the rows %.2f ms; words file opened and the search's dictionary prepared: %.2f ms; "
+        "thread time, %s)\n",
         label, pinyinLanguageModel() ? "with the sentence model" : "without a model", times.size(),
         s.median / 1000, s.p99 / 1000, cpu.median / 1000, cpu.p99 / 1000, onShared.whole, onShared.sentences,
         onShared.characters, onShared.charactersWanted, onOwn.whole, onOwn.sentences, onOwn.characters,
         onOwn.charactersWanted, std::max(onShared.firstKey, onOwn.firstKey) / 1e6,
         std::max(onShared.firstKeyCpu, onOwn.firstKeyCpu) / 1e6, modelThere ? openNs / 1e6 : 0.0,
-        prepareCpuNs / 1e6);
+        indexCpuNs / 1e6, prepareCpuNs / 1e6,
+        tableFromFile ? "the table's words from the file" : "the table's words built");
 }
 
 void BM_PinyinSentences(benchmark::State& state) { runSentences(state, PhraseFile::none); }

@@ -13,7 +13,7 @@ namespace {
 constexpr size_t RUNS_PER_LENGTH_MAX = 64;
 // A phrase of the tables that the model does not know stands below its table weight: the
 // model's words are the common ones.
-constexpr float UNKNOWN_TO_MODEL = -0.5f;
+constexpr float UNKNOWN_TO_MODEL = -1.0f;
 
 }  // namespace
 
