@@ -83,6 +83,9 @@ endif()
 if(TARGET languagemodel_test)
   add_dependencies(languagemodel_test mkdata qxdata)
 endif()
+if(TARGET pinyinwords_test)
+  add_dependencies(pinyinwords_test mkdata qxdata)
+endif()
 
 # The many-writers run starts programs that host the built module through qxhost's
 # session and change the user files by keys.

@@ -27,6 +27,7 @@ struct Word {
     uint8_t source;
     int16_t weight;
     std::string text;  // GBK
+    uint32_t order;    // as read: the table's words in table order, then the model's
 };
 
 int16_t thousandths(double weight) {
@@ -107,6 +108,7 @@ bool buildPinyinWords(const PinyinWordsSources& sources, std::string& file, Piny
             w.text = phrase;
             w.source = PinyinWordFromTable;
             w.weight = thousandths(pinyinTableWordWeight(w.count, ranks[w.count]++));
+            w.order = uint32_t(words.size());
             tableWords.emplace(w.text, w.syllables);
             words.push_back(w);
         }
@@ -165,8 +167,8 @@ bool buildPinyinWords(const PinyinWordsSources& sources, std::string& file, Piny
             bool added = false;
             for (const auto& s : found) {
                 if (tableWords.count({gbk, s})) continue;
-                Word w{s, uint8_t(characters.size()), PinyinWordExtra, thousandths(model.unigrams[id].prob),
-                       gbk};
+                Word w{s,   uint8_t(characters.size()), PinyinWordExtra, thousandths(model.unigrams[id].prob),
+                       gbk, uint32_t(words.size())};
                 words.push_back(w);
                 added = true;
             }
@@ -181,11 +183,14 @@ bool buildPinyinWords(const PinyinWordsSources& sources, std::string& file, Piny
         error = "too many words";
         return false;
     }
-    // Entries by syllables, the heaviest first; among equals the table's order stands.
-    std::stable_sort(words.begin(), words.end(), [](const Word& a, const Word& b) {
+    // Entries by syllables, the heaviest first; among equal weights (thousandths part the
+    // table's deep ranks no more) the table's order stands, as the search without the file
+    // takes them.
+    std::sort(words.begin(), words.end(), [](const Word& a, const Word& b) {
         if (a.count != b.count) return a.count < b.count;
         if (a.syllables != b.syllables) return a.syllables < b.syllables;
-        return a.weight > b.weight;
+        if (a.weight != b.weight) return a.weight > b.weight;
+        return a.order < b.order;
     });
     std::vector<uint32_t> byInitials(words.size());
     for (size_t i = 0; i < words.size(); ++i) byInitials[i] = uint32_t(i);
@@ -196,10 +201,11 @@ bool buildPinyinWords(const PinyinWordsSources& sources, std::string& file, Piny
     };
     std::vector<std::string> initialsOf(words.size());
     for (size_t i = 0; i < words.size(); ++i) initialsOf[i] = initials(words[i]);
-    std::stable_sort(byInitials.begin(), byInitials.end(), [&](uint32_t a, uint32_t b) {
+    std::sort(byInitials.begin(), byInitials.end(), [&](uint32_t a, uint32_t b) {
         if (words[a].count != words[b].count) return words[a].count < words[b].count;
         if (initialsOf[a] != initialsOf[b]) return initialsOf[a] < initialsOf[b];
-        return words[a].weight > words[b].weight;
+        if (words[a].weight != words[b].weight) return words[a].weight > words[b].weight;
+        return words[a].order < words[b].order;
     });
 
     size_t textSize = 0;
