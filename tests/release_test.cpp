@@ -144,7 +144,8 @@ TEST(ReleaseArchives, HoldEverythingTheNoteInstalls)
         for (const char* file : {"INSTALL.txt", "zwwz.dat", "pylm.dat", "LICENSES/data-README.txt",
                                  "LICENSES/rime-data-wubi.txt", "LICENSES/rime-data-pinyin-simp.txt",
                                  "LICENSES/unicode-data.txt", "LICENSES/libime-data-language-model.txt",
-                                 "LICENSES/pylm-NOTICE.txt",
+                                 "LICENSES/pylm-NOTICE.txt", "pywords.dat", "LICENSES/pywords-NOTICE.txt",
+                                 "LICENSES/libime-data.txt",
                                  // The full texts the Debian copyright files only refer to.
                                  "LICENSES/LGPL-3.txt", "LICENSES/LGPL-2.1.txt", "LICENSES/GPL-3.txt",
                                  "LICENSES/Apache-2.0.txt"})
