@@ -22,6 +22,7 @@
 #include "pinyin/pinyintables.h"
 #include "pinyin/pinyinwords.h"
 #include "pinyin/sentencelattice.h"
+#include "pinyin/sentencesearch.h"
 #include "shapecode/codetable.h"
 
 #include "gbktext.h"
@@ -30,6 +31,7 @@
 #include <benchmark/benchmark.h>
 #include <winapi_host.h>
 #include <stdlib.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <algorithm>
@@ -227,6 +229,14 @@ struct Typist {
     }
 };
 
+// Resident pages of the process, in kilobytes.
+long residentKb() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
 struct Stats {
     double median = 0, p99 = 0;
 };
@@ -304,7 +314,10 @@ void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow 
         return;
     }
     // Opening the model alone, as the first pinyin key of a process does.
+    releasePinyinSentence();
+    releasePinyinWords();
     releasePinyinLanguageModel();
+    const long residentBefore = residentKb();
     const auto openStart = std::chrono::steady_clock::now();
     const bool modelThere = pinyinLanguageModel() != nullptr;
     const double openNs =
@@ -338,6 +351,9 @@ void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow 
         onOwn = typeFile(own, phrases, sentenceRow, times, cpuTimes, show);
         first = false;
     }
+    // What the model, the words and the search's dictionary added to the resident memory:
+    // the pages of the files that were read and the dictionary's own.
+    const long residentAdded = residentKb() - residentBefore;
     const Stats s = summarise(times), cpu = summarise(cpuTimes);
     const char* label = !sentenceRow                  ? "pinyin phrase by phrase, no phrase file"
                         : !words                      ? "pinyin sentence row, no phrase file, no words file"
@@ -352,20 +368,22 @@ void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow 
     state.counters["sentences_whole"] = static_cast<double>(onShared.whole);
     state.counters["first_key_ns"] = std::max(onShared.firstKey, onOwn.firstKey);
     state.counters["first_key_cpu_ns"] = std::max(onShared.firstKeyCpu, onOwn.firstKeyCpu);
+    state.counters["resident_added_kb"] = static_cast<double>(residentAdded);
     std::printf(
         "%s, %s: %zu keys, median %.1f us, p99 %.1f us per key (thread time: %.1f, %.1f us)\n"
         "  shared sentences: %zu of %zu whole, %zu of %zu characters in place\n"
         "  own sentences:    %zu of %zu whole, %zu of %zu characters in place\n"
         "  first key of a process %.2f ms, thread time %.2f ms (model opened alone: %.3f ms; syllable "
         "index of the rows %.2f ms; words file opened and the search's dictionary prepared: %.2f ms; "
-        "thread time, %s)\n",
+        "thread time, %s)\n"
+        "  resident memory added by typing both files: %ld KB\n",
         label, pinyinLanguageModel() ? "with the sentence model" : "without a model", times.size(),
         s.median / 1000, s.p99 / 1000, cpu.median / 1000, cpu.p99 / 1000, onShared.whole, onShared.sentences,
         onShared.characters, onShared.charactersWanted, onOwn.whole, onOwn.sentences, onOwn.characters,
         onOwn.charactersWanted, std::max(onShared.firstKey, onOwn.firstKey) / 1e6,
         std::max(onShared.firstKeyCpu, onOwn.firstKeyCpu) / 1e6, modelThere ? openNs / 1e6 : 0.0,
         indexCpuNs / 1e6, prepareCpuNs / 1e6,
-        tableFromFile ? "the table's words from the file" : "the table's words built");
+        tableFromFile ? "the table's words from the file" : "the table's words built", residentAdded);
 }
 
 void BM_PinyinSentences(benchmark::State& state) { runSentences(state, PhraseFile::none); }

@@ -269,6 +269,40 @@ TEST_F(PinyinWordsFile, DamagedFilesAreRefusedOrReadWithinTheirBounds) {
     EXPECT_FALSE(pinyinWordsEntry(nullptr, 0, word));
 }
 
+// Through the engine: the model's words join the sentence row, typed whole or as initials,
+// whether the file was made from the table in use (its table words are then taken from it)
+// or from another one (the table's words then come from the table).
+TEST_F(PinyinWordsFile, TheModelsWordsJoinTheSentenceRow) {
+    const std::string bytes = build("--model '" + (dir / "model.arpa").string() + "' --readings '" +
+                                    (dir / "readings.txt").string() + "'");
+    ASSERT_FALSE(bytes.empty()) << output;
+    resetEngineForTest();
+    std::remove(systemFilePath(LANGUAGE_MODEL_FILE).c_str());
+    releasePinyinLanguageModel();
+    codeTables.PYMB = buildTable(kSyllables, "pymb");
+    codeTables.PYCZ = phrases;
+    modes.pinyinMode = 1;
+    modes.sentenceInput = 1;
+    setUserPhraseFile("PYCZ.rt");
+    std::remove(modes.userPhraseFile);
+    const std::string installed = systemFilePath(PINYIN_WORDS_FILE);
+    writeFile(installed, bytes);
+    releasePinyinWords();
+    ImeDriver ime;
+    EXPECT_EQ(utf8(ime.type("haizimen{Space}")), "孩子们");
+    EXPECT_TRUE(pinyinSentence().dictionary.tableWordsFromFile());
+    EXPECT_EQ(utf8(ime.type("hzm{Space}")), "孩子们");
+    EXPECT_EQ(utf8(ime.type("haipa{Space}")), "害怕");
+
+    // The same file beside a table with one more phrase.
+    codeTables.PYCZ = buildTable(std::string(kPhrases) + "wo men\t我们\n", "pycz");
+    EXPECT_EQ(utf8(ime.type("haizimen{Space}")), "孩子们");
+    EXPECT_FALSE(pinyinSentence().dictionary.tableWordsFromFile());
+    EXPECT_EQ(utf8(ime.type("haipa{Space}")), "害怕");
+    std::remove(installed.c_str());
+    releasePinyinWords();
+}
+
 // The built file against the phrase table it was made from: for random runs of real
 // syllables, whole and as initials, the search offers every word the table gives it, with
 // the same weight, and besides them only words of the model.

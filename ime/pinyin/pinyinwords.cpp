@@ -15,6 +15,8 @@
 #include <cstring>
 #include <new>
 
+static_assert(sizeof(PinyinWord::syllables) / sizeof(uint16_t) == PINYIN_WORDS_PIECES_MAX);
+
 struct PinyinWords {
     uint32_t syllables, words, textSize, phraseTableSize;
     uint8_t stamp[PINYIN_WORDS_STAMP_BYTES];
