@@ -10,6 +10,7 @@
 #include <winapi_host.h>
 
 #include "core/engine.h"
+#include "support/testfiles.h"
 #include "gbk.h"
 #include "phrases/userphrasestore.h"
 #include "webaddress/weblists.h"
@@ -39,13 +40,6 @@
 
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::string freshHome(const char* name) {
     std::string home = std::string("/tmp/qx_crash_") + name + "_" + std::to_string(getpid());
     std::system(("rm -rf '" + home + "'").c_str());
@@ -59,8 +53,8 @@ std::vector<BYTE> payload(char fill) { return std::vector<BYTE>(256 * 1024, stat
 LONG setValue(const std::vector<BYTE>& data) {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\QX", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  &disposition);
+    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\QX", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, &disposition);
     if (status != ERROR_SUCCESS) return status;
     status = RegSetValueExA(key, "Blob", 0, REG_BINARY, data.data(), static_cast<DWORD>(data.size()));
     RegCloseKey(key);
@@ -140,8 +134,9 @@ KillTally killWritersAtRandom(const std::vector<Watched>& files, const std::stri
     for (const Watched& file : files) cycle = std::max(cycle, file.versions.size());
     // Each writer counts its finished saves where the test sees them: a kill waits for a
     // random number of them, however slowly the writer runs on a busy machine.
-    auto* finished = static_cast<std::atomic<int>*>(
-        mmap(nullptr, sizeof(std::atomic<int>) * writers, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    auto* finished =
+        static_cast<std::atomic<int>*>(mmap(nullptr, sizeof(std::atomic<int>) * writers,
+                                            PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
     if (finished == MAP_FAILED) {
         ADD_FAILURE() << "mmap";
         return tally;
@@ -159,8 +154,10 @@ KillTally killWritersAtRandom(const std::vector<Watched>& files, const std::stri
                     finished[w].fetch_add(1);
                 }
             }
-            if (child < 0) ADD_FAILURE() << "fork";
-            else children.push_back(child);
+            if (child < 0)
+                ADD_FAILURE() << "fork";
+            else
+                children.push_back(child);
         }
         for (size_t w = 0; w < children.size(); ++w) {
             const int saves = static_cast<int>(random() % cycle);
@@ -225,17 +222,15 @@ void expectFailedSavesKeepFiles(const std::string& dir, const std::vector<std::s
     EXPECT_TRUE(readOnlyFailed) << "a save into a read-only directory did not report its failure";
     const bool fullFailed = inChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit {256, 256};
+        struct rlimit limit {
+            256, 256
+        };
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return false;
         return !save();
     });
     EXPECT_TRUE(fullFailed) << "a save without room did not report its failure";
     for (size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(readFile(paths[i]), before[i]) << paths[i];
     EXPECT_EQ(removeTemporaries(dir), 0);
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 // A user phrase file of lines code, padding, phrase: large enough that a save takes a
@@ -265,8 +260,8 @@ std::string webListText(int perLetter, const char* host) {
     for (int letter = 0; letter < 26; ++letter)
         for (int i = 0; i < perLetter; ++i) {
             const char l = static_cast<char>('a' + letter);
-            bytes += std::string(1, l) + std::to_string(i) + " " + gbk("网站") + std::to_string(i) + " www." + l +
-                     std::to_string(i) + "." + host + " \r\n";
+            bytes += std::string(1, l) + std::to_string(i) + " " + gbk("网站") + std::to_string(i) + " www." +
+                     l + std::to_string(i) + "." + host + " \r\n";
         }
     return bytes;
 }
@@ -300,8 +295,9 @@ TEST(CrashSafety, RegistryFileIsOldOrNewWhereverItsWriterIsKilled) {
 
     // Each writer starts from a and saves b and a in turn until killed.
     const KillTally tally = killWritersAtRandom(
-        {{path, {v.a, v.b}}}, home, [](int i) { return setValue(payload(i % 2 ? 'a' : 'b')) == ERROR_SUCCESS; }, 60,
-        1, [] { setValue(payload('a')); });
+        {{path, {v.a, v.b}}}, home,
+        [](int i) { return setValue(payload(i % 2 ? 'a' : 'b')) == ERROR_SUCCESS; }, 60, 1,
+        [] { setValue(payload('a')); });
     report("registry", tally);
     expectEveryVersionSeen(tally);
     // The parent's own view still reads: the tree loads from whichever file was left.
@@ -337,7 +333,9 @@ TEST(CrashSafety, SaveWithoutRoomFailsAndKeepsTheFile) {
     // A file-size limit below the new file's size: its writes stop short as on a full disk.
     const bool failed = inChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit {64 * 1024, 64 * 1024};
+        struct rlimit limit {
+            64 * 1024, 64 * 1024
+        };
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return false;
         winapiSetHome(home.c_str());
         return setValue(payload('b')) == ERROR_CANTWRITE;
@@ -373,8 +371,9 @@ TEST(CrashSafety, UserPhraseAddsAndDeletesLeaveTheOldOrTheNewFile) {
     };
     // Each writer starts from the file the cycle starts from.
     const KillTally tally = killWritersAtRandom(
-        {{path, {base, base + dialogLine + "\r\n", base + dialogLine + "\r\n" + learnedLine + "\r\n",
-                 base + learnedLine + "\r\n"}}},
+        {{path,
+          {base, base + dialogLine + "\r\n", base + dialogLine + "\r\n" + learnedLine + "\r\n",
+           base + learnedLine + "\r\n"}}},
         home, save, 160, 1, [&] { writeFile(path, base); });
     report("user phrase add/delete", tally);
     expectEveryVersionSeen(tally);
@@ -438,7 +437,8 @@ TEST(CrashSafety, WebListSavesAndMergesLeaveTheOldOrTheNewFile) {
     const std::string home = webHome("web");
     const std::string system = home + "/system", path = system + "/grwz.dat";
     // The list of a, as the module writes it; b is a with more records in every block.
-    const std::vector<std::string> base = recordsOf(webListText(40, "cn")), more = recordsOf(webListText(8, "com"));
+    const std::vector<std::string> base = recordsOf(webListText(40, "cn")),
+                                   more = recordsOf(webListText(8, "com"));
     writeFile(path, "");
     loadWebLists();
     ASSERT_TRUE(webListLoaded(WEB_PERSONAL_LIST));
@@ -448,14 +448,16 @@ TEST(CrashSafety, WebListSavesAndMergesLeaveTheOldOrTheNewFile) {
     const std::string savedB = readFile(path);
     ASSERT_NE(savedA, savedB);
     const auto saveList = [&](bool b) { return saveEdits(more, b ? WebEditKind::add : WebEditKind::remove); };
-    KillTally tally = killWritersAtRandom({{path, {savedA, savedB}}}, system,
-                                          [&](int i) { return saveList(i % 2 == 0); }, 150, 1, [&] { saveList(false); });
+    KillTally tally = killWritersAtRandom(
+        {{path, {savedA, savedB}}}, system, [&](int i) { return saveList(i % 2 == 0); }, 150, 1,
+        [&] { saveList(false); });
     report("web list save", tally);
     expectEveryVersionSeen(tally);
 
     // Two processes saving the list at once, as two programs with the module loaded may.
-    tally = killWritersAtRandom({{path, {savedA, savedB}}}, system, [&](int i) { return saveList(i % 2 == 0); }, 100,
-                                2, [&] { saveList(false); });
+    tally = killWritersAtRandom(
+        {{path, {savedA, savedB}}}, system, [&](int i) { return saveList(i % 2 == 0); }, 100, 2,
+        [&] { saveList(false); });
     report("web list save, two writers", tally);
 
     // A merge from a backup folder, saved; then the merged records removed, saved.

@@ -1,6 +1,7 @@
 // The pinyin sentence model: what mkdata makes of a model (words kept, values, pruning),
 // the reader's refusals of damaged files, and the built pylm.dat against its source.
 #include "pinyin/languagemodel.h"
+#include "support/testfiles.h"
 #include "pinyin/languagemodelformat.h"
 
 #include "core/userfile.h"
@@ -69,15 +70,6 @@ ngram 3=2
 
 \end\
 )";
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 struct Closer {
     void operator()(const LanguageModel* m) const { closeLanguageModel(m); }

@@ -8,6 +8,7 @@
 #include <winapi_host.h>
 
 #include "core/engine.h"
+#include "support/testfiles.h"
 #include "core/userfile.h"
 #include "gbk.h"
 #include "manywriters.h"
@@ -28,17 +29,6 @@
 #include <vector>
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // A home of its own for a test, beside the program's: under /tmp, where a process that
 // gives up root may still go.

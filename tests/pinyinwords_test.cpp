@@ -2,6 +2,7 @@
 // dictionary of readings; the reader's refusals of damaged files; the search taking the
 // built file's words exactly as it takes the phrase table's; and the engine without it.
 #include "imedriver.h"
+#include "support/testfiles.h"
 #include "userfiles.h"
 
 #include "frontend/driver.h"
@@ -74,15 +75,6 @@ const char* const kReadings =
     "孩子们 hai'zi'men 0\n"
     "我们 wo 0\n"
     "Ω是 o'shi 0\n";
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 struct Closer {
     void operator()(const PinyinWords* w) const { closePinyinWords(w); }

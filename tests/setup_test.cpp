@@ -1,6 +1,7 @@
 // qxsetup: layout key, preload list in both registry shapes, the switch, and the module
 // placed under the name the layout registers.
 #include "setup.h"
+#include "support/testfiles.h"
 #include "fixtures/install_home.h"
 
 #include <gtest/gtest.h>
@@ -21,15 +22,6 @@ const char preload[] = "Keyboard Layout\\Preload";
 const ULONG_PTR ourHandle = 0xE0220804;
 
 std::string text(const char* s) { return std::string(s, strlen(s) + 1); }
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
 
 class Setup : public ::testing::Test {
 protected:

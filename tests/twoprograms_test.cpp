@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "hostsession.h"
+#include "support/testfiles.h"
 #include "scriptrun.h"
 
 #include <winapi_host.h>
@@ -19,13 +20,6 @@
 #include <string>
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // A program with the module, in a process of its own: it opens its session at once and
 // then types each script it is given, one after the other, while the test waits.

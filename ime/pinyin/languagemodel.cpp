@@ -9,6 +9,8 @@
 #include "core/userfile.h"
 #include "pinyin/languagemodelformat.h"
 
+#include "pinyin/mappeddata.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -24,9 +26,7 @@ struct LanguageModel {
     const uint8_t *wordEnd, *firstBigram, *unigramProb, *unigramBackoff, *firstTrigram, *bigramWord,
         *bigramProb, *bigramBackoff, *trigramWord, *trigramProb;
     const char* text;
-    // Set when the model maps a file of its own.
-    HANDLE file, mapping;
-    const void* view;
+    MappedData mapped;  // set when it maps a file of its own
 };
 
 namespace {
@@ -134,36 +134,21 @@ const LanguageModel* openLanguageModel(const void* bytes, size_t size) {
 }
 
 const LanguageModel* openLanguageModelFile(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
-    DWORD high = 0;
-    const DWORD size = GetFileSize(file, &high);
-    HANDLE mapping = nullptr;
-    const void* view = nullptr;
-    // The format's sizes are 32-bit; larger files are not models.
-    if (size != INVALID_FILE_SIZE && high == 0 && size >= sizeof(LanguageModelHeader)) {
-        mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-        if (mapping) view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
-    }
-    LanguageModel* model = view ? const_cast<LanguageModel*>(openLanguageModel(view, size)) : nullptr;
+    MappedData mapped;
+    if (!mapDataFile(path, sizeof(LanguageModelHeader), mapped)) return nullptr;
+    LanguageModel* model = const_cast<LanguageModel*>(openLanguageModel(mapped.view, mapped.size));
     if (!model) {
-        if (view) UnmapViewOfFile(view);
-        if (mapping) CloseHandle(mapping);
-        CloseHandle(file);
+        unmapDataFile(mapped);
         return nullptr;
     }
-    model->file = file;
-    model->mapping = mapping;
-    model->view = view;
+    model->mapped = mapped;
     return model;
 }
 
 void closeLanguageModel(const LanguageModel* model) {
     if (!model) return;
-    if (model->view) UnmapViewOfFile(model->view);
-    if (model->mapping) CloseHandle(model->mapping);
-    if (model->file) CloseHandle(model->file);
+    MappedData mapped = model->mapped;
+    unmapDataFile(mapped);
     delete model;
 }
 

@@ -9,6 +9,8 @@
 #include "core/userfile.h"
 #include "pinyin/pinyinwordsformat.h"
 
+#include "pinyin/mappeddata.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -23,8 +25,7 @@ struct PinyinWords {
     const char* names;
     const uint8_t *entries, *byInitials;
     const char* text;
-    HANDLE file, mapping;
-    const void* view;
+    MappedData mapped;  // set when it maps a file of its own
 };
 
 namespace {
@@ -111,35 +112,21 @@ const PinyinWords* openPinyinWords(const void* bytes, size_t size) {
 }
 
 const PinyinWords* openPinyinWordsFile(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
-    DWORD high = 0;
-    const DWORD size = GetFileSize(file, &high);
-    HANDLE mapping = nullptr;
-    const void* view = nullptr;
-    if (size != INVALID_FILE_SIZE && high == 0 && size >= sizeof(PinyinWordsHeader)) {
-        mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-        if (mapping) view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
-    }
-    PinyinWords* words = view ? const_cast<PinyinWords*>(openPinyinWords(view, size)) : nullptr;
+    MappedData mapped;
+    if (!mapDataFile(path, sizeof(PinyinWordsHeader), mapped)) return nullptr;
+    PinyinWords* words = const_cast<PinyinWords*>(openPinyinWords(mapped.view, mapped.size));
     if (!words) {
-        if (view) UnmapViewOfFile(view);
-        if (mapping) CloseHandle(mapping);
-        CloseHandle(file);
+        unmapDataFile(mapped);
         return nullptr;
     }
-    words->file = file;
-    words->mapping = mapping;
-    words->view = view;
+    words->mapped = mapped;
     return words;
 }
 
 void closePinyinWords(const PinyinWords* words) {
     if (!words) return;
-    if (words->view) UnmapViewOfFile(words->view);
-    if (words->mapping) CloseHandle(words->mapping);
-    if (words->file) CloseHandle(words->file);
+    MappedData mapped = words->mapped;
+    unmapDataFile(mapped);
     delete words;
 }
 
