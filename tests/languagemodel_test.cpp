@@ -160,13 +160,21 @@ TEST_F(LanguageModelFile, KeepsTypableGbkWordsWithTheirValues) {
 }
 
 TEST_F(LanguageModelFile, PruningDropsUnlikelySequencesAndFitsTheSize) {
-    // P(中国 人) = 10^(-2.2-0.9): below 10^-2.5 it goes, and "中国 人" backs off; the
-    // three-word entry below the kept "是 中国" stays.
+    // An entry is weighed by the likelihood of its sequence times what it adds over the
+    // estimate that backs off for it. "中国 人": 10^(-2.2-0.9) * |-0.9 - (-0.5-2.5)| is below
+    // 10^-2.5, so it goes and backs off. "是 中国 人" adds 0.9 to a likelier sequence and
+    // stays; "我们 是 中国" adds only 0.55 over "我们 是"'s back-off and "是 中国", and goes.
     std::string bytes = build(SMALL_MODEL, "--prune 0.00316");
     Model m(openLanguageModel(bytes.data(), bytes.size()));
     ASSERT_TRUE(m);
     EXPECT_NEAR(score(m.get(), "中国 人"), -0.5f - 2.5f, 1e-6);
     EXPECT_NEAR(score(m.get(), "是 中国 人"), -0.2f, 1e-6);
+    EXPECT_NEAR(score(m.get(), "我们 是 中国"), -0.15f - 0.7f, 1e-6);
+    // Below a lower threshold every entry stays.
+    bytes = build(SMALL_MODEL, "--prune 0.001");
+    m.reset(openLanguageModel(bytes.data(), bytes.size()));
+    ASSERT_TRUE(m);
+    EXPECT_NEAR(score(m.get(), "中国 人"), -0.9f, 1e-6);
     EXPECT_NEAR(score(m.get(), "我们 是 中国"), -0.3f, 1e-6);
 
     // A size below the whole model raises the threshold until the entries fit.

@@ -74,13 +74,13 @@ private:
 struct Pair {
     uint32_t a, b;  // new ids
     float prob, backoff;
-    double joint;  // log10 P(a b)
+    double worth;  // log10 of P(a b) times what the entry adds over its back-off
 };
 struct Triple {
     uint32_t context;  // index into the pairs
     uint32_t c;
     float prob;
-    double joint;
+    double worth;
 };
 
 void put32(std::string& file, uint64_t at, uint32_t value) { std::memcpy(&file[at], &value, 4); }
@@ -140,7 +140,10 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
     for (const auto& b : model.bigrams) {
         uint32_t a = newId[b.w1], c = newId[b.w2];
         if (!a || !c || !std::isfinite(b.prob) || !std::isfinite(b.backoff)) continue;
-        pairs.push_back({a, c, b.prob, b.backoff, double(model.unigrams[b.w1].prob) + b.prob});
+        const double joint = double(model.unigrams[b.w1].prob) + b.prob;
+        // What the entry adds over the estimate that stands in for it once it is gone.
+        const double estimate = double(model.unigrams[b.w1].backoff) + model.unigrams[b.w2].prob;
+        pairs.push_back({a, c, b.prob, b.backoff, joint + std::log10(std::fabs(b.prob - estimate) + 1e-6)});
     }
     std::sort(pairs.begin(), pairs.end(),
               [](const Pair& x, const Pair& y) { return x.a != y.a ? x.a < y.a : x.b < y.b; });
@@ -157,8 +160,16 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
         if (!a || !b || !c || !std::isfinite(t.prob)) continue;
         int64_t context = findPair(a, b);  // a three-word entry lives under its first two words
         if (context < 0) continue;
-        triples.push_back({uint32_t(context), c, t.prob, pairs[size_t(context)].joint + t.prob});
+        const Pair& ab = pairs[size_t(context)];
+        const int64_t bc = findPair(b, c);
+        const double shorter = bc >= 0 ? double(pairs[size_t(bc)].prob)
+                                       : double(model.unigrams[t.w2].backoff) + model.unigrams[t.w3].prob;
+        const double joint = double(model.unigrams[t.w1].prob) + ab.prob + t.prob;
+        triples.push_back({uint32_t(context), c, t.prob,
+                           joint + std::log10(std::fabs(t.prob - (ab.backoff + shorter)) + 1e-6)});
     }
+    // A kept three-word entry needs its two-word context kept.
+    for (const Triple& t : triples) pairs[t.context].worth = std::max(pairs[t.context].worth, t.worth);
     std::sort(triples.begin(), triples.end(), [](const Triple& x, const Triple& y) {
         return x.context != y.context ? x.context < y.context : x.c < y.c;
     });
@@ -173,16 +184,16 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
     header.textSize = uint32_t(textSize);
     header.unknownScore = std::isfinite(model.unigrams[0].prob) ? model.unigrams[0].prob : -100.0f;
 
-    // Prune: the lowest threshold at or above the given one whose entries fit. An entry's
-    // sequence is never more likely than its first two words, so a kept three-word entry
-    // keeps its context.
+    // Prune: the lowest threshold at or above the given one whose entries fit. A two-word
+    // entry is worth at least as much as any three-word entry under it, so a kept
+    // three-word entry keeps its context.
     std::vector<uint8_t> pairKept(pairs.size()), tripleKept(triples.size());
     LanguageModelLayout layout{};
     auto fits = [&](double threshold) {
         size_t n2 = 0, n3 = 0;
-        for (size_t i = 0; i < pairs.size(); ++i) n2 += pairKept[i] = pairs[i].joint >= threshold;
+        for (size_t i = 0; i < pairs.size(); ++i) n2 += pairKept[i] = pairs[i].worth >= threshold;
         for (size_t i = 0; i < triples.size(); ++i)
-            n3 += tripleKept[i] = triples[i].joint >= threshold && pairKept[triples[i].context];
+            n3 += tripleKept[i] = triples[i].worth >= threshold && pairKept[triples[i].context];
         header.bigrams = uint32_t(n2);
         header.trigrams = uint32_t(n3);
         return languageModelLayout(header, layout) && layout.end <= options.maxBytes;
@@ -190,7 +201,7 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
     double threshold = std::log10(options.prune);
     if (!fits(threshold)) {
         // Log probabilities are at most 0: above it only the words are left.
-        double low = threshold, high = 1e-9;
+        double low = threshold, high = 2;
         if (!fits(high)) {
             error = "the words alone do not fit in " + std::to_string(options.maxBytes) + " bytes";
             return false;

@@ -1,6 +1,6 @@
 // The pinyin sentence model ("pylm.dat", layout in ime/pinyin/languagemodelformat.h) made
 // from an n-gram model: only words the pinyin tables can type and GBK encodes, entries
-// pruned by probability to fit a size, values in 8 bits.
+// pruned by what each is worth over its back-off to fit a size, values in 8 bits.
 #pragma once
 
 #include "ngrammodel.h"
@@ -10,11 +10,12 @@
 #include <unordered_set>
 
 struct LanguageModelOptions {
-    // Two- and three-word entries whose probability (of the whole word sequence, from the
-    // model's own scores) is below this are dropped...
+    // Two- and three-word entries whose worth (the probability of the whole word sequence
+    // times how far the entry's value lies from its back-off estimate, in log10) is below
+    // this are dropped...
     double prune = 1e-9;
     // ...and the threshold rises just as far as the file needs to fit this size, so the
-    // likeliest entries that fit are kept.
+    // entries worth most that fit are kept.
     size_t maxBytes = 8000000;
 };
 
