@@ -32,7 +32,8 @@ protected:
         if (!fs::exists(fs::path(QX_BIN_DIR) / "qxhost") || !fs::exists(fs::path(QX_BIN_DIR) / "Qxmb.dll"))
             GTEST_SKIP() << "runner or data libraries not built";
         static int serial = 0;
-        home = fs::temp_directory_path() / ("qxhost-test-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
+        home = fs::temp_directory_path() /
+               ("qxhost-test-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
         fs::remove_all(home);
     }
     void TearDown() override { fs::remove_all(home); }
@@ -59,8 +60,9 @@ protected:
     }
     // What qxreg lists of the settings key in this home.
     std::string settings() const {
-        FILE* query =
-            popen(("QX_HOME='" + home.string() + "' " + QX_BIN_DIR + "/qxreg query 'HKLM\\Software\\QX'").c_str(), "r");
+        FILE* query = popen(
+            ("QX_HOME='" + home.string() + "' " + QX_BIN_DIR + "/qxreg query 'HKLM\\Software\\QX'").c_str(),
+            "r");
         std::string listing;
         if (query == nullptr) return listing;
         char buffer[1024];
@@ -109,6 +111,11 @@ TEST_F(QxhostTest, PinyinSentenceRowWithTheRealTables) {
         run({"--set", "拼音优先=1", "--set", "整句输入=1", "--keys", "womenjintianqugongyuansanbu{Space}"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "我们今天去公园散步\n");
+    // A word of the model that the phrase table lacks comes from the search's words, which
+    // qxhost places beside the model.
+    const RunResult words = run({"--set", "拼音优先=1", "--keys", "haizimenzaicaochangshangwan{Space}"});
+    EXPECT_EQ(words.status, 0) << words.err;
+    EXPECT_EQ(words.out, "孩子们在操场上玩\n");
 }
 
 // Phrase by phrase (整句输入 off): from the setting and from i then 6 in every edition.
@@ -149,9 +156,11 @@ TEST_F(QxhostTest, TraceHasOneLinePerKeyWithWhatTheWindowsShow) {
     ASSERT_EQ(trace.size(), 4u) << r.err;
     EXPECT_NE(trace[0].find("{\"key\":\"k\",\"taken\":true,\"messages\":[]"), std::string::npos) << trace[0];
     EXPECT_NE(trace[0].find("\"code\":\"k\""), std::string::npos);
-    EXPECT_NE(trace[0].find("\"visible\":[\"ZOZ_COMPCLS\",\"ZOZ_STATUSCLS\"]"), std::string::npos) << trace[0];
+    EXPECT_NE(trace[0].find("\"visible\":[\"ZOZ_COMPCLS\",\"ZOZ_STATUSCLS\"]"), std::string::npos)
+        << trace[0];
     EXPECT_NE(trace[2].find("\"code\":\"khk\""), std::string::npos);
-    EXPECT_NE(trace[3].find("\"message\":\"WM_IME_COMPOSITION\",\"wParam\":0,\"lParam\":2048"), std::string::npos);
+    EXPECT_NE(trace[3].find("\"message\":\"WM_IME_COMPOSITION\",\"wParam\":0,\"lParam\":2048"),
+              std::string::npos);
     EXPECT_NE(trace[3].find("\"text\":\"中\""), std::string::npos);  // UTF-8, not escaped
 }
 
@@ -191,11 +200,14 @@ TEST_F(QxhostTest, SettingsDialogFromTheMenuStoresTheTickedPriority) {
     ASSERT_EQ(trace.size(), 3u) << r.err;
     // The keys typed inside the dialog come first: the menu key returns when it closes.
     EXPECT_NE(trace[0].find("\"key\":\"{Control:1060}\""), std::string::npos);
-    EXPECT_NE(trace[0].find("\"dialog\":{\"title\":\"\xE6\x88\x91\xE7\x9A\x84\xE4\xB8\xAA\xE6\x80\xA7\",\"focus\":1060"),
-              std::string::npos);  // 我的个性
+    EXPECT_NE(
+        trace[0].find(
+            "\"dialog\":{\"title\":\"\xE6\x88\x91\xE7\x9A\x84\xE4\xB8\xAA\xE6\x80\xA7\",\"focus\":1060"),
+        std::string::npos);  // 我的个性
     EXPECT_NE(trace[1].find("\"dialog\":null"), std::string::npos);
     const std::string listing = settings();
-    EXPECT_NE(listing.find("\xE6\x8B\xBC\xE9\x9F\xB3\xE4\xBC\x98\xE5\x85\x88    REG_DWORD    0x1"), std::string::npos)
+    EXPECT_NE(listing.find("\xE6\x8B\xBC\xE9\x9F\xB3\xE4\xBC\x98\xE5\x85\x88    REG_DWORD    0x1"),
+              std::string::npos)
         << listing;  // 拼音优先
 }
 
@@ -205,7 +217,8 @@ TEST_F(QxhostTest, AboutBoxLeftOpenIsPicturedThenClosedWithEsc) {
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> trace = lines(r.err);
     ASSERT_GE(trace.size(), 3u) << r.err;
-    EXPECT_EQ(trace[0], "{\"closing\":\"\xE5\x85\xB3\xE4\xBA\x8E\xE3\x80\x8ETessel\xE3\x80\x8F\",\"by\":\"Esc\"}");
+    EXPECT_EQ(trace[0],
+              "{\"closing\":\"\xE5\x85\xB3\xE4\xBA\x8E\xE3\x80\x8ETessel\xE3\x80\x8F\",\"by\":\"Esc\"}");
     EXPECT_EQ(trace[1].rfind("{\"key\":\"{Esc}\"", 0), 0u);
     EXPECT_NE(trace.back().find("\"dialog\":null"), std::string::npos);
     ASSERT_TRUE(fs::exists(png));
@@ -230,7 +243,8 @@ TEST_F(QxhostTest, TerminalSessionWorksTheSettingsDialogWithKeys) {
         const std::string clear = "\x1b[H\x1b[2J";
         auto drawn = [&] {
             size_t n = 0;
-            for (size_t at = screens.find(clear); at != std::string::npos; at = screens.find(clear, at + 1)) ++n;
+            for (size_t at = screens.find(clear); at != std::string::npos; at = screens.find(clear, at + 1))
+                ++n;
             return n;
         };
         pollfd input{terminal, POLLIN, 0};
@@ -258,10 +272,13 @@ TEST_F(QxhostTest, TerminalSessionWorksTheSettingsDialogWithKeys) {
     waitpid(child, &status, 0);
     close(terminal);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_NE(screens.find("\xE6\x88\x91\xE7\x9A\x84\xE4\xB8\xAA\xE6\x80\xA7"), std::string::npos);  // 我的个性 in the menu
-    EXPECT_NE(last.find("Dialog: \xE6\x88\x91\xE7\x9A\x84\xE4\xB8\xAA\xE6\x80\xA7"), std::string::npos) << last;
+    EXPECT_NE(screens.find("\xE6\x88\x91\xE7\x9A\x84\xE4\xB8\xAA\xE6\x80\xA7"),
+              std::string::npos);  // 我的个性 in the menu
+    EXPECT_NE(last.find("Dialog: \xE6\x88\x91\xE7\x9A\x84\xE4\xB8\xAA\xE6\x80\xA7"), std::string::npos)
+        << last;
     EXPECT_NE(screens.find(" >       (group) "), std::string::npos);  // the focus starts on the group box
-    EXPECT_NE(last.find(" > 1052  [x] "), std::string::npos) << last;  // Tab reached 简单窗口, Space ticked it
+    EXPECT_NE(last.find(" > 1052  [x] "), std::string::npos)
+        << last;  // Tab reached 简单窗口, Space ticked it
     EXPECT_NE(settings().find("\xE7\xAE\x80\xE5\x8D\x95\xE7\xAA\x97\xE5\x8F\xA3    REG_DWORD    0x1"),
               std::string::npos);  // 简单窗口
 }
@@ -283,7 +300,8 @@ TEST_F(QxhostTest, ABracketACodeAndARowTypeAnAddressFromTheShippedList) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "www.baidu.com\n");
 
-    std::ofstream(home / "system" / "zwwz.dat", std::ios::binary | std::ios::trunc) << "bd mine my.example.cn \n";
+    std::ofstream(home / "system" / "zwwz.dat", std::ios::binary | std::ios::trunc)
+        << "bd mine my.example.cn \n";
     r = run({"--keys", "[bd{Space}"});
     EXPECT_EQ(r.out, "my.example.cn\n");
 
@@ -349,13 +367,14 @@ TEST_F(QxhostTest, APhraseAddedInTheDialogIsTypedByItsCode) {
 }
 
 TEST_F(QxhostTest, TheThirdWrongKeyOpensTheDialogAndTheKeysGoOnInIt) {
-    const RunResult r = run({"--set", "\xE9\x9F\xB3\xE5\xBD\xA2\xE7\x89\x88\xE4\xBC\x98\xE5\x85\x88=0", "--trace", "--keys",
-                             "lzzzzkr{Space}"});  // 音形版优先=0: the shape-code edition
+    const RunResult r = run({"--set", "\xE9\x9F\xB3\xE5\xBD\xA2\xE7\x89\x88\xE4\xBC\x98\xE5\x85\x88=0",
+                             "--trace", "--keys", "lzzzzkr{Space}"});  // 音形版优先=0: the shape-code edition
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "\n");  // nothing reached the application
     // 人 went into the phrase box of 自造词组, which was closed at the end.
-    EXPECT_NE(r.err.find("\"dialog\":{\"title\":\"\xE8\x87\xAA\xE9\x80\xA0\xE8\xAF\x8D\xE7\xBB\x84\",\"focus\":1014,"
-                         "\"focusText\":\"\xE4\xBA\xBA\"}"),
+    EXPECT_NE(r.err.find(
+                  "\"dialog\":{\"title\":\"\xE8\x87\xAA\xE9\x80\xA0\xE8\xAF\x8D\xE7\xBB\x84\",\"focus\":1014,"
+                  "\"focusText\":\"\xE4\xBA\xBA\"}"),
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("{\"closing\":\"\xE8\x87\xAA\xE9\x80\xA0\xE8\xAF\x8D\xE7\xBB\x84\",\"by\":\"Esc\"}"),

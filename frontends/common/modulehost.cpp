@@ -29,7 +29,7 @@ bool ModuleHost::open(std::string& error, const std::string& moduleDirectory) {
     // that program, and are looked for where the module is.
     if (!moduleDirectory.empty()) SetDllDirectoryA(moduleDirectory.c_str());
     placePublicList(moduleDirectory);
-    placeLanguageModel(moduleDirectory);
+    placeSentenceData(moduleDirectory);
     const std::string module = moduleDirectory.empty() ? std::string("qx.ime") : moduleDirectory + "/qx.ime";
     if (!openHostSession(session_, module.c_str(), error)) return false;
     closePictures(session_.ime);

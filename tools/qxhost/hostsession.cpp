@@ -67,22 +67,29 @@ bool placePublicList(const std::string& sourceDirectory) {
     return fs::exists(target, error);
 }
 
-bool placeLanguageModel(const std::string& sourceDirectory) {
+bool placeSentenceData(const std::string& sourceDirectory) {
     namespace fs = std::filesystem;
     char directory[MAX_PATH] = {};
     const UINT length = GetSystemDirectoryA(directory, sizeof directory);
     if (length == 0 || length >= sizeof directory) return false;
     std::error_code error;
-    const fs::path target = fs::path(directory) / "pylm.dat";
-    if (fs::exists(target, error)) return true;
     const fs::path from = sourceDirectory.empty() ? fs::read_symlink("/proc/self/exe", error).parent_path()
                                                   : fs::path(sourceDirectory);
-    const fs::path source = from / "pylm.dat";
-    if (error || !fs::is_regular_file(source, error)) return false;
-    // A dangling link of an earlier build goes; a link follows the build's own file.
-    fs::remove(target, error);
-    fs::create_symlink(source, target, error);
-    return !error;
+    if (error) return false;
+    bool placed = true;
+    for (const char* name : {"pylm.dat", "pywords.dat"}) {
+        const fs::path target = fs::path(directory) / name, source = from / name;
+        if (fs::exists(target, error)) continue;
+        if (!fs::is_regular_file(source, error)) {
+            placed = false;
+            continue;
+        }
+        // A dangling link of an earlier build goes; a link follows the build's own file.
+        fs::remove(target, error);
+        fs::create_symlink(source, target, error);
+        placed = placed && !error;
+    }
+    return placed;
 }
 
 bool openHostSession(HostSession& session, const char* modulePath, std::string& error) {

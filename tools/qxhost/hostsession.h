@@ -25,11 +25,11 @@ bool setSetting(const std::string& gbkName, DWORD value);
 // list was needed and could not be placed.
 bool placePublicList(const std::string& sourceDirectory = "");
 
-// Links the pinyin sentence model "pylm.dat" found next to the program into the home's
-// system directory, where the module looks for it, unless a model (the user's own) is
-// there already. False when there is none next to the program or it could not be linked;
-// the module then works without it.
-bool placeLanguageModel(const std::string& sourceDirectory = "");
+// Links the pinyin sentence model "pylm.dat" and the search's words "pywords.dat" found
+// next to the program into the home's system directory, where the module looks for them,
+// each unless one (the user's own) is there already. False when one is not next to the
+// program or could not be linked; the module then works without it.
+bool placeSentenceData(const std::string& sourceDirectory = "");
 
 // Opens the session with the module (found by name next to the program) over the
 // stand-in's desktop. Fills error and returns false when it cannot.

@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     }
 
     if (!placePublicList()) std::fprintf(stderr, "qxhost: the public web-address list zwwz.dat was not placed\n");
-    placeLanguageModel();  // optional: without it pinyin scores by the tables' weights
+    placeSentenceData();  // optional: without them pinyin scores by the tables' weights
     HostSession session;
     if (!openHostSession(session, "qx.ime", error)) {
         std::fprintf(stderr, "qxhost: %s\n", error.c_str());
