@@ -215,11 +215,59 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
     }
     counts.threshold = std::pow(10.0, threshold);
 
+    // Back-offs renormalised for what was pruned: a context's back-off carries the mass
+    // its entries leave over, and the dropped entries' mass now falls to it. Scaled by the
+    // ratio to what the whole model's entries imply, so that an unpruned context keeps the
+    // source's value exactly.
+    struct Mass {
+        double all = 0, lowerAll = 0, kept = 0, lowerKept = 0;
+    };
+    auto renormalised = [](float backoff, const Mass& m) {
+        const double before = (1 - m.all) / (1 - m.lowerAll), after = (1 - m.kept) / (1 - m.lowerKept);
+        const bool sound = m.all < 1 && m.lowerAll < 1 - 1e-9 && m.lowerKept < 1 - 1e-9 && before > 0 && after > 0;
+        return sound ? float(backoff + std::log10(after / before)) : backoff;
+    };
+    auto unigramProb = [&](uint32_t id) { return double(model.unigrams[kept[id - 1].source].prob); };
+    std::vector<Mass> wordMass(kept.size() + 1);
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        const Pair& p = pairs[i];
+        const double here = std::pow(10.0, double(p.prob)), lower = std::pow(10.0, unigramProb(p.b));
+        Mass& m = wordMass[p.a];
+        m.all += here;
+        m.lowerAll += lower;
+        if (pairKept[i]) {
+            m.kept += here;
+            m.lowerKept += lower;
+        }
+    }
+    std::vector<float> wordBackoff(kept.size() + 1, 0.0f);
+    for (uint32_t id = 1; id <= kept.size(); ++id)
+        wordBackoff[id] = renormalised(model.unigrams[kept[id - 1].source].backoff, wordMass[id]);
+    std::vector<Mass> pairMass(pairs.size());
+    for (size_t i = 0; i < triples.size(); ++i) {
+        const Triple& t = triples[i];
+        const uint32_t b = pairs[t.context].b;
+        const int64_t bc = findPair(b, t.c);
+        const double source = bc >= 0 ? double(pairs[size_t(bc)].prob)
+                                      : double(model.unigrams[kept[b - 1].source].backoff) + unigramProb(t.c);
+        const double pruned = bc >= 0 && pairKept[size_t(bc)] ? double(pairs[size_t(bc)].prob)
+                                                              : double(wordBackoff[b]) + unigramProb(t.c);
+        const double here = std::pow(10.0, double(t.prob));
+        Mass& m = pairMass[t.context];
+        m.all += here;
+        m.lowerAll += std::pow(10.0, source);
+        if (tripleKept[i]) {
+            m.kept += here;
+            m.lowerKept += std::pow(10.0, pruned);
+        }
+    }
+    for (size_t i = 0; i < pairs.size(); ++i) pairs[i].backoff = renormalised(pairs[i].backoff, pairMass[i]);
+
     // Values of what is kept, quantised per kind.
     std::vector<float> values[LANGUAGE_MODEL_VALUE_TABLES];
     for (const Kept& k : kept) {
         values[UnigramProbValues].push_back(model.unigrams[k.source].prob);
-        values[UnigramBackoffValues].push_back(model.unigrams[k.source].backoff);
+        values[UnigramBackoffValues].push_back(wordBackoff[size_t(&k - kept.data()) + 1]);
     }
     for (size_t i = 0; i < pairs.size(); ++i) {
         if (!pairKept[i]) continue;
@@ -250,7 +298,7 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
         file[layout.unigramProb + id] =
             char(quantisers[UnigramProbValues].code(model.unigrams[k.source].prob));
         file[layout.unigramBackoff + id] =
-            char(quantisers[UnigramBackoffValues].code(model.unigrams[k.source].backoff));
+            char(quantisers[UnigramBackoffValues].code(wordBackoff[id]));
     }
 
     // Two-word entries grouped by their context word, three-word ones by their context
