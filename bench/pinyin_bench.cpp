@@ -35,6 +35,7 @@
 #include <utime.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -237,6 +238,25 @@ long residentKb() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// Resident pages of the mappings of one file (by its name), in kilobytes: what a process
+// holds of the model or the words file. The pages are the page cache's, shared by every
+// process that maps the file.
+long mappedResidentKb(const char* name) {
+    std::ifstream smaps("/proc/self/smaps");
+    const std::string suffix = std::string("/") + name;
+    long total = 0;
+    bool inFile = false;
+    for (std::string line; std::getline(smaps, line);) {
+        const size_t space = line.find(' ');
+        if (!line.empty() && std::isxdigit(static_cast<unsigned char>(line[0])) && line.find('-') < space) {
+            inFile = line.size() >= suffix.size() && line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0;
+        } else if (inFile && line.rfind("Rss:", 0) == 0) {
+            total += std::atol(line.c_str() + 4);
+        }
+    }
+    return total;
+}
+
 struct Stats {
     double median = 0, p99 = 0;
 };
@@ -340,8 +360,13 @@ void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow 
         prepareCpuNs = threadCpuNs() - start;
         tableFromFile = dictionary.tableWordsFromFile();
     }
+    // A held-out corpus (scripts/pinyin-corpus), typed once with the sentence row and no
+    // phrase file; its keys are not timed with the others.
+    const char* corpusPath = std::getenv("QX_PINYIN_CORPUS");
+    const auto corpus = corpusPath && sentenceRow && phrases == PhraseFile::none ? loadSentences(corpusPath)
+                                                                                  : std::vector<Sentence>();
     std::vector<double> times, cpuTimes;
-    Accuracy onShared, onOwn;
+    Accuracy onShared, onOwn, onCorpus;
     bool first = true;
     for (auto _ : state) {
         times.clear();
@@ -350,6 +375,16 @@ void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow 
         onShared = typeFile(shared, phrases, sentenceRow, times, cpuTimes, show);
         onOwn = typeFile(own, phrases, sentenceRow, times, cpuTimes, show);
         first = false;
+    }
+    if (!corpus.empty()) {
+        std::vector<double> corpusTimes, corpusCpuTimes;
+        onCorpus = typeFile(corpus, phrases, sentenceRow, corpusTimes, corpusCpuTimes,
+                            std::getenv("QX_BENCH_DEBUG_CORPUS") != nullptr);
+        std::printf("  corpus lines:     %zu of %zu whole, %zu of %zu characters in place (%.2f%%)\n",
+                    onCorpus.whole, onCorpus.sentences, onCorpus.characters, onCorpus.charactersWanted,
+                    100.0 * static_cast<double>(onCorpus.characters) /
+                        static_cast<double>(std::max<size_t>(1, onCorpus.charactersWanted)));
+        state.counters["corpus_whole"] = static_cast<double>(onCorpus.whole);
     }
     // What the model, the words and the search's dictionary added to the resident memory:
     // the pages of the files that were read and the dictionary's own.
@@ -376,14 +411,15 @@ void runSentences(benchmark::State& state, PhraseFile phrases, bool sentenceRow 
         "  first key of a process %.2f ms, thread time %.2f ms (model opened alone: %.3f ms; syllable "
         "index of the rows %.2f ms; words file opened and the search's dictionary prepared: %.2f ms; "
         "thread time, %s)\n"
-        "  resident memory added by typing both files: %ld KB\n",
+        "  resident memory added by typing both files: %ld KB (pages of pylm.dat %ld KB, of pywords.dat %ld KB)\n",
         label, pinyinLanguageModel() ? "with the sentence model" : "without a model", times.size(),
         s.median / 1000, s.p99 / 1000, cpu.median / 1000, cpu.p99 / 1000, onShared.whole, onShared.sentences,
         onShared.characters, onShared.charactersWanted, onOwn.whole, onOwn.sentences, onOwn.characters,
         onOwn.charactersWanted, std::max(onShared.firstKey, onOwn.firstKey) / 1e6,
         std::max(onShared.firstKeyCpu, onOwn.firstKeyCpu) / 1e6, modelThere ? openNs / 1e6 : 0.0,
         indexCpuNs / 1e6, prepareCpuNs / 1e6,
-        tableFromFile ? "the table's words from the file" : "the table's words built", residentAdded);
+        tableFromFile ? "the table's words from the file" : "the table's words built", residentAdded,
+        mappedResidentKb("pylm.dat"), mappedResidentKb("pywords.dat"));
 }
 
 void BM_PinyinSentences(benchmark::State& state) { runSentences(state, PhraseFile::none); }

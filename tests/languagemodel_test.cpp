@@ -247,7 +247,9 @@ TEST_F(LanguageModelFile, RefusesWhatIsNotAWholeModel) {
     const uint32_t two = 2, huge = 0x01000000, badSize = uint32_t(good.size() + 4);
     const float nan = std::nanf(""), infinity = INFINITY;
     EXPECT_FALSE(damaged(0, "QXPYLM\x1a\x01", 8));                           // magic
-    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, version), &two, 4));  // version
+    const uint32_t one = 1;
+    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, version), &one, 4));  // the format before
+    EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, trigramContexts), &huge, 4));  // more than entries
     EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, words), &huge, 4));   // counts
     EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, bigrams), &two, 4));  // size mismatch
     EXPECT_FALSE(damaged(offsetof(LanguageModelHeader, fileSize), &badSize, 4));
@@ -393,7 +395,7 @@ TEST_F(RealModel, LikelyEntriesKeepTheirValues) {
     Model m(openLanguageModelFile((fs::path(QX_BIN_DIR) / "pylm.dat").c_str()));
     ASSERT_TRUE(m);
     // Pruning weighs an entry by its sequence's probability times how far its value lies
-    // from the back-off estimate; the 8 MB file keeps those worth more than about 1.5e-7.
+    // from the back-off estimate; the 7 MB file keeps those worth more than about 1.2e-7.
     // Likely sequences worth far more come back exactly (the source's own 8-bit values;
     // single words within their bin); a likely one worth less was dropped only because its
     // back-off predicts it: within 10^(-6.8 - log P(sequence)) of its value, the bins, and

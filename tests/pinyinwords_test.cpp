@@ -54,9 +54,10 @@ const char* const kPhrases =
 
 // 孩子 the table has; 孩子们 the dictionary reads; 我们 its characters read (its dictionary
 // line has the wrong number of syllables); 还是 neither (还 has two readings); Ω is no
-// character of the syllable table.
+// character of the syllable table; 我是 and 孩子 the table has; 是是是是是 is too long; 害怕怕
+// is rarer than one in a million.
 const char* const kModel = R"(\data\
-ngram 1=8
+ngram 1=9
 
 \1-grams:
 -1.0	<unk>	0
@@ -67,6 +68,7 @@ ngram 1=8
 -1.5	是	0
 -3.3	Ω是	0
 -3.4	是是是是是	0
+-6.2	害怕怕	0
 
 \end\
 )";
@@ -144,7 +146,7 @@ TEST_F(PinyinWordsFile, TableWordsKeepTheirWeightsAndModelWordsJoinWithTheirRead
                                     (dir / "readings.txt").string() + "'");
     ASSERT_FALSE(bytes.empty()) << output;
     EXPECT_NE(output.find("3 table words, 2 more words of the model (1 read by the dictionary, 1 by their "
-                          "characters), 7 syllables"),
+                          "characters; 1 rarer left out), 7 syllables"),
               std::string::npos)
         << output;
     Words w(openPinyinWords(bytes.data(), bytes.size()));
@@ -179,6 +181,11 @@ TEST_F(PinyinWordsFile, TableWordsKeepTheirWeightsAndModelWordsJoinWithTheirRead
     EXPECT_EQ(exact(w.get(), {"wo", "men"}).size(), 1u);
     EXPECT_TRUE(exact(w.get(), {"hai", "shi"}).empty());
     EXPECT_TRUE(exact(w.get(), {"huan", "shi"}).empty());
+    EXPECT_TRUE(exact(w.get(), {"hai", "pa", "pa"}).empty()) << "rarer than the build's limit";
+    const std::string withRare = build("--model '" + (dir / "model.arpa").string() + "' --rarest -6.5");
+    Words all(openPinyinWords(withRare.data(), withRare.size()));
+    ASSERT_NE(all, nullptr) << output;
+    EXPECT_EQ(exact(all.get(), {"hai", "pa", "pa"}).size(), 1u) << "a lower limit lets it in";
 
     // By initials, the heaviest first within one length.
     const auto hz = byInitials(w.get(), "hz");

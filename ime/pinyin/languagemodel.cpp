@@ -20,11 +20,11 @@
 
 struct LanguageModel {
     const uint8_t* bytes;
-    uint32_t words, bigrams, trigrams, textSize;
+    uint32_t words, bigrams, trigrams, trigramContexts, textSize;
     float unknownScore;
     float values[LANGUAGE_MODEL_VALUE_TABLES][LANGUAGE_MODEL_CODES];
-    const uint8_t *wordEnd, *firstBigram, *unigramProb, *unigramBackoff, *firstTrigram, *bigramWord,
-        *bigramProb, *bigramBackoff, *trigramWord, *trigramProb;
+    const uint8_t *wordEnd, *firstBigram, *unigramProb, *unigramBackoff, *bigramWord, *bigramProb,
+        *bigramBackoff, *trigramContext, *trigramFirst, *trigramWord, *trigramProb;
     const char* text;
     MappedData mapped;  // set when it maps a file of its own
 };
@@ -66,10 +66,23 @@ bool findBigram(const LanguageModel* m, uint32_t first, uint32_t second, uint32_
     return findId(m->bigramWord, begin, end, second, at);
 }
 
+// Three-word entry of `third` under two-word entry `bigram`: its place among the contexts
+// first, then among the context's entries.
 bool findTrigram(const LanguageModel* m, uint32_t bigram, uint32_t third, uint32_t& at) {
-    uint32_t begin = bounded(m->firstTrigram, bigram, m->trigrams);
-    uint32_t end = bounded(m->firstTrigram, bigram + 1, m->trigrams);
-    return findId(m->trigramWord, begin, end, third, at);
+    uint32_t begin = 0, end = m->trigramContexts;
+    while (begin < end) {
+        const uint32_t middle = begin + (end - begin) / 2;
+        const uint32_t here = load32(m->trigramContext + 4 * size_t(middle));
+        if (here == bigram) {
+            return findId(m->trigramWord, bounded(m->trigramFirst, middle, m->trigrams),
+                          bounded(m->trigramFirst, middle + 1, m->trigrams), third, at);
+        }
+        if (here < bigram)
+            begin = middle + 1;
+        else
+            end = middle;
+    }
+    return false;
 }
 
 // The text of word id (1..words).
@@ -98,16 +111,18 @@ bool fill(LanguageModel& m, const void* bytes, size_t size) {
     m.words = header.words;
     m.bigrams = header.bigrams;
     m.trigrams = header.trigrams;
+    m.trigramContexts = header.trigramContexts;
     m.textSize = header.textSize;
     m.unknownScore = header.unknownScore;
     m.wordEnd = base + layout.wordEnd;
     m.firstBigram = base + layout.firstBigram;
     m.unigramProb = base + layout.unigramProb;
     m.unigramBackoff = base + layout.unigramBackoff;
-    m.firstTrigram = base + layout.firstTrigram;
     m.bigramWord = base + layout.bigramWord;
     m.bigramProb = base + layout.bigramProb;
     m.bigramBackoff = base + layout.bigramBackoff;
+    m.trigramContext = base + layout.trigramContext;
+    m.trigramFirst = base + layout.trigramFirst;
     m.trigramWord = base + layout.trigramWord;
     m.trigramProb = base + layout.trigramProb;
     m.text = reinterpret_cast<const char*>(base + layout.text);

@@ -9,9 +9,12 @@
 //   firstBigram     uint32[N1 + 2]: the two-word entries of context word i are
 //                   [firstBigram[i], firstBigram[i+1]); id 0 has none
 //   unigramProb     uint8[N1 + 1], unigramBackoff uint8[N1 + 1]
-//   firstTrigram    uint32[N2 + 1]: the three-word entries that continue two-word entry j
 //   bigramWord      3-byte ids [N2], sorted within each context word
 //   bigramProb      uint8[N2], bigramBackoff uint8[N2]
+//   trigramContext  uint32[C]: the two-word entries that three-word entries continue, in
+//                   ascending order (most have none, so they take no room)
+//   trigramFirst    uint32[C + 1]: the three-word entries under trigramContext[k] are
+//                   [trigramFirst[k], trigramFirst[k+1])
 //   trigramWord     3-byte ids [N3], sorted within each two-word entry
 //   trigramProb     uint8[N3]
 //   text            GBK bytes of every word, no separators
@@ -26,7 +29,7 @@
 #include <cstring>
 
 constexpr char LANGUAGE_MODEL_MAGIC[8] = {'Q', 'X', 'P', 'Y', 'L', 'M', '\x1a', '\0'};
-constexpr uint32_t LANGUAGE_MODEL_VERSION = 1;
+constexpr uint32_t LANGUAGE_MODEL_VERSION = 2;
 constexpr size_t LANGUAGE_MODEL_CODES = 256;
 // Ids take three bytes in the entry arrays.
 constexpr uint32_t LANGUAGE_MODEL_MAX_WORDS = (1u << 24) - 1;
@@ -50,24 +53,25 @@ struct LanguageModelHeader {
     uint32_t textSize;
     uint32_t fileSize;   // the whole file; nothing follows the text
     float unknownScore;  // log10 probability of a word the model does not know
-    uint32_t reserved[6];
+    uint32_t trigramContexts;  // C
+    uint32_t reserved[5];
 };
 static_assert(sizeof(LanguageModelHeader) == 64);
 
 // Byte offsets of the arrays; end is the file size the header's counts call for.
 struct LanguageModelLayout {
-    uint64_t values, wordEnd, firstBigram, unigramProb, unigramBackoff, firstTrigram, bigramWord, bigramProb,
-        bigramBackoff, trigramWord, trigramProb, text, end;
+    uint64_t values, wordEnd, firstBigram, unigramProb, unigramBackoff, bigramWord, bigramProb, bigramBackoff,
+        trigramContext, trigramFirst, trigramWord, trigramProb, text, end;
 };
 
 inline uint64_t languageModelAlign4(uint64_t n) { return (n + 3) & ~uint64_t(3); }
 
-// False when the counts are out of range; 64-bit sums cannot overflow with 24-bit counts.
+// False when the counts are out of range; 64-bit sums cannot overflow with 31-bit counts.
 inline bool languageModelLayout(const LanguageModelHeader& h, LanguageModelLayout& l) {
     if (h.words > LANGUAGE_MODEL_MAX_WORDS || h.bigrams > 0x7fffffffu || h.trigrams > 0x7fffffffu ||
-        h.textSize > 0x7fffffffu)
+        h.textSize > 0x7fffffffu || h.trigramContexts > h.bigrams)
         return false;
-    const uint64_t n1 = h.words, n2 = h.bigrams, n3 = h.trigrams;
+    const uint64_t n1 = h.words, n2 = h.bigrams, n3 = h.trigrams, contexts = h.trigramContexts;
     uint64_t at = sizeof(LanguageModelHeader);
     auto take = [&at](uint64_t& field, uint64_t bytes) {
         field = at;
@@ -78,10 +82,11 @@ inline bool languageModelLayout(const LanguageModelHeader& h, LanguageModelLayou
     take(l.firstBigram, 4 * (n1 + 2));
     take(l.unigramProb, n1 + 1);
     take(l.unigramBackoff, n1 + 1);
-    take(l.firstTrigram, 4 * (n2 + 1));
     take(l.bigramWord, 3 * n2);
     take(l.bigramProb, n2);
     take(l.bigramBackoff, n2);
+    take(l.trigramContext, 4 * contexts);
+    take(l.trigramFirst, 4 * (contexts + 1));
     take(l.trigramWord, 3 * n3);
     take(l.trigramProb, n3);
     take(l.text, h.textSize);

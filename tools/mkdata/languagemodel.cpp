@@ -190,12 +190,19 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
     std::vector<uint8_t> pairKept(pairs.size()), tripleKept(triples.size());
     LanguageModelLayout layout{};
     auto fits = [&](double threshold) {
-        size_t n2 = 0, n3 = 0;
+        size_t n2 = 0, n3 = 0, contexts = 0;
         for (size_t i = 0; i < pairs.size(); ++i) n2 += pairKept[i] = pairs[i].worth >= threshold;
-        for (size_t i = 0; i < triples.size(); ++i)
+        uint32_t lastContext = UINT32_MAX;  // triples are sorted by their context
+        for (size_t i = 0; i < triples.size(); ++i) {
             n3 += tripleKept[i] = triples[i].worth >= threshold && pairKept[triples[i].context];
+            if (tripleKept[i] && triples[i].context != lastContext) {
+                ++contexts;
+                lastContext = triples[i].context;
+            }
+        }
         header.bigrams = uint32_t(n2);
         header.trigrams = uint32_t(n3);
+        header.trigramContexts = uint32_t(contexts);
         return languageModelLayout(header, layout) && layout.end <= options.maxBytes;
     };
     double threshold = std::log10(options.prune);
@@ -316,16 +323,21 @@ bool buildLanguageModel(const NgramModel& model, const std::unordered_set<char32
         ++n2;
     }
     while (context <= n1) put32(file, layout.firstBigram + 4 * ++context, n2);
-    uint32_t entry = 0;
+    uint32_t contexts = 0, lastContext = UINT32_MAX;
     for (size_t i = 0; i < triples.size(); ++i) {
         if (!tripleKept[i]) continue;
         const Triple& t = triples[i];
-        while (entry < pairIndex[t.context]) put32(file, layout.firstTrigram + 4 * ++entry, n3);
+        if (t.context != lastContext) {
+            put32(file, layout.trigramContext + 4 * contexts, pairIndex[t.context]);
+            put32(file, layout.trigramFirst + 4 * contexts, n3);
+            ++contexts;
+            lastContext = t.context;
+        }
         put24(file, layout.trigramWord + 3 * n3, t.c);
         file[layout.trigramProb + n3] = char(quantisers[TrigramProbValues].code(t.prob));
         ++n3;
     }
-    while (entry < n2) put32(file, layout.firstTrigram + 4 * ++entry, n3);
+    put32(file, layout.trigramFirst + 4 * contexts, n3);
 
     counts.words = n1;
     counts.bigrams = n2;

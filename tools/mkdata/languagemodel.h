@@ -15,8 +15,10 @@ struct LanguageModelOptions {
     // this are dropped...
     double prune = 1e-9;
     // ...and the threshold rises just as far as the file needs to fit this size, so the
-    // entries worth most that fit are kept.
-    size_t maxBytes = 8000000;
+    // entries worth most that fit are kept. 7 MB and the search's words file (3 MB) together
+    // stay within 10 MB of resident memory; on the held-out corpus 8 MB gained 0.1% of
+    // characters.
+    size_t maxBytes = 7000000;
 };
 
 struct LanguageModelCounts {

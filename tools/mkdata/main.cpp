@@ -9,10 +9,10 @@
 // the words whose characters PYMB.txt (as written above) holds.
 //   mkdata arpa MODEL OUT
 // Writes a KenLM binary or ARPA model as ARPA text, to check what is read.
-//   mkdata pinyinwords PYMB.txt PYCZ.bin OUT [--model MODEL] [--readings DUMP]
+//   mkdata pinyinwords PYMB.txt PYCZ.bin OUT [--model MODEL] [--readings DUMP] [--rarest LOG10P]
 // Writes the sentence search's words ("pywords.dat"): those of the compiled phrase table
-// and, with a model, the model's words the table lacks, read with the dictionary dump's
-// readings (word, space, syllables joined by apostrophes).
+// and, with a model, the model's words the table lacks and not rarer than LOG10P (-6), read
+// with the dictionary dump's readings (word, space, syllables joined by apostrophes).
 #include "addresses.h"
 #include "languagemodel.h"
 #include "lexicon.h"
@@ -20,6 +20,7 @@
 #include "pinyinwords.h"
 #include "tables.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,7 +42,8 @@ int usage() {
                  "       mkdata addresses SOURCE OUT\n"
                  "       mkdata languagemodel MODEL PYMB.txt OUT [--prune P] [--max-bytes N]\n"
                  "       mkdata arpa MODEL OUT\n"
-                 "       mkdata pinyinwords PYMB.txt PYCZ.bin OUT [--model MODEL] [--readings DUMP]\n");
+                 "       mkdata pinyinwords PYMB.txt PYCZ.bin OUT [--model MODEL] [--readings DUMP] "
+                 "[--rarest LOG10P]\n");
     return 2;
 }
 
@@ -128,7 +130,11 @@ int pinyinWords(int argc, char** argv) {
             modelPath = argv[i + 1];
         else if (std::strcmp(argv[i], "--readings") == 0)
             readingsPath = argv[i + 1];
-        else
+        else if (std::strcmp(argv[i], "--rarest") == 0) {
+            char* end = nullptr;
+            sources.rarestExtraWord = std::strtod(argv[i + 1], &end);
+            if (*end != '\0' || !std::isfinite(sources.rarestExtraWord)) return usage();
+        } else
             return usage();
     }
     if (!readWhole(argv[3], sources.phraseTable)) {
@@ -155,9 +161,9 @@ int pinyinWords(int argc, char** argv) {
     }
     std::printf(
         "%-10s %7zu table words, %zu more words of the model (%zu read by the dictionary, %zu by their "
-        "characters), %zu syllables, %zu bytes\n",
+        "characters; %zu rarer left out), %zu syllables, %zu bytes\n",
         "pywords", counts.tableWords, counts.extraWords, counts.fromReadings, counts.fromCharacters,
-        counts.syllables, counts.bytes);
+        counts.tooRare, counts.syllables, counts.bytes);
     Outputs out;
     out.add(argv[4], file);
     return out.commit() ? 0 : 1;

@@ -134,6 +134,10 @@ bool buildPinyinWords(const PinyinWordsSources& sources, std::string& file, Piny
                 characters.size() > PINYIN_WORDS_PIECES_MAX || !utf8ToGbk(text, gbk) ||
                 !isDoubleByteText(gbk) || !std::isfinite(model.unigrams[id].prob))
                 continue;
+            if (model.unigrams[id].prob < sources.rarestExtraWord) {
+                ++counts.tooRare;
+                continue;
+            }
             if (!std::all_of(characters.begin(), characters.end(),
                              [&](char32_t c) { return readingsOf.count(c) > 0; }))
                 continue;

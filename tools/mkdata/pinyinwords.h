@@ -21,10 +21,15 @@ struct PinyinWordsSources {
     // and syllables joined by apostrophes, one reading a line; anything after is ignored).
     const NgramModel* model = nullptr;
     std::string readings;
+    // The model's words rarer than this (log10 probability) stay out: on a held-out corpus
+    // (scripts/pinyin-corpus) words below one in a million won no line, and they are 40% of
+    // the extra words.
+    double rarestExtraWord = -6.0;
 };
 
 struct PinyinWordsCounts {
     size_t syllables = 0, tableWords = 0, extraWords = 0, fromReadings = 0, fromCharacters = 0, bytes = 0;
+    size_t tooRare = 0;  // the model's words left out as rarer than rarestExtraWord
 };
 
 // The file's bytes; false (with error) when the syllable source or the phrase table cannot
