@@ -12,7 +12,6 @@
 import os
 import shutil
 import signal
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -23,17 +22,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 COMMON = os.path.join(HERE, "..", "..", "common", "tests")
 sys.path.insert(0, COMMON)
 from desktopprocesses import start, stop_all, timeout, wait_for  # noqa: E402
+from desktopsession import PYTHON, Desktop, read, run_test  # noqa: E402
 
 GTK_APP = os.path.join(HERE, "..", "..", "ibus", "tests", "entryapp.py")
-PYTHON = "/usr/bin/python3"
 failures = []
-
-
-def read(path):
-    try:
-        return open(path, encoding="utf-8").read()
-    except FileNotFoundError:
-        return ""
 
 
 PROFILE = """[Groups/0]
@@ -98,33 +90,19 @@ def main():
 
 
 def run(tmp):
-    env = {k: v for k, v in os.environ.items()
-           if not k.startswith(("IBUS_", "DBUS_", "XDG_", "GTK_", "QT_", "FCITX_", "XMODIFIERS"))}
-    env.update(HOME=tmp, XDG_CONFIG_HOME=tmp + "/config", XDG_CACHE_HOME=tmp + "/cache",
-               XDG_DATA_HOME=tmp + "/data", XDG_RUNTIME_DIR=tmp + "/run", QX_HOME=tmp + "/qx",
-               GSETTINGS_BACKEND="memory", NO_AT_BRIDGE="1", LANG="C.UTF-8",
-               GTK_IM_MODULE="fcitx", QT_IM_MODULE="fcitx", XMODIFIERS="@im=fcitx",
-               # Our addon from the build folder beside fcitx5's own.
-               FCITX_ADDON_DIRS=BIN + ":/usr/lib/x86_64-linux-gnu/fcitx5",
-               FCITX_DATA_DIRS=DATA + ":/usr/share/fcitx5", SKIP_FCITX_PATH="1")
-    os.makedirs(tmp + "/run", mode=0o700)
+    desktop = Desktop(tmp, failures, ("IBUS_", "DBUS_", "XDG_", "GTK_", "QT_", "FCITX_", "XMODIFIERS"),
+                      GSETTINGS_BACKEND="memory", GTK_IM_MODULE="fcitx", QT_IM_MODULE="fcitx",
+                      XMODIFIERS="@im=fcitx",
+                      # Our addon from the build folder beside fcitx5's own.
+                      FCITX_ADDON_DIRS=BIN + ":/usr/lib/x86_64-linux-gnu/fcitx5",
+                      FCITX_DATA_DIRS=DATA + ":/usr/share/fcitx5", SKIP_FCITX_PATH="1")
+    env, keys, windows = desktop.env, desktop.keys, desktop.windows
     os.makedirs(tmp + "/config/fcitx5")
     with open(tmp + "/config/fcitx5/profile", "w") as f:
         f.write(PROFILE)
     with open(tmp + "/config/fcitx5/config", "w") as f:
         f.write(CONFIG)
-
-    read_fd, write_fd = os.pipe()
-    start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x600x24", "-nolisten", "tcp"],
-          env, pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
-    os.close(write_fd)
-    with os.fdopen(read_fd, "rb") as r:
-        display = r.readline().strip()
-    if not display:
-        raise RuntimeError("Xvfb did not start")
-    env["DISPLAY"] = ":" + display.decode()
-    bus = start(["dbus-daemon", "--session", "--nofork", "--print-address"], env, stdout=subprocess.PIPE)
-    env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+    desktop.start_display_and_bus()
 
     subprocess.run([BIN + "/qxreg", "add", "HKLM\\Software\\QX", "/v", "五笔优先", "/t", "REG_DWORD", "/d", "1"],
                    env=env, check=True, stdout=subprocess.DEVNULL)
@@ -142,22 +120,7 @@ def run(tmp):
     app = start([PYTHON, GTK_APP, text_file, log_file, shot], env, stderr=open(tmp + "/app.log", "w"))
     wait_for("the application", lambda: "ready" in read(log_file), 20)
 
-    def keys(*names, delay=30):
-        subprocess.run(["xdotool", "key", "--delay", str(delay), *names], env=env, check=True, timeout=30)
-
-    def windows(title):
-        found = subprocess.run(["xdotool", "search", "--name", title], env=env, capture_output=True, text=True)
-        return found.stdout.split()
-
-    def expect(name, path, wanted, seconds=8):
-        try:
-            wait_for(name, lambda: read(path) == wanted, seconds)
-            print(f"ok: {name}: {wanted!r}")
-            return True
-        except TimeoutError:
-            failures.append(f"{name}: wanted {wanted!r}, it holds {read(path)!r}")
-            print("FAILED: " + failures[-1])
-            return False
+    expect = desktop.expect
 
     subprocess.run(["xdotool", "mousemove", "200", "40", "click", "1"], env=env, check=True)
     subprocess.run(["fcitx5-remote", "-s", "qx"], env=env, check=True)
@@ -210,20 +173,19 @@ def run(tmp):
         time.sleep(0.8)
         os.kill(app.pid, signal.SIGUSR2)
         wait_for("the dialog's screenshot", lambda: os.path.exists(dialog_shot), 10)
-        subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=True, timeout=10)
+        desktop.focus(window)
         keys("Escape")
         wait_for("the phrase dialog to close", lambda: not windows("自造词组"), 10)
         print("ok: 自造词组 opened by the third wrong key in a window of its own, closed with Esc")
     except (TimeoutError, subprocess.SubprocessError) as e:
-        failures.append(f"the phrase dialog: {e}")
-        print("FAILED: " + failures[-1])
+        desktop.fail(f"the phrase dialog: {e}")
     entry = windows("^qxentry$")[0]
-    subprocess.run(["xdotool", "windowfocus", "--sync", entry], env=env, check=True, timeout=10)
+    desktop.focus(entry)
     time.sleep(0.5)
     keys("z", "l", "space")
     expected += "中"
     expect("typing goes on after the dialog", text_file, expected)
-    report_latency(log_file, rounds)
+    desktop.report_latency(log_file, rounds, "fcitx5")
 
     # 关于 chosen from the input-method menu, as a desktop panel asks fcitx5 for it (the
     # panel then shows fcitx5's windows itself: this comes after the candidate window's
@@ -235,69 +197,21 @@ def run(tmp):
         time.sleep(0.8)
         os.kill(app.pid, signal.SIGUSR2)
         wait_for("the about box's screenshot", lambda: os.path.exists(dialog_shot), 10)
-        subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=True, timeout=10)
+        desktop.focus(window)
         keys("Escape")
         wait_for("the about box to close", lambda: not windows("关于"), 10)
         print("ok: 关于 chosen from the menu, shown by the dialog program, closed with Esc")
     except (TimeoutError, subprocess.SubprocessError) as e:
-        failures.append(f"the menu's about box: {e}")
-        print("FAILED: " + failures[-1])
+        desktop.fail(f"the menu's about box: {e}")
     os.kill(panel.pid, signal.SIGTERM)
 
     # A Qt application and a terminal, through fcitx5's Qt plugin and GTK module; five-stroke
     # again, typed in the entry.
-    subprocess.run(["xdotool", "windowfocus", "--sync", entry], env=env, check=True, timeout=10)
+    desktop.focus(entry)
     time.sleep(0.5)
     keys("i", "5")
-    for name, script, title in (("Qt line edit", "qtapp.py", "qxqt"), ("terminal", "vteapp.py", "qxterm")):
-        other_text, other_log = f"{tmp}/{title}.text", f"{tmp}/{title}.log"
-        other = start([PYTHON, os.path.join(COMMON, script), other_text, other_log], env,
-                      stderr=open(f"{tmp}/{title}.err", "w"))
-        try:
-            wait_for("the " + name, lambda: "ready" in read(other_log), 20)
-            other_window = wait_for("the window of the " + name, lambda: windows("^" + title + "$"), 10)[0]
-            subprocess.run(["xdotool", "windowfocus", "--sync", other_window], env=env, check=True, timeout=10)
-            time.sleep(0.8)
-            keys("k", "h", "k", "space")
-            expect(f"{name}: khk Space", other_text, "中", 10)
-        except (TimeoutError, subprocess.SubprocessError) as e:
-            failures.append(f"{name}: {e}")
-            print("FAILED: " + failures[-1])
-        os.kill(other.pid, signal.SIGTERM)
-        try:
-            other.wait(5)
-        except subprocess.TimeoutExpired:
-            pass
-
-
-def report_latency(log_file, rounds):
-    presses, samples = [], []
-    last_text = None
-    for line in open(log_file, encoding="utf-8"):
-        parts = line.rstrip("\n").split(" ", 2)
-        if parts[0] == "press" and len(parts) == 3 and parts[2] == "20":
-            presses.append(float(parts[1]))
-        elif parts[0] == "text" and len(parts) == 3:
-            t, now = float(parts[1]), parts[2]
-            grew = last_text is not None and len(now) > len(last_text) and now.endswith("中")
-            if grew and presses and t >= presses[-1]:
-                samples.append((t - presses[-1]) * 1000)
-                presses.clear()
-            last_text = now
-    if len(samples) < rounds // 2:
-        failures.append(f"latency: only {len(samples)} commits could be timed")
-        return
-    samples.sort()
-    p99 = samples[min(len(samples) - 1, int(round(0.99 * (len(samples) - 1))))]
-    print(f"latency through fcitx5, Space press to commit, {len(samples)} keys: "
-          f"median {statistics.median(samples):.2f} ms, p99 {p99:.2f} ms")
+    desktop.other_applications()
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except Exception as e:  # noqa: BLE001 - any failure is the test's failure
-        failures.append(f"{type(e).__name__}: {e}")
-    for f in failures:
-        print("FAILED: " + f)
-    sys.exit(1 if failures else 0)
+    run_test(main, failures)

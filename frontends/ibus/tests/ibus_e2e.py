@@ -10,7 +10,6 @@
 import os
 import shutil
 import signal
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -21,8 +20,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 COMMON = os.path.join(HERE, "..", "..", "common", "tests")
 sys.path.insert(0, COMMON)
 from desktopprocesses import start, stop_all, timeout, wait_for  # noqa: E402
+from desktopsession import PYTHON, Desktop, read, run_test  # noqa: E402
 
-PYTHON = "/usr/bin/python3"
 failures = []
 
 
@@ -42,32 +41,15 @@ def main():
 
 
 def run(tmp):
-    env = {k: v for k, v in os.environ.items() if not k.startswith(("IBUS_", "DBUS_", "XDG_", "GTK_", "QT_"))}
-    env.update(HOME=tmp, XDG_CONFIG_HOME=tmp + "/config", XDG_CACHE_HOME=tmp + "/cache",
-               XDG_DATA_HOME=tmp + "/data", XDG_RUNTIME_DIR=tmp + "/run", QX_HOME=tmp + "/qx",
-               IBUS_COMPONENT_PATH=COMPONENT, GSETTINGS_BACKEND="keyfile", NO_AT_BRIDGE="1",
-               GTK_IM_MODULE="ibus", QT_IM_MODULE="ibus", LANG="C.UTF-8")
-    os.makedirs(tmp + "/run", mode=0o700)
+    desktop = Desktop(tmp, failures, ("IBUS_", "DBUS_", "XDG_", "GTK_", "QT_"), IBUS_COMPONENT_PATH=COMPONENT,
+                      GSETTINGS_BACKEND="keyfile", GTK_IM_MODULE="ibus", QT_IM_MODULE="ibus")
+    env, keys, windows = desktop.env, desktop.keys, desktop.windows
     # IBus's settings in a file of the temporary home: qx is the one engine the panel
     # lists (it gives up on an empty list), and nothing of the user's is read or written.
     os.makedirs(tmp + "/config/glib-2.0/settings")
     with open(tmp + "/config/glib-2.0/settings/keyfile", "w") as f:
         f.write("[desktop/ibus/general]\npreload-engines=['qx']\nengines-order=['qx']\n")
-
-    # The X server picks a free display itself and tells it.
-    read_fd, write_fd = os.pipe()
-    start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x600x24", "-nolisten", "tcp"],
-          env, pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
-    os.close(write_fd)
-    display = b""
-    with os.fdopen(read_fd, "rb") as r:
-        display = r.readline().strip()
-    if not display:
-        raise RuntimeError("Xvfb did not start")
-    env["DISPLAY"] = ":" + display.decode()
-
-    bus = start(["dbus-daemon", "--session", "--nofork", "--print-address"], env, stdout=subprocess.PIPE)
-    env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+    desktop.start_display_and_bus()
 
     # The settings the first steps need, in the private qx home: five-stroke first.
     subprocess.run([BIN + "/qxreg", "add", "HKLM\\Software\\QX", "/v", "五笔优先", "/t", "REG_DWORD", "/d", "1"],
@@ -86,22 +68,11 @@ def run(tmp):
     wait_for("qx as the engine", lambda: subprocess.run(["ibus", "engine", "qx"], env=env,
                                                          capture_output=True).returncode == 0, 15)
 
-    def keys(*names, delay=30):
-        subprocess.run(["xdotool", "key", "--delay", str(delay), *names], env=env, check=True)
-
     def text():
-        try:
-            return open(text_file, encoding="utf-8").read()
-        except FileNotFoundError:
-            return ""
+        return read(text_file)
 
     def expect(name, wanted, seconds=8):
-        try:
-            wait_for(name, lambda: text() == wanted, seconds)
-            print(f"ok: {name}: {wanted!r}")
-        except TimeoutError:
-            failures.append(f"{name}: wanted {wanted!r}, the entry holds {text()!r}")
-            print("FAILED: " + failures[-1])
+        desktop.expect(name, text_file, wanted, seconds, holder="the entry")
 
     # The pointer over the entry gives it the keyboard without a window manager.
     subprocess.run(["xdotool", "mousemove", "200", "40", "click", "1"], env=env, check=True)
@@ -196,29 +167,24 @@ def run(tmp):
     expect("property soft keyboard off then khk Space", expected)
 
     # A dialog of the module as a desktop window: 关于 from the menu, pictured, closed with Esc.
-    def dialog_windows(title):
-        found = subprocess.run(["xdotool", "search", "--name", title], env=env, capture_output=True, text=True)
-        return found.stdout.split()
-
     dialog_shot = shot.replace(".png", "-dialog.png")
     if os.path.exists(dialog_shot):
         os.remove(dialog_shot)
     choose("qx.dialog.about")
     try:
-        window = wait_for("the about dialog's window", lambda: dialog_windows("关于"), 10)[0]
+        window = wait_for("the about dialog's window", lambda: windows("关于"), 10)[0]
         time.sleep(0.5)
         os.kill(app.pid, signal.SIGUSR2)
         wait_for("the dialog's screenshot", lambda: os.path.exists(dialog_shot), 10)
-        subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=True, timeout=10)
+        desktop.focus(window)
         keys("Escape")
-        wait_for("the about dialog to close", lambda: not dialog_windows("关于"), 10)
+        wait_for("the about dialog to close", lambda: not windows("关于"), 10)
         print("ok: 关于 shown as a desktop window and closed with Esc")
     except TimeoutError as e:
-        failures.append(str(e))
-        print("FAILED: " + failures[-1])
+        desktop.fail(str(e))
     # The keyboard back to the entry (a click would move its caret), its context focused again.
-    entry_window = dialog_windows("^qxentry$")[0]
-    subprocess.run(["xdotool", "windowfocus", "--sync", entry_window], env=env, check=True, timeout=10)
+    entry_window = windows("^qxentry$")[0]
+    desktop.focus(entry_window)
     time.sleep(0.5)
     keys("k", "h", "k", "space")
     expected += "中"
@@ -233,8 +199,8 @@ def run(tmp):
     before = settings()
     choose("qx.dialog.settings")
     try:
-        window = wait_for("the settings dialog's window", lambda: dialog_windows("我的个性"), 10)[0]
-        subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=True, timeout=10)
+        window = wait_for("the settings dialog's window", lambda: windows("我的个性"), 10)[0]
+        desktop.focus(window)
         time.sleep(0.3)
         keys("space")
         geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=env,
@@ -246,62 +212,39 @@ def run(tmp):
         x = x0 + frame + round(71.5 / 179 * (w - 2 * frame))
         y = y0 + frame + caption + round(169 / 183 * (h - 2 * frame - caption))
         subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], env=env, check=True)
-        wait_for("the settings dialog to close", lambda: not dialog_windows("我的个性"), 10)
+        wait_for("the settings dialog to close", lambda: not windows("我的个性"), 10)
         after = settings()
         changed = [a for a, b in zip(after, before) if a != b]
         if len(after) != len(before) or len(changed) != 1:
             raise TimeoutError(f"one setting should change: before {before}, after {after}")
         print(f"ok: 我的个性 ticked with Space and closed with a click on 确定: {changed[0].split()[0]}")
     except TimeoutError as e:
-        failures.append(str(e))
-        print("FAILED: " + failures[-1])
+        desktop.fail(str(e))
 
-    report_latency(log_file, rounds)
+    desktop.report_latency(log_file, rounds, "IBus")
     shutil.copy(log_file, os.path.join(OUT, "ibus-e2e-events.log"))
 
     # A Qt application (Qt's own IBus input-context plugin) and a terminal (a GTK terminal
     # widget): five-stroke khk Space arrives in each as 中.
-    for name, script, title in (("Qt line edit", "qtapp.py", "qxqt"), ("terminal", "vteapp.py", "qxterm")):
-        other_text, other_log = f"{tmp}/{title}.text", f"{tmp}/{title}.log"
-        other = start([PYTHON, os.path.join(COMMON, script), other_text, other_log], env,
-                      stderr=open(f"{tmp}/{title}.err", "w"))
-        try:
-            wait_for("the " + name, lambda: os.path.exists(other_log) and "ready" in open(other_log).read(), 20)
-            other_window = wait_for("the window of the " + name, lambda: dialog_windows("^" + title + "$"), 10)[0]
-            subprocess.run(["xdotool", "windowfocus", "--sync", other_window], env=env, check=True, timeout=10)
-            time.sleep(0.8)
-            keys("k", "h", "k", "space")
-            wait_for("中 in the " + name,
-                     lambda: os.path.exists(other_text) and open(other_text, encoding="utf-8").read() == "中", 10)
-            print(f"ok: {name}: khk Space arrives as '中'")
-        except (TimeoutError, subprocess.SubprocessError) as e:
-            held = open(other_text, encoding="utf-8").read() if os.path.exists(other_text) else ""
-            failures.append(f"{name}: {e}; it holds {held!r}")
-            print("FAILED: " + failures[-1])
-        os.kill(other.pid, signal.SIGTERM)
-        try:
-            other.wait(5)
-        except subprocess.TimeoutExpired:
-            pass
+    desktop.other_applications()
 
     # The application closes while 自造词组, opened by the third identical wrong key, is
     # open: the engine lets the dialog finish, survives, and types into the next one.
-    subprocess.run(["xdotool", "windowfocus", "--sync", entry_window], env=env, check=True, timeout=10)
+    desktop.focus(entry_window)
     time.sleep(0.5)
     choose("qx.mode.phonetic")
     keys("a", "b", "c", "d", "z", "z", "z")
     try:
-        window = wait_for("the phrase dialog from the third wrong key", lambda: dialog_windows("自造词组"), 10)[0]
+        window = wait_for("the phrase dialog from the third wrong key", lambda: windows("自造词组"), 10)[0]
         os.kill(app.pid, signal.SIGTERM)
         app.wait(10)
         time.sleep(0.5)
-        subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=True, timeout=10)
+        desktop.focus(window)
         keys("Escape")
-        wait_for("the phrase dialog to close", lambda: not dialog_windows("自造词组"), 10)
+        wait_for("the phrase dialog to close", lambda: not windows("自造词组"), 10)
         print("ok: the application closed while the dialog of the third wrong key was open")
     except (TimeoutError, subprocess.SubprocessError) as e:
-        failures.append(f"third wrong key, application closed: {e}")
-        print("FAILED: " + failures[-1])
+        desktop.fail(f"third wrong key, application closed: {e}")
         return
     second_text, second_log = tmp + "/text2", tmp + "/log2"
     start([PYTHON, HERE + "/entryapp.py", second_text, second_log, shot], env, stderr=open(tmp + "/app2.log", "w"))
@@ -315,38 +258,8 @@ def run(tmp):
         print("ok: the engine survived and types into the next application: '中'")
     except TimeoutError:
         held = open(second_text, encoding="utf-8").read() if os.path.exists(second_text) else ""
-        failures.append(f"the engine after the application closed: the entry holds {held!r}")
-        print("FAILED: " + failures[-1])
-
-
-def report_latency(log_file, rounds):
-    presses, samples = [], []
-    last_text = None
-    for line in open(log_file, encoding="utf-8"):
-        parts = line.rstrip("\n").split(" ", 2)
-        if parts[0] == "press" and parts[2] == "20":
-            presses.append(float(parts[1]))
-        elif parts[0] == "text" and len(parts) == 3:
-            t, now = float(parts[1]), parts[2]
-            grew = last_text is not None and len(now) > len(last_text) and now.endswith("中")
-            if grew and presses and t >= presses[-1]:
-                samples.append((t - presses[-1]) * 1000)
-                presses.clear()
-            last_text = now
-    if len(samples) < rounds // 2:
-        failures.append(f"latency: only {len(samples)} commits could be timed")
-        return
-    samples.sort()
-    p99 = samples[min(len(samples) - 1, int(round(0.99 * (len(samples) - 1))))]
-    print(f"latency through IBus, Space press to commit, {len(samples)} keys: "
-          f"median {statistics.median(samples):.2f} ms, p99 {p99:.2f} ms")
+        desktop.fail(f"the engine after the application closed: the entry holds {held!r}")
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except Exception as e:  # noqa: BLE001 - any failure is the test's failure
-        failures.append(f"{type(e).__name__}: {e}")
-    for f in failures:
-        print("FAILED: " + f)
-    sys.exit(1 if failures else 0)
+    run_test(main, failures)
