@@ -3,12 +3,15 @@
 # application wrote, the Qt and terminal applications beside the GTK entry, and the latency
 # of a commit. Failures are gathered in one list; the test prints them and fails at the end.
 import os
+import shutil
+import signal
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
-from desktopprocesses import start, wait_for
+from desktopprocesses import start, stop_all, timeout, wait_for
 
 PYTHON = "/usr/bin/python3"
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -116,12 +119,24 @@ class Desktop:
               f"median {statistics.median(samples):.2f} ms, p99 {p99:.2f} ms")
 
 
-def run_test(main, failures):
-    """Runs main; any exception is a failure too. Prints the failures and exits 1 if any."""
+def run_test(run, failures, name, seconds, logs, out):
+    """Runs run(tmp) in a temporary home within seconds, ends every process it started and
+    keeps its logs in out as NAME-e2e-LOG; any exception is a failure too. Prints the
+    failures and exits 1 if any."""
+    signal.signal(signal.SIGALRM, timeout)
+    signal.alarm(seconds)
+    tmp = tempfile.mkdtemp(prefix=f"qx-{name}-")
     try:
-        main()
+        run(tmp)
     except Exception as e:  # noqa: BLE001 - any failure is the test's failure
         failures.append(f"{type(e).__name__}: {e}")
+    finally:
+        stop_all()
+        for log in logs:
+            if os.path.exists(os.path.join(tmp, log)):
+                shutil.copy(os.path.join(tmp, log), os.path.join(out, f"{name}-e2e-{log}"))
+        shutil.rmtree(tmp, ignore_errors=True)
+        signal.alarm(0)
     for f in failures:
         print("FAILED: " + f)
     sys.exit(1 if failures else 0)

@@ -10,18 +10,16 @@
 #
 # usage: fcitx5_e2e.py BIN_DIR FCITX5_DATA_DIR OUT_DIR
 import os
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 BIN, DATA, OUT = sys.argv[1:4]
 HERE = os.path.dirname(os.path.abspath(__file__))
 COMMON = os.path.join(HERE, "..", "..", "common", "tests")
 sys.path.insert(0, COMMON)
-from desktopprocesses import start, stop_all, timeout, wait_for  # noqa: E402
+from desktopprocesses import start, wait_for  # noqa: E402
 from desktopsession import PYTHON, Desktop, read, run_test  # noqa: E402
 
 GTK_APP = os.path.join(HERE, "..", "..", "ibus", "tests", "entryapp.py")
@@ -72,21 +70,6 @@ ActiveByDefault=True
 ShareInputState=All
 ShowInputMethodInformation=False
 """
-
-
-def main():
-    signal.signal(signal.SIGALRM, timeout)
-    signal.alarm(150)
-    tmp = tempfile.mkdtemp(prefix="qx-fcitx5-")
-    try:
-        run(tmp)
-    finally:
-        stop_all()
-        for name in ("fcitx5.log", "app.log"):
-            if os.path.exists(os.path.join(tmp, name)):
-                shutil.copy(os.path.join(tmp, name), os.path.join(OUT, "fcitx5-e2e-" + name))
-        shutil.rmtree(tmp, ignore_errors=True)
-        signal.alarm(0)
 
 
 def run(tmp):
@@ -214,4 +197,4 @@ def run(tmp):
 
 
 if __name__ == "__main__":
-    run_test(main, failures)
+    run_test(run, failures, "fcitx5", 150, ("fcitx5.log", "app.log"), OUT)

@@ -12,32 +12,16 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 BIN, COMPONENT, OUT = sys.argv[1:4]
 HERE = os.path.dirname(os.path.abspath(__file__))
 COMMON = os.path.join(HERE, "..", "..", "common", "tests")
 sys.path.insert(0, COMMON)
-from desktopprocesses import start, stop_all, timeout, wait_for  # noqa: E402
+from desktopprocesses import start, wait_for  # noqa: E402
 from desktopsession import PYTHON, Desktop, read, run_test  # noqa: E402
 
 failures = []
-
-
-def main():
-    signal.signal(signal.SIGALRM, timeout)
-    signal.alarm(110)
-    tmp = tempfile.mkdtemp(prefix="qx-ibus-")
-    try:
-        run(tmp)
-    finally:
-        stop_all()
-        for name in ("ibus-daemon.log", "app.log"):
-            if os.path.exists(os.path.join(tmp, name)):
-                shutil.copy(os.path.join(tmp, name), os.path.join(OUT, "ibus-e2e-" + name))
-        shutil.rmtree(tmp, ignore_errors=True)
-        signal.alarm(0)
 
 
 def run(tmp):
@@ -262,4 +246,4 @@ def run(tmp):
 
 
 if __name__ == "__main__":
-    run_test(main, failures)
+    run_test(run, failures, "ibus", 110, ("ibus-daemon.log", "app.log"), OUT)
