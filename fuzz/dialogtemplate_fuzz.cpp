@@ -8,36 +8,12 @@
 #include <winapi_desktop.h>
 #include <winapi_host.h>
 
+#include "resblob.h"
+
 #include <cstdint>
 #include <vector>
 
 namespace {
-
-void put16(std::vector<uint8_t>& v, uint16_t x) {
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-void put32(std::vector<uint8_t>& v, uint32_t x) {
-    put16(v, uint16_t(x));
-    put16(v, uint16_t(x >> 16));
-}
-
-// A .res blob holding the input as dialog 1, so the dialog manager reads it with its size.
-void entry(std::vector<uint8_t>& v, uint16_t type, uint16_t name, const uint8_t* data, size_t size) {
-    put32(v, uint32_t(size));
-    put32(v, 32);
-    put16(v, 0xFFFF);
-    put16(v, type);
-    put16(v, 0xFFFF);
-    put16(v, name);
-    put32(v, 0);
-    put16(v, 0x30);
-    put16(v, 0x0804);
-    put32(v, 0);
-    put32(v, 0);
-    v.insert(v.end(), data, data + size);
-    while (v.size() % 4) v.push_back(0);
-}
 
 INT_PTR CALLBACK proc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
 
@@ -51,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::vector<uint8_t> blob;
     blob.clear();
     entry(blob, 0, 0, nullptr, 0);
-    entry(blob, 5, 1, data, size);
+    entry(blob, 5, 1, data, size);  // RT_DIALOG 1: the dialog manager reads it with its size
     static HMODULE module = nullptr;
     HMODULE attached = winapiAttachResources(module, blob.data(), blob.size());
     if (!attached) return 0;

@@ -6,39 +6,11 @@
 #include <windows.h>
 #include <winapi_host.h>
 
+#include "resblob.h"
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
-
-namespace {
-
-void put16(std::vector<uint8_t>& v, uint16_t x) {
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-void put32(std::vector<uint8_t>& v, uint32_t x) {
-    put16(v, uint16_t(x));
-    put16(v, uint16_t(x >> 16));
-}
-
-// One RESOURCEHEADER with a numbered type and name, then the data padded to 4 bytes.
-void entry(std::vector<uint8_t>& v, uint16_t type, uint16_t name, const uint8_t* data, size_t size) {
-    put32(v, uint32_t(size));
-    put32(v, 32);
-    put16(v, 0xFFFF);
-    put16(v, type);
-    put16(v, 0xFFFF);
-    put16(v, name);
-    put32(v, 0);
-    put16(v, 0x30);
-    put16(v, 0x0804);
-    put32(v, 0);
-    put32(v, 0);
-    v.insert(v.end(), data, data + size);
-    while (v.size() % 4) v.push_back(0);
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::vector<uint8_t> blob;
