@@ -32,11 +32,15 @@ float ModelScorer::score(uint32_t older, uint32_t last, uint32_t word) const {
 float sentenceWordScore(const SentenceScorer* scorer, const LatticeWord& word, uint32_t id, uint32_t older,
                         uint32_t last) {
     if (word.source == WordSource::user || scorer == nullptr) return word.weight + word.bias;
+    float score;
     // The model holds every common character: one it lacks is as rare as any word it lacks.
     if (id == 0 && word.source == WordSource::character)
-        return scorer->score(older, last, 0) + word.bias + MODEL_WORD_STEP;
-    if (id == 0) return word.weight + word.bias + UNKNOWN_TO_MODEL + MODEL_WORD_STEP;
-    return scorer->score(older, last, id) + word.bias + MODEL_WORD_STEP;
+        score = scorer->score(older, last, 0);
+    else if (id == 0)
+        score = word.weight + UNKNOWN_TO_MODEL;
+    else
+        score = scorer->score(older, last, id);
+    return score + word.bias + MODEL_WORD_STEP;
 }
 
 uint32_t sentenceContextWord(const SentenceScorer* scorer, const LatticeWord& word, uint32_t id) {
